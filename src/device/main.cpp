@@ -1,0 +1,6 @@
+#include <cstdio>
+
+int main() {
+  std::puts("usage: dorvane2-sim run FILE | shell | --help");
+  return 0;
+}

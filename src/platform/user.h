@@ -1,0 +1,74 @@
+// Window manager and messaging.
+#pragma once
+
+#include "platform/win_types.h"
+
+using WNDPROC = LRESULT (*)(HWND, UINT, WPARAM, LPARAM);
+using TIMERPROC = void (*)(HWND, UINT, UINT, DWORD);
+using WNDENUMPROC = BOOL (*)(HWND, LONG_PTR);
+
+struct WNDCLASSW {
+  UINT style;
+  WNDPROC lpfnWndProc;
+  int cbClsExtra;
+  int cbWndExtra;
+  HINSTANCE hInstance;
+  HICON hIcon;
+  HCURSOR hCursor;
+  HBRUSH hbrBackground;
+  LPCWSTR lpszMenuName;
+  LPCWSTR lpszClassName;
+};
+
+struct MSG {
+  HWND hwnd;
+  UINT message;
+  WPARAM wParam;
+  LPARAM lParam;
+  DWORD time;
+  POINT pt;
+};
+
+ATOM RegisterClassW(const WNDCLASSW* wc);
+BOOL UnregisterClassW(LPCWSTR className, HINSTANCE instance);
+
+// WM_CREATE receives lParam 0: a CREATESTRUCT pointer does not fit a 32-bit parameter here.
+HWND CreateWindowExW(DWORD exStyle, LPCWSTR className, LPCWSTR title, DWORD style, int x, int y,
+                     int width, int height, HWND parent, HMENU menu, HINSTANCE instance,
+                     LPVOID param);
+BOOL DestroyWindow(HWND hwnd);
+BOOL IsWindow(HWND hwnd);
+BOOL IsWindowVisible(HWND hwnd);
+HWND FindWindowW(LPCWSTR className, LPCWSTR title);
+BOOL ShowWindow(HWND hwnd, int cmdShow);
+BOOL SetForegroundWindow(HWND hwnd);
+HWND GetForegroundWindow();
+BOOL SetWindowPos(HWND hwnd, HWND insertAfter, int x, int y, int cx, int cy, UINT flags);
+BOOL MoveWindow(HWND hwnd, int x, int y, int width, int height, BOOL repaint);
+BOOL GetWindowRect(HWND hwnd, RECT* rect);
+// LONG_PTR is 32 bits on the device, so this is the device's own signature.
+LONG_PTR GetWindowLongW(HWND hwnd, int index);
+LONG_PTR SetWindowLongW(HWND hwnd, int index, LONG_PTR value);
+LRESULT CallWindowProcW(WNDPROC proc, HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
+LRESULT DefWindowProcW(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
+DWORD GetWindowThreadProcessId(HWND hwnd, DWORD* processId);
+BOOL EnumWindows(WNDENUMPROC proc, LONG_PTR context);
+int GetClassNameW(HWND hwnd, LPWSTR buffer, int maxCount);
+int GetWindowTextW(HWND hwnd, LPWSTR buffer, int maxCount);
+BOOL SetWindowTextW(HWND hwnd, LPCWSTR text);
+HWND GetWindow(HWND hwnd, UINT cmd);
+HWND GetParent(HWND hwnd);
+
+BOOL PostMessageW(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
+BOOL PostThreadMessageW(DWORD threadId, UINT msg, WPARAM wParam, LPARAM lParam);
+LRESULT SendMessageW(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
+void PostQuitMessage(int exitCode);
+BOOL GetMessageW(MSG* msg, HWND hwnd, UINT filterMin, UINT filterMax);
+BOOL PeekMessageW(MSG* msg, HWND hwnd, UINT filterMin, UINT filterMax, UINT removeFlags);
+BOOL TranslateMessage(const MSG* msg);
+LRESULT DispatchMessageW(const MSG* msg);
+UINT SetTimer(HWND hwnd, UINT id, UINT elapse, TIMERPROC proc);
+BOOL KillTimer(HWND hwnd, UINT id);
+
+int MessageBoxW(HWND owner, LPCWSTR text, LPCWSTR caption, UINT type);
+BOOL SystemParametersInfoW(UINT action, UINT uiParam, LPVOID pvParam, UINT winIni);
