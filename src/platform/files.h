@@ -4,8 +4,8 @@
 #include "platform/win_types.h"
 
 DWORD GetFileAttributesW(LPCWSTR path);
-HANDLE CreateFileW(LPCWSTR path, DWORD access, DWORD shareMode, LPVOID security,
-                   DWORD disposition, DWORD flags, HANDLE templateFile);
+HANDLE CreateFileW(LPCWSTR path, DWORD access, DWORD shareMode, LPVOID security, DWORD disposition,
+                   DWORD flags, HANDLE templateFile);
 BOOL WriteFile(HANDLE file, LPCVOID buffer, DWORD bytes, DWORD* written, LPVOID overlapped);
 BOOL ReadFile(HANDLE file, LPVOID buffer, DWORD bytes, DWORD* read, LPVOID overlapped);
 DWORD SetFilePointer(HANDLE file, LONG distance, LONG* distanceHigh, DWORD method);

@@ -19,8 +19,7 @@ BOOL PulseEvent(HANDLE event);
 BOOL CloseHandle(HANDLE h);
 
 DWORD WaitForSingleObject(HANDLE h, DWORD milliseconds);
-DWORD WaitForMultipleObjects(DWORD count, const HANDLE* handles, BOOL waitAll,
-                             DWORD milliseconds);
+DWORD WaitForMultipleObjects(DWORD count, const HANDLE* handles, BOOL waitAll, DWORD milliseconds);
 void Sleep(DWORD milliseconds);
 
 DWORD GetTickCount();

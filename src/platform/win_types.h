@@ -66,6 +66,8 @@ constexpr DWORD ERROR_PATH_NOT_FOUND = 3;
 constexpr DWORD ERROR_ACCESS_DENIED = 5;
 constexpr DWORD ERROR_INVALID_HANDLE = 6;
 constexpr DWORD ERROR_NOT_ENOUGH_MEMORY = 8;
+constexpr DWORD ERROR_NO_MORE_FILES = 18;
+constexpr DWORD ERROR_SHARING_VIOLATION = 32;
 constexpr DWORD ERROR_FILE_EXISTS = 80;
 constexpr DWORD ERROR_INVALID_PARAMETER = 87;
 constexpr DWORD ERROR_INSUFFICIENT_BUFFER = 122;
@@ -86,8 +88,12 @@ constexpr HRESULT E_INVALID_HANDLE_HR = static_cast<HRESULT>(0x80070006u);
 constexpr HRESULT E_DATATYPE_MISMATCH = static_cast<HRESULT>(0x8007065Du);
 constexpr HRESULT E_INSUFFICIENT_BUFFER = static_cast<HRESULT>(0x8007007Au);
 constexpr HRESULT E_FILE_NOT_FOUND_HR = static_cast<HRESULT>(0x80070002u);
-constexpr bool SUCCEEDED(HRESULT hr) { return hr >= 0; }
-constexpr bool FAILED(HRESULT hr) { return hr < 0; }
+constexpr bool SUCCEEDED(HRESULT hr) {
+  return hr >= 0;
+}
+constexpr bool FAILED(HRESULT hr) {
+  return hr < 0;
+}
 constexpr HRESULT HRESULT_FROM_WIN32(DWORD e) {
   return e == 0 ? 0 : static_cast<HRESULT>((e & 0xFFFFu) | 0x80070000u);
 }

@@ -72,7 +72,9 @@ size_t WLen(const WCHAR* s) {
   return n;
 }
 
-std::u16string_view WView(const WCHAR* s) { return s ? std::u16string_view(s, WLen(s)) : u""; }
+std::u16string_view WView(const WCHAR* s) {
+  return s ? std::u16string_view(s, WLen(s)) : u"";
+}
 
 size_t WCopy(WCHAR* dst, size_t cap, std::u16string_view src) {
   if (!dst || cap == 0) return 0;

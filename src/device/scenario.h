@@ -1,0 +1,134 @@
+// The scenario language: turns the text of a scenario (or one line typed into the shell) into
+// steps an executor switches on. A whole file is parsed before anything is played, so a typo on
+// line 80 never leaves a device half set up. Pure text processing: no device, no host I/O.
+//
+// Choices the language leaves open, fixed here:
+//  * Negative decimals are accepted for WPARAM, LPARAM and dword data, stored as 32 bits.
+//  * `binary HEX` takes an even number of hex digits; `""` is a zero-length value.
+//  * `*` is allowed for MSG, WPARAM and LPARAM in expectations; `@CLASS` only in `post`.
+//  * TEXT and NAME are single words: quote them when they hold blanks; `""` is empty.
+//  * Registry roots are matched ignoring case and stored as HKEY_CURRENT_USER\ or
+//    HKEY_LOCAL_MACHINE\ followed by the key as written, without trailing backslashes.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <variant>
+#include <vector>
+
+#include "platform/win_types.h"
+
+namespace device {
+
+// A 32-bit message number or parameter as written in a scenario.
+struct MsgParam {
+  enum class Kind { Value, Any, WindowOf };
+  Kind kind = Kind::Value;
+  uint32_t value = 0;
+  std::string windowClass;  // Kind::WindowOf: the handle of this class's top-level window
+
+  bool operator==(const MsgParam&) const = default;
+};
+
+struct RegData {
+  enum class Type { Dword, Binary, Sz };
+  Type type = Type::Dword;
+  uint32_t dword = 0;
+  std::vector<uint8_t> bytes;
+  std::string text;  // UTF-8; the executor converts to UTF-16
+
+  bool operator==(const RegData&) const = default;
+};
+
+// One struct per verb. Text is UTF-8 as written; registry keys are normalised.
+// clang-format off
+namespace verb {
+struct Clock { SYSTEMTIME time; };  // wDayOfWeek filled in, wMilliseconds 0
+struct Boot { uint32_t tick; };
+struct FileAdd { std::string path; };
+struct FileDelete { std::string path; };
+struct Install { std::string path; };
+struct RegSet { std::string key, name; RegData data; };
+struct RegDelete { std::string key; std::optional<std::string> name; };  // no name: the key
+struct Start { std::string program, args; };  // args: the words after PROGRAM, blank-joined
+struct Kill { std::string program; };
+struct Foreground { std::string program; };
+struct Wait { uint64_t ms; };
+struct Settle {};
+struct Power { std::string state; uint32_t flags; };  // a power manager transition
+struct PowerAc { bool online; };
+struct PowerBattery { uint8_t percent; };
+struct UserUnlock {};
+struct UserOk {};
+// Post: WPARAM and LPARAM left out are 0. Expectations: left out is Kind::Any.
+struct Message { std::string windowClass; MsgParam msg, wParam, lParam; };
+struct Post : Message {};
+struct ExpectPosted : Message {};
+struct ExpectNoPost : Message {};
+struct ExpectReg { std::string key, name; RegData data; };
+struct ExpectNoReg { std::string key; std::optional<std::string> name; };
+struct ExpectLog { std::string text; };
+struct ExpectNoLog { std::string text; };
+enum class WindowState { Visible, Hidden, Foreground, Absent };
+struct ExpectWindow { std::string windowClass; WindowState state; };
+struct ExpectRunning { std::string program; };
+struct ExpectNotRunning { std::string program; };
+struct ExpectLaunched { std::string program; std::optional<std::string> args; };  // none: any
+struct ExpectNoLaunch { std::string program; };
+}  // namespace verb
+// clang-format on
+
+using Action =
+    std::variant<verb::Clock, verb::Boot, verb::FileAdd, verb::FileDelete, verb::Install,
+                 verb::RegSet, verb::RegDelete, verb::Start, verb::Kill, verb::Foreground,
+                 verb::Wait, verb::Settle, verb::Power, verb::PowerAc, verb::PowerBattery,
+                 verb::UserUnlock, verb::UserOk, verb::Post, verb::ExpectPosted, verb::ExpectNoPost,
+                 verb::ExpectReg, verb::ExpectNoReg, verb::ExpectLog, verb::ExpectNoLog,
+                 verb::ExpectWindow, verb::ExpectRunning, verb::ExpectNotRunning,
+                 verb::ExpectLaunched, verb::ExpectNoLaunch>;
+
+struct Step {
+  int line = 0;        // 1-based
+  int column = 1;      // of the verb
+  std::string source;  // the line as written, for failure reports
+  Action action;
+};
+
+struct ParseError {
+  int line = 0;
+  int column = 0;
+  std::string message;
+  std::string text;  // "FILE:LINE:COLUMN: message"
+};
+
+struct ParseResult {
+  std::vector<Step> steps;
+  std::optional<ParseError> error;
+  bool ok() const { return !error; }
+};
+
+// Setting-up verbs (clock, boot, file, install, reg) as opposed to events.
+bool IsSetup(const Action& action);
+
+// The ordering rules: clock only before boot and any event, boot only before any event.
+class ScenarioOrder {
+ public:
+  // Empty when `step` may come now (and records it); otherwise why not.
+  std::optional<std::string> Admit(const Step& step);
+
+ private:
+  bool booted_ = false;
+  bool eventSeen_ = false;
+};
+
+// Stops at the first error.
+ParseResult ParseScenario(std::string_view text, std::string_view fileName);
+
+// One line: no step for a blank or comment line. With `order`, the ordering rules are checked
+// against the lines admitted before (the shell keeps one across lines).
+ParseResult ParseLine(std::string_view line, int lineNo, std::string_view fileName,
+                      ScenarioOrder* order = nullptr);
+
+}  // namespace device

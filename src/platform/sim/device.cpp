@@ -1,0 +1,314 @@
+#include "platform/sim/device.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+
+#include "platform/sim/inert_program.h"
+#include "platform/wstr.h"
+
+namespace sim {
+
+using platform::U16;
+using platform::U8;
+
+namespace {
+Device* g_current = nullptr;
+
+std::u16string Folded(std::u16string s) {
+  for (auto& c : s) c = platform::FoldCase(c);
+  return s;
+}
+
+std::string DescribeRegValue(DWORD type, const std::vector<uint8_t>& data) {
+  char buf[16];
+  if (type == REG_DWORD && data.size() == 4) {
+    uint32_t v = data[0] | data[1] << 8 | data[2] << 16 | static_cast<uint32_t>(data[3]) << 24;
+    std::snprintf(buf, sizeof buf, "%u", v);
+    return std::string("dword ") + buf;
+  }
+  if (type == REG_SZ) {
+    std::u16string text;
+    for (size_t i = 0; i + 1 < data.size(); i += 2) {
+      char16_t c = static_cast<char16_t>(data[i] | data[i + 1] << 8);
+      if (!c) break;
+      text.push_back(c);
+    }
+    return "sz \"" + U8(text) + "\"";
+  }
+  std::string out = type == REG_BINARY ? "binary " : "type " + std::to_string(type) + " ";
+  for (uint8_t b : data) {
+    std::snprintf(buf, sizeof buf, "%02x", b);
+    out += buf;
+  }
+  return out;
+}
+
+std::string DescribeFsChange(const FsChange& c) {
+  switch (c.kind) {
+    case FsChange::Kind::Created:
+      return (c.directory ? "mkdir " : "create ") + U8(c.path);
+    case FsChange::Kind::Written:
+      return "write " + U8(c.path);
+    case FsChange::Kind::Deleted:
+      return "delete " + U8(c.path);
+    case FsChange::Kind::Copied:
+      return "copy " + U8(c.from) + " -> " + U8(c.path);
+    case FsChange::Kind::Moved:
+      return "move " + U8(c.from) + " -> " + U8(c.path);
+  }
+  return U8(c.path);
+}
+
+std::u16string BaseName(const std::u16string& path) {
+  size_t slash = path.find_last_of(u"\\/");
+  return slash == std::u16string::npos ? path : path.substr(slash + 1);
+}
+}  // namespace
+
+Device::Device() {
+  if (g_current) std::abort();  // one device at a time: the platform calls have no device argument
+  g_current = this;
+  SetCurrentRegistry(&registry_);
+  SetCurrentFileSystem(&files_);
+  sched_.onThreadExit = [this](Thread* t) { OnThreadExit(t); };
+  registry_.AddObserver([this](const RegChange& c) { TraceRegistryChange(c); });
+  files_.AddObserver([this](const FsChange& c) { TraceFileChange(c); });
+}
+
+Device::~Device() {
+  sched_.onThreadExit = nullptr;
+  sched_.UnwindAll();
+  processes_.clear();
+  SetCurrentRegistry(nullptr);
+  SetCurrentFileSystem(nullptr);
+  g_current = nullptr;
+}
+
+Device& Device::Current() {
+  if (!g_current) std::abort();
+  return *g_current;
+}
+
+bool Device::Exists() {
+  return g_current != nullptr;
+}
+
+void Device::SetClock(const SYSTEMTIME& st) {
+  clockStart_ = st;
+}
+
+void Device::RegisterProgram(const std::u16string& exeName, ProgramMain main) {
+  programs_[Folded(exeName)] = std::move(main);
+}
+
+Thread* Device::SpawnThread(Process* p, std::string name, std::function<DWORD()> body) {
+  Thread* t = sched_.Spawn(p, std::move(name), std::move(body), nextThreadId_);
+  nextThreadId_ += 4;
+  if (p) p->threads.push_back(t);
+  return t;
+}
+
+Process* Device::Launch(const std::u16string& pathIn, const std::u16string& cmdLine, int show,
+                        DWORD* error) {
+  std::u16string path = pathIn;
+  if (path.find_first_of(u"\\/") == std::u16string::npos) path = u"\\Windows\\" + path;
+  if (BaseName(path).find(u'.') == std::u16string::npos) path += u".exe";
+  if (!files_.Exists(path) || files_.IsDirectory(path)) {
+    if (error) *error = ERROR_FILE_NOT_FOUND;
+    return nullptr;
+  }
+  auto proc = std::make_unique<Process>();
+  Process* p = proc.get();
+  p->exeName = BaseName(path);
+  p->imagePath = path;
+  p->cmdLine = cmdLine;
+  p->object = std::make_shared<ProcessObj>(p);
+  p->pid = handles_.Add(p->object);
+  processes_.push_back(std::move(proc));
+
+  ProgramMain main;
+  auto it = programs_.find(Folded(p->exeName));
+  if (it != programs_.end()) {
+    main = it->second;
+  } else {
+    main = InertProgram(p->exeName);
+  }
+  p->mainThread = SpawnThread(p, U8(p->exeName), [main, cmdLine, show]() -> DWORD {
+    return static_cast<DWORD>(main(cmdLine, show));
+  });
+  if (trace_.enabled) {
+    TraceEvent e;
+    e.time = Now();
+    e.kind = TraceKind::Launch;
+    e.actor = windows_.Actor();
+    e.text = U8(p->exeName);
+    if (!cmdLine.empty()) e.text.append(" ").append(U8(cmdLine));
+    trace_.Add(std::move(e));
+  }
+  return p;
+}
+
+void Device::EndProcess(Process* p, DWORD exitCode) {
+  if (p->ended) return;
+  p->ended = true;
+  p->exitCode = exitCode;
+  windows_.DestroyAllOf(p);
+  if (trace_.enabled) {
+    TraceEvent e;
+    e.time = Now();
+    e.kind = TraceKind::Exit;
+    e.actor = U8(p->exeName);
+    e.value = exitCode;
+    trace_.Add(std::move(e));
+  }
+  Thread* self = sched_.Current();
+  for (Thread* t : p->threads)
+    if (t != self) sched_.Terminate(t, exitCode);
+  if (self && self->process == p) sched_.Terminate(self, exitCode);
+}
+
+bool Device::Kill(const std::u16string& exeName) {
+  bool any = false;
+  for (auto& p : processes_) {
+    if (!p->ended && platform::IEquals(p->exeName, exeName)) {
+      EndProcess(p.get(), 1);
+      any = true;
+    }
+  }
+  return any;
+}
+
+Process* Device::FindProcess(const std::u16string& exeName) const {
+  for (auto& p : processes_)
+    if (!p->ended && platform::IEquals(p->exeName, exeName)) return p.get();
+  return nullptr;
+}
+
+void Device::OnThreadExit(Thread* t) {
+  // Whoever waits for an answer from this thread gets 0.
+  for (SentMessage* m : t->incoming) m->done = true;
+  t->incoming.clear();
+  if (t->process && t == t->process->mainThread) EndProcess(t->process, t->exitCode);
+}
+
+void Device::At(uint64_t time, std::function<void()> event) {
+  events_.push_back({time, ++eventSeq_, std::move(event)});
+}
+
+uint64_t Device::NextEventTime() const {
+  uint64_t best = kNever;
+  for (const auto& e : events_) best = std::min(best, e.time);
+  return best;
+}
+
+bool Device::RunDueEvents() {
+  bool ran = false;
+  for (;;) {
+    auto due = events_.end();
+    for (auto it = events_.begin(); it != events_.end(); ++it) {
+      if (it->time > Now()) continue;
+      if (due == events_.end() || it->time < due->time ||
+          (it->time == due->time && it->seq < due->seq))
+        due = it;
+    }
+    if (due == events_.end()) return ran;
+    auto fn = std::move(due->fn);
+    events_.erase(due);
+    fn();
+    ran = true;
+  }
+}
+
+bool Device::RunUntilIdle() {
+  for (;;) {
+    if (!sched_.RunReady()) {
+      failure_ = "a simulated thread kept running without blocking (step budget spent)\n" +
+                 sched_.DescribeWaits();
+      return false;
+    }
+    if (!RunDueEvents()) return true;
+  }
+}
+
+bool Device::AdvanceTo(uint64_t target) {
+  for (;;) {
+    if (!RunUntilIdle()) return false;
+    uint64_t next = std::min(sched_.NextDeadline(), NextEventTime());
+    if (next > target) break;
+    sched_.SetNow(std::max(next, Now()));
+  }
+  sched_.SetNow(std::max(target, Now()));
+  return RunUntilIdle();
+}
+
+bool Device::RunFor(uint64_t ms) {
+  return AdvanceTo(Now() + ms);
+}
+
+bool Device::Settle(uint64_t horizon, uint64_t limit) {
+  uint64_t start = Now();
+  for (;;) {
+    if (!RunUntilIdle()) return false;
+    uint64_t next = std::min(sched_.NextDeadline(), NextEventTime());
+    if (next == kNever || next > Now() + horizon) return true;
+    if (next > start + limit) {
+      failure_ = "the device did not settle within " + std::to_string(limit / 1000) +
+                 " s of device time\n" + sched_.DescribeWaits();
+      return false;
+    }
+    sched_.SetNow(std::max(next, Now()));
+  }
+}
+
+bool Device::RunUntil(const std::function<bool()>& done, uint64_t limit) {
+  uint64_t start = Now();
+  for (;;) {
+    if (!RunUntilIdle()) return false;
+    if (done()) return true;
+    uint64_t next = std::min(sched_.NextDeadline(), NextEventTime());
+    if (next == kNever || next > start + limit) {
+      failure_ = next == kNever ? "deadlock: every thread waits with no deadline\n"
+                                : "the expected state was not reached in time\n";
+      failure_ += sched_.DescribeWaits();
+      return false;
+    }
+    sched_.SetNow(std::max(next, Now()));
+  }
+}
+
+void Device::TraceRegistryChange(const RegChange& c) {
+  if (!trace_.enabled) return;
+  TraceEvent e;
+  e.time = Now();
+  e.kind = TraceKind::Registry;
+  e.actor = windows_.Actor();
+  std::string what = U8(c.keyPath);
+  switch (c.kind) {
+    case RegChange::Kind::SetValue:
+      e.text = "set " + what + " \"" + U8(c.valueName) + "\" " + DescribeRegValue(c.type, c.data);
+      break;
+    case RegChange::Kind::DeleteValue:
+      e.text = "delete " + what + " \"" + U8(c.valueName) + "\"";
+      break;
+    case RegChange::Kind::CreateKey:
+      e.text = "create " + what;
+      break;
+    case RegChange::Kind::DeleteKey:
+      e.text = "delete-key " + what;
+      break;
+  }
+  trace_.Add(std::move(e));
+}
+
+void Device::TraceFileChange(const FsChange& c) {
+  if (!trace_.enabled) return;
+  TraceEvent e;
+  e.time = Now();
+  e.kind = TraceKind::File;
+  e.actor = windows_.Actor();
+  e.text = DescribeFsChange(c);
+  trace_.Add(std::move(e));
+}
+
+}  // namespace sim

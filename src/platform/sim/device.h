@@ -1,0 +1,119 @@
+// The simulated phone: one virtual clock, its threads and processes, windows, registry and
+// files. Tests and the scenario runner drive it from outside (the driver); the daemon and the
+// stand-in programs run inside it and see only the Win32-shaped platform calls.
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/sim/filesystem.h"
+#include "platform/sim/objects.h"
+#include "platform/sim/process.h"
+#include "platform/sim/registry_model.h"
+#include "platform/sim/scheduler.h"
+#include "platform/sim/trace.h"
+#include "platform/sim/windows.h"
+
+namespace sim {
+
+// What the device answers to system queries; tests change it to reach other branches.
+struct DeviceConfig {
+  RECT workArea{0, 26, 240, 294};
+  std::u16string oemInfo = u"Dorvane Simulated Phone";
+  std::u16string platformType = u"PocketPC";
+  bool systemParametersFail = false;
+  bool snapshotFails = false;
+  DWORD osMajor = 5;
+  DWORD osMinor = 2;
+};
+
+class Device {
+ public:
+  Device();
+  ~Device();
+  Device(const Device&) = delete;
+  Device& operator=(const Device&) = delete;
+
+  // The device the platform calls act on; exactly one exists at a time.
+  static Device& Current();
+  static bool Exists();
+
+  // Clock: local time at tick 0 and the tick at which the driver starts.
+  void SetClock(const SYSTEMTIME& localAtTickZero);
+  const SYSTEMTIME& ClockStart() const { return clockStart_; }
+  void SetBootTick(uint64_t ms) { sched_.SetNow(ms); }
+  uint64_t Now() const { return sched_.Now(); }
+
+  // Programs.
+  void RegisterProgram(const std::u16string& exeName, ProgramMain main);
+  // Starts the program at a device path (the file must exist); nullptr and the error when it
+  // cannot. The new process runs when the driver next runs the device.
+  Process* Launch(const std::u16string& path, const std::u16string& cmdLine, int show,
+                  DWORD* error = nullptr);
+  // Ends every process of that executable name at once; false if none ran.
+  bool Kill(const std::u16string& exeName);
+  void EndProcess(Process* p, DWORD exitCode);
+  Process* FindProcess(const std::u16string& exeName) const;  // a live one
+  const std::vector<std::unique_ptr<Process>>& Processes() const { return processes_; }
+  Thread* SpawnThread(Process* p, std::string name, std::function<DWORD()> body);
+
+  // Running. Each returns false when the run went wrong (step budget or time limit); the
+  // reason is in Failure().
+  bool RunUntilIdle();
+  bool RunFor(uint64_t ms);
+  // Runs until nothing is due within `horizon`; gives up after `limit` of device time.
+  bool Settle(uint64_t horizon = 60000, uint64_t limit = 24ull * 3600000);
+  // Runs until `done` holds, at most `limit` of device time; on failure names each wait.
+  bool RunUntil(const std::function<bool()>& done, uint64_t limit);
+  // A device event at a virtual time, run by the driver in order of time, then of scheduling.
+  void At(uint64_t time, std::function<void()> event);
+  const std::string& Failure() const { return failure_; }
+
+  Scheduler& scheduler() { return sched_; }
+  HandleTable& handles() { return handles_; }
+  WindowManager& windows() { return windows_; }
+  Registry& registry() { return registry_; }
+  FileSystem& files() { return files_; }
+  Trace& trace() { return trace_; }
+  DeviceConfig& config() { return config_; }
+  // Holds the process-wide data of code that runs in the driver rather than in a program.
+  Process& DriverProcess() { return driverProcess_; }
+
+  // Last error of the driver itself (platform calls made from outside any thread).
+  DWORD driverLastError = 0;
+  // Messages sent by the driver wait for their answer this long at most.
+  uint64_t driverSendLimit = 60000;
+
+ private:
+  struct Event {
+    uint64_t time;
+    uint64_t seq;
+    std::function<void()> fn;
+  };
+  bool RunDueEvents();
+  uint64_t NextEventTime() const;
+  bool AdvanceTo(uint64_t target);
+  void OnThreadExit(Thread* t);
+  void TraceRegistryChange(const RegChange& c);
+  void TraceFileChange(const FsChange& c);
+
+  SYSTEMTIME clockStart_{2008, 1, 2, 1, 0, 0, 0, 0};
+  Trace trace_;
+  Scheduler sched_;
+  HandleTable handles_;
+  WindowManager windows_{sched_, trace_};
+  Registry registry_;
+  FileSystem files_;
+  DeviceConfig config_;
+  std::vector<std::unique_ptr<Process>> processes_;
+  Process driverProcess_;
+  std::map<std::u16string, ProgramMain> programs_;
+  std::vector<Event> events_;
+  uint64_t eventSeq_ = 0;
+  std::string failure_;
+  DWORD nextThreadId_ = 0x00400004;
+};
+
+}  // namespace sim

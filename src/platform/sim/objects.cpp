@@ -1,0 +1,43 @@
+#include "platform/sim/objects.h"
+
+#include "platform/sim/process.h"
+#include "platform/wstr.h"
+
+namespace sim {
+
+bool ProcessObj::Signaled() const {
+  return process->ended;
+}
+
+HANDLE HandleTable::Add(std::shared_ptr<KObject> obj) {
+  HANDLE h = next_;
+  next_ += 4;
+  map_[h] = std::move(obj);
+  return h;
+}
+
+std::shared_ptr<KObject> HandleTable::Get(HANDLE h) const {
+  auto it = map_.find(h);
+  return it == map_.end() ? nullptr : it->second;
+}
+
+bool HandleTable::Close(HANDLE h) {
+  return map_.erase(h) > 0;
+}
+
+static std::u16string Folded(const std::u16string& name) {
+  std::u16string out = name;
+  for (auto& c : out) c = platform::FoldCase(c);
+  return out;
+}
+
+std::shared_ptr<EventObj> HandleTable::FindNamedEvent(const std::u16string& name) const {
+  auto it = named_.find(Folded(name));
+  return it == named_.end() ? nullptr : it->second.lock();
+}
+
+void HandleTable::AddNamedEvent(const std::shared_ptr<EventObj>& ev) {
+  named_[Folded(ev->name)] = ev;
+}
+
+}  // namespace sim

@@ -1,0 +1,440 @@
+#include "platform/sim/registry_model.h"
+
+#include <algorithm>
+#include <array>
+
+#include "platform/wstr.h"
+
+namespace sim {
+
+struct Registry::Key {
+  std::u16string name;
+  Key* parent = nullptr;  // null for roots and for keys cut out of the tree
+  std::vector<KeyPtr> subkeys;
+  std::vector<std::pair<std::u16string, RegValue>> values;
+  bool deleted = false;
+};
+
+namespace {
+
+struct RootNames {
+  HKEY key;
+  std::u16string_view full;
+  std::u16string_view shortName;
+};
+constexpr std::array<RootNames, 4> kRoots = {{
+    {HKEY_CLASSES_ROOT, u"HKEY_CLASSES_ROOT", u"HKCR"},
+    {HKEY_CURRENT_USER, u"HKEY_CURRENT_USER", u"HKCU"},
+    {HKEY_LOCAL_MACHINE, u"HKEY_LOCAL_MACHINE", u"HKLM"},
+    {HKEY_USERS, u"HKEY_USERS", u"HKU"},
+}};
+
+Registry* g_current = nullptr;
+
+std::vector<std::u16string_view> SplitBackslash(std::u16string_view s) {
+  std::vector<std::u16string_view> parts;
+  size_t start = 0;
+  while (true) {
+    size_t end = s.find(u'\\', start);
+    parts.push_back(s.substr(start, end == s.npos ? s.npos : end - start));
+    if (end == s.npos) return parts;
+    start = end + 1;
+  }
+}
+
+// A relative subkey: empty means the key itself; otherwise every name must be usable.
+bool SplitSubkey(std::u16string_view subKey, std::vector<std::u16string_view>* parts) {
+  parts->clear();
+  if (subKey.empty()) return true;
+  *parts = SplitBackslash(subKey);
+  return std::all_of(parts->begin(), parts->end(), Registry::IsValidKeyName);
+}
+
+template <typename Entries>
+auto FindNamed(Entries& entries, std::u16string_view name) {
+  return std::find_if(entries.begin(), entries.end(),
+                      [&](const auto& e) { return platform::IEquals(e.first, name); });
+}
+
+}  // namespace
+
+Registry::Registry() {
+  for (const RootNames& r : kRoots) {
+    auto key = std::make_shared<Key>();
+    key->name = std::u16string(r.full);
+    roots_.push_back(key);
+  }
+}
+
+Registry::~Registry() {
+  if (g_current == this) g_current = nullptr;
+}
+
+// ---- paths and names --------------------------------------------------------------------------
+
+std::optional<HKEY> Registry::RootFromName(std::u16string_view name) {
+  for (const RootNames& r : kRoots)
+    if (platform::IEquals(name, r.full) || platform::IEquals(name, r.shortName)) return r.key;
+  return std::nullopt;
+}
+
+std::u16string_view Registry::RootName(HKEY root) {
+  for (const RootNames& r : kRoots)
+    if (r.key == root) return r.full;
+  return {};
+}
+
+bool Registry::IsValidKeyName(std::u16string_view name) {
+  if (name.empty() || name.size() > kMaxKeyNameChars) return false;
+  // Control characters are refused so that every key can be written to a .reg line.
+  return std::none_of(name.begin(), name.end(), [](char16_t c) { return c < 0x20 || c == u'\\'; });
+}
+
+std::optional<RegKeyPath> Registry::ParsePath(std::u16string_view path, std::string* why) {
+  auto fail = [&](std::string reason) -> std::optional<RegKeyPath> {
+    if (why) *why = std::move(reason);
+    return std::nullopt;
+  };
+  std::vector<std::u16string_view> parts = SplitBackslash(path);
+  std::optional<HKEY> root = RootFromName(parts[0]);
+  if (!root) return fail("unknown root key '" + platform::U8(parts[0]) + "'");
+  if (parts.size() - 1 > kMaxKeyDepth) return fail("key nested deeper than 16 levels");
+  RegKeyPath result{*root, {}};
+  for (size_t i = 1; i < parts.size(); ++i) {
+    std::u16string_view p = parts[i];
+    if (p.empty()) return fail("empty key name in path");
+    if (p.size() > kMaxKeyNameChars) return fail("key name longer than 255 characters");
+    if (!IsValidKeyName(p)) return fail("control character in key name");
+    result.parts.emplace_back(p);
+  }
+  return result;
+}
+
+std::u16string Registry::PathOf(const Key* key) const {
+  std::vector<const Key*> chain;
+  for (; key; key = key->parent) chain.push_back(key);
+  std::u16string path;
+  for (auto it = chain.rbegin(); it != chain.rend(); ++it) {
+    if (!path.empty()) path += u'\\';
+    path += (*it)->name;
+  }
+  return path;
+}
+
+Registry::Key* Registry::Find(const RegKeyPath& path) const {
+  Key* key = roots_[path.root - HKEY_CLASSES_ROOT].get();
+  for (const std::u16string& name : path.parts) {
+    auto it = std::find_if(key->subkeys.begin(), key->subkeys.end(),
+                           [&](const KeyPtr& k) { return platform::IEquals(k->name, name); });
+    if (it == key->subkeys.end()) return nullptr;
+    key = it->get();
+  }
+  return key;
+}
+
+Registry::Key* Registry::FindPath(std::u16string_view path) const {
+  std::optional<RegKeyPath> parsed = ParsePath(path, nullptr);
+  return parsed ? Find(*parsed) : nullptr;
+}
+
+// ---- changes ----------------------------------------------------------------------------------
+
+Registry::KeyPtr Registry::CreatePath(KeyPtr key, const std::vector<std::u16string_view>& parts,
+                                      bool* created) {
+  *created = false;
+  for (std::u16string_view name : parts) {
+    auto it = std::find_if(key->subkeys.begin(), key->subkeys.end(),
+                           [&](const KeyPtr& k) { return platform::IEquals(k->name, name); });
+    if (it != key->subkeys.end()) {
+      key = *it;
+      continue;
+    }
+    auto child = std::make_shared<Key>();
+    child->name = std::u16string(name);
+    child->parent = key.get();
+    key->subkeys.push_back(child);
+    key = child;
+    *created = true;
+    Notify({RegChangeKind::CreateKey, PathOf(key.get()), {}, REG_NONE, {}});
+  }
+  return key;
+}
+
+bool Registry::SetValueIn(Key* key, std::u16string_view name, DWORD type,
+                          std::vector<uint8_t> bytes) {
+  // Names travel as NUL-terminated strings through the API and .reg files.
+  if (name.find(u'\0') != name.npos) return false;
+  RegChange change{RegChangeKind::SetValue, PathOf(key), std::u16string(name), type, bytes};
+  auto it = FindNamed(key->values, name);
+  if (it != key->values.end()) {
+    it->second = RegValue{type, std::move(bytes)};
+  } else {
+    key->values.emplace_back(std::u16string(name), RegValue{type, std::move(bytes)});
+  }
+  Notify(std::move(change));
+  return true;
+}
+
+bool Registry::DeleteValueIn(Key* key, std::u16string_view name) {
+  auto it = FindNamed(key->values, name);
+  if (it == key->values.end()) return false;
+  RegChange change{RegChangeKind::DeleteValue, PathOf(key), it->first, it->second.type, {}};
+  key->values.erase(it);
+  Notify(std::move(change));
+  return true;
+}
+
+void Registry::DeleteTree(Key* key) {
+  RegChange change{RegChangeKind::DeleteKey, PathOf(key), {}, REG_NONE, {}};
+  KeyPtr keep;  // the top key may be owned only by its parent's list
+  Key* parent = key->parent;
+  auto it = std::find_if(parent->subkeys.begin(), parent->subkeys.end(),
+                         [&](const KeyPtr& k) { return k.get() == key; });
+  keep = *it;
+  parent->subkeys.erase(it);
+  // Handles may keep any of these alive; cut the parent links so none dangles.
+  std::vector<Key*> pending{key};
+  while (!pending.empty()) {
+    Key* k = pending.back();
+    pending.pop_back();
+    k->deleted = true;
+    k->parent = nullptr;
+    for (const KeyPtr& sub : k->subkeys) pending.push_back(sub.get());
+  }
+  Notify(std::move(change));
+}
+
+bool Registry::HasOpenHandle(const Key* top) const {
+  for (const auto& [handle, key] : handles_)
+    for (const Key* k = key.get(); k; k = k->parent)
+      if (k == top) return true;
+  return false;
+}
+
+void Registry::Notify(RegChange change) {
+  // Observers may add or remove observers, or write to the registry themselves.
+  std::vector<int> ids;
+  for (const auto& [id, fn] : observers_) ids.push_back(id);
+  for (int id : ids) {
+    auto it = std::find_if(observers_.begin(), observers_.end(),
+                           [&](const auto& o) { return o.first == id; });
+    if (it == observers_.end()) continue;
+    RegObserver fn = it->second;
+    fn(change);
+  }
+}
+
+int Registry::AddObserver(RegObserver observer) {
+  observers_.emplace_back(nextObserver_, std::move(observer));
+  return nextObserver_++;
+}
+
+void Registry::RemoveObserver(int id) {
+  std::erase_if(observers_, [&](const auto& o) { return o.first == id; });
+}
+
+// ---- driver side ------------------------------------------------------------------------------
+
+Registry::KeyPtr Registry::CreatePath(std::u16string_view path) {
+  std::optional<RegKeyPath> parsed = ParsePath(path, nullptr);
+  if (!parsed) return nullptr;
+  std::vector<std::u16string_view> parts(parsed->parts.begin(), parsed->parts.end());
+  bool created = false;
+  return CreatePath(roots_[parsed->root - HKEY_CLASSES_ROOT], parts, &created);
+}
+
+bool Registry::CreateKey(std::u16string_view path) {
+  return CreatePath(path) != nullptr;
+}
+
+bool Registry::SetValue(std::u16string_view path, std::u16string_view name, DWORD type,
+                        std::vector<uint8_t> bytes) {
+  KeyPtr key = CreatePath(path);
+  return key && SetValueIn(key.get(), name, type, std::move(bytes));
+}
+
+bool Registry::DeleteValue(std::u16string_view path, std::u16string_view name) {
+  Key* key = FindPath(path);
+  return key && DeleteValueIn(key, name);
+}
+
+bool Registry::DeleteKey(std::u16string_view path) {
+  Key* key = FindPath(path);
+  if (!key || !key->parent) return false;  // missing, or a root
+  DeleteTree(key);
+  return true;
+}
+
+bool Registry::KeyExists(std::u16string_view path) const {
+  return FindPath(path) != nullptr;
+}
+
+std::optional<RegValue> Registry::GetValue(std::u16string_view path,
+                                           std::u16string_view name) const {
+  Key* key = FindPath(path);
+  if (!key) return std::nullopt;
+  auto it = FindNamed(key->values, name);
+  if (it == key->values.end()) return std::nullopt;
+  return it->second;
+}
+
+std::vector<std::pair<std::u16string, RegValue>> Registry::ListValues(
+    std::u16string_view path) const {
+  Key* key = FindPath(path);
+  if (!key) return {};
+  return key->values;
+}
+
+std::vector<std::u16string> Registry::ListSubkeys(std::u16string_view path) const {
+  std::vector<std::u16string> names;
+  if (Key* key = FindPath(path))
+    for (const KeyPtr& k : key->subkeys) names.push_back(k->name);
+  return names;
+}
+
+// ---- handle side ------------------------------------------------------------------------------
+
+Registry::KeyPtr Registry::Resolve(HKEY key, LONG* error) const {
+  *error = ERROR_SUCCESS;
+  if (key >= HKEY_CLASSES_ROOT && key <= HKEY_USERS) return roots_[key - HKEY_CLASSES_ROOT];
+  auto it = handles_.find(key);
+  if (it == handles_.end()) {
+    *error = ERROR_INVALID_HANDLE;
+    return nullptr;
+  }
+  if (it->second->deleted) {
+    *error = kErrorKeyDeleted;
+    return nullptr;
+  }
+  return it->second;
+}
+
+HKEY Registry::NewHandle(KeyPtr key) {
+  // Handles count up and are never reused, so a stale one can never name another key.
+  if (nextHandle_ >= HKEY_CLASSES_ROOT) return 0;
+  HKEY h = nextHandle_++;
+  handles_.emplace(h, std::move(key));
+  return h;
+}
+
+LONG Registry::CheckKey(HKEY key) const {
+  LONG error;
+  Resolve(key, &error);
+  return error;
+}
+
+LONG Registry::CreateKey(HKEY base, std::u16string_view subKey, HKEY* result, DWORD* disposition) {
+  LONG error;
+  KeyPtr start = Resolve(base, &error);
+  if (!start) return error;
+  std::vector<std::u16string_view> parts;
+  if (!SplitSubkey(subKey, &parts)) return ERROR_INVALID_PARAMETER;
+  size_t depth = parts.size();
+  for (const Key* k = start.get(); k->parent; k = k->parent) ++depth;
+  if (depth > kMaxKeyDepth) return ERROR_INVALID_PARAMETER;
+  bool created = false;
+  KeyPtr key = CreatePath(start, parts, &created);
+  HKEY h = NewHandle(key);
+  if (!h) return ERROR_NOT_ENOUGH_MEMORY;
+  *result = h;
+  if (disposition) *disposition = created ? REG_CREATED_NEW_KEY : REG_OPENED_EXISTING_KEY;
+  return ERROR_SUCCESS;
+}
+
+LONG Registry::OpenKey(HKEY base, std::u16string_view subKey, HKEY* result) {
+  LONG error;
+  KeyPtr key = Resolve(base, &error);
+  if (!key) return error;
+  std::vector<std::u16string_view> parts;
+  if (!SplitSubkey(subKey, &parts)) return ERROR_INVALID_PARAMETER;
+  for (std::u16string_view name : parts) {
+    auto it = std::find_if(key->subkeys.begin(), key->subkeys.end(),
+                           [&](const KeyPtr& k) { return platform::IEquals(k->name, name); });
+    if (it == key->subkeys.end()) return ERROR_FILE_NOT_FOUND;
+    key = *it;
+  }
+  HKEY h = NewHandle(key);
+  if (!h) return ERROR_NOT_ENOUGH_MEMORY;
+  *result = h;
+  return ERROR_SUCCESS;
+}
+
+LONG Registry::CloseKey(HKEY key) {
+  if (key >= HKEY_CLASSES_ROOT && key <= HKEY_USERS) return ERROR_SUCCESS;
+  // Closing a handle whose key was deleted still succeeds: it is the only way to free it.
+  return handles_.erase(key) ? ERROR_SUCCESS : ERROR_INVALID_HANDLE;
+}
+
+LONG Registry::QueryValue(HKEY key, std::u16string_view name, RegValue* out) const {
+  LONG error;
+  KeyPtr k = Resolve(key, &error);
+  if (!k) return error;
+  auto it = FindNamed(k->values, name);
+  if (it == k->values.end()) return ERROR_FILE_NOT_FOUND;
+  *out = it->second;
+  return ERROR_SUCCESS;
+}
+
+LONG Registry::SetValue(HKEY key, std::u16string_view name, DWORD type,
+                        std::vector<uint8_t> bytes) {
+  LONG error;
+  KeyPtr k = Resolve(key, &error);
+  if (!k) return error;
+  return SetValueIn(k.get(), name, type, std::move(bytes)) ? ERROR_SUCCESS
+                                                           : ERROR_INVALID_PARAMETER;
+}
+
+LONG Registry::DeleteValue(HKEY key, std::u16string_view name) {
+  LONG error;
+  KeyPtr k = Resolve(key, &error);
+  if (!k) return error;
+  return DeleteValueIn(k.get(), name) ? ERROR_SUCCESS : ERROR_FILE_NOT_FOUND;
+}
+
+LONG Registry::DeleteKey(HKEY base, std::u16string_view subKey) {
+  LONG error;
+  KeyPtr start = Resolve(base, &error);
+  if (!start) return error;
+  std::vector<std::u16string_view> parts;
+  if (subKey.empty() || !SplitSubkey(subKey, &parts)) return ERROR_INVALID_PARAMETER;
+  Key* key = start.get();
+  for (std::u16string_view name : parts) {
+    auto it = std::find_if(key->subkeys.begin(), key->subkeys.end(),
+                           [&](const KeyPtr& k) { return platform::IEquals(k->name, name); });
+    if (it == key->subkeys.end()) return ERROR_FILE_NOT_FOUND;
+    key = it->get();
+  }
+  // CE refuses to delete a tree with an open key in it; which code it returns is unconfirmed,
+  // access denied is the desktop's answer for a key it will not delete.
+  if (HasOpenHandle(key)) return ERROR_ACCESS_DENIED;
+  DeleteTree(key);
+  return ERROR_SUCCESS;
+}
+
+LONG Registry::EnumKey(HKEY key, DWORD index, std::u16string* name) const {
+  LONG error;
+  KeyPtr k = Resolve(key, &error);
+  if (!k) return error;
+  if (index >= k->subkeys.size()) return ERROR_NO_MORE_ITEMS;
+  *name = k->subkeys[index]->name;
+  return ERROR_SUCCESS;
+}
+
+LONG Registry::EnumValue(HKEY key, DWORD index, std::u16string* name, RegValue* value) const {
+  LONG error;
+  KeyPtr k = Resolve(key, &error);
+  if (!k) return error;
+  if (index >= k->values.size()) return ERROR_NO_MORE_ITEMS;
+  *name = k->values[index].first;
+  *value = k->values[index].second;
+  return ERROR_SUCCESS;
+}
+
+Registry* CurrentRegistry() {
+  return g_current;
+}
+void SetCurrentRegistry(Registry* registry) {
+  g_current = registry;
+}
+
+}  // namespace sim

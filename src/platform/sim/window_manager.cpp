@@ -1,0 +1,284 @@
+#include <algorithm>
+
+#include "platform/sim/trace.h"
+#include "platform/sim/windows.h"
+#include "platform/wstr.h"
+
+namespace sim {
+
+using platform::IEquals;
+using platform::U8;
+
+Window* WindowManager::Get(HWND h) const {
+  auto it = windows_.find(h);
+  return it == windows_.end() ? nullptr : it->second.get();
+}
+
+std::string WindowManager::Actor() const {
+  Thread* t = sched_.Current();
+  return t && t->process ? U8(t->process->exeName) : "device";
+}
+
+void WindowManager::Describe(HWND h, std::string* cls, std::string* title) const {
+  if (Window* w = Get(h)) {
+    *cls = U8(w->cls);
+    *title = U8(w->title);
+  }
+}
+
+void WindowManager::TraceWindow(TraceKind kind, HWND h, uint32_t value, std::string text) {
+  if (!trace_.enabled) return;
+  TraceEvent e;
+  e.time = sched_.Now();
+  e.kind = kind;
+  e.actor = Actor();
+  e.hwnd = h;
+  Describe(h, &e.cls, &e.title);
+  e.value = value;
+  e.text = std::move(text);
+  trace_.Add(std::move(e));
+}
+
+void WindowManager::InsertZ(HWND h) {
+  Window* w = Get(h);
+  bool topmost = w->exStyle & WS_EX_TOPMOST;
+  auto pos = zorder_.begin();
+  if (!topmost) {
+    while (pos != zorder_.end() && (Get(*pos)->exStyle & WS_EX_TOPMOST)) ++pos;
+  }
+  zorder_.insert(pos, h);
+}
+
+void WindowManager::RemoveFromZ(HWND h) {
+  zorder_.erase(std::remove(zorder_.begin(), zorder_.end(), h), zorder_.end());
+}
+
+HWND WindowManager::Create(Thread* thread, const WindowClass& cls, DWORD exStyle,
+                           std::u16string title, DWORD style, RECT rect, HWND parent) {
+  auto w = std::make_unique<Window>();
+  HWND h = next_;
+  next_ += 4;
+  w->hwnd = h;
+  w->cls = cls.name;
+  w->title = std::move(title);
+  w->style = style;
+  w->exStyle = exStyle;
+  w->rect = rect;
+  w->visible = style & WS_VISIBLE;
+  w->thread = thread;
+  w->process = thread ? thread->process : nullptr;
+  w->proc = cls.proc;
+  Window* parentWindow = Get(parent);
+  if (parentWindow && (style & WS_CHILD)) {
+    w->parent = parent;
+    parentWindow->children.push_back(h);
+  } else {
+    w->owner = parentWindow ? parent : 0;
+  }
+  windows_[h] = std::move(w);
+  if (!Get(h)->parent) {
+    InsertZ(h);
+    TraceWindow(TraceKind::Create, h, 0);
+  }
+  return h;
+}
+
+void WindowManager::Destroy(HWND h, bool notify) {
+  Window* w = Get(h);
+  if (!w) return;
+  if (notify && w->proc) w->proc(h, WM_DESTROY, 0, 0);
+  w = Get(h);  // the procedure may have destroyed it already
+  if (!w) return;
+  std::vector<HWND> children = w->children;
+  for (HWND c : children) Destroy(c, notify);
+  w = Get(h);
+  if (!w) return;
+  Thread* owner = w->thread;
+  bool hadTimers = false;
+  timers_.erase(std::remove_if(timers_.begin(), timers_.end(),
+                               [&](const WindowTimer& t) {
+                                 bool mine = t.hwnd == h;
+                                 hadTimers |= mine;
+                                 return mine;
+                               }),
+                timers_.end());
+  if (hadTimers && owner) RecomputeTimerDue(owner);
+  if (Window* p = Get(w->parent)) {
+    p->children.erase(std::remove(p->children.begin(), p->children.end(), h), p->children.end());
+  }
+  bool topLevel = !w->parent;
+  if (topLevel) TraceWindow(TraceKind::Destroy, h, 0);
+  RemoveFromZ(h);
+  windows_.erase(h);
+  if (foreground_ == h) {
+    foreground_ = 0;
+    for (HWND z : zorder_) {
+      if (Get(z)->visible) {
+        SetForeground(z);
+        break;
+      }
+    }
+  }
+}
+
+void WindowManager::DestroyAllOf(Process* p) {
+  std::vector<HWND> mine;
+  for (auto& [h, w] : windows_)
+    if (w->process == p && !w->parent) mine.push_back(h);
+  for (HWND h : mine) Destroy(h, false);
+}
+
+HWND WindowManager::Find(const WCHAR* cls, const WCHAR* title) const {
+  for (HWND h : zorder_) {
+    Window* w = Get(h);
+    if (cls && !IEquals(w->cls, platform::WView(cls))) continue;
+    if (title && !IEquals(w->title, platform::WView(title))) continue;
+    return h;
+  }
+  return 0;
+}
+
+void WindowManager::BringToTop(HWND h) {
+  if (!Get(h) || Get(h)->parent) return;
+  RemoveFromZ(h);
+  InsertZ(h);
+}
+
+void WindowManager::SendToBottom(HWND h) {
+  Window* w = Get(h);
+  if (!w || w->parent) return;
+  w->exStyle &= ~WS_EX_TOPMOST;
+  RemoveFromZ(h);
+  zorder_.push_back(h);
+}
+
+void WindowManager::SetTopmost(HWND h, bool topmost) {
+  Window* w = Get(h);
+  if (!w || w->parent) return;
+  if (topmost)
+    w->exStyle |= WS_EX_TOPMOST;
+  else
+    w->exStyle &= ~WS_EX_TOPMOST;
+  RemoveFromZ(h);
+  InsertZ(h);
+}
+
+void WindowManager::SetForeground(HWND h) {
+  while (Window* w = Get(h)) {
+    if (!w->parent) break;
+    h = w->parent;
+  }
+  if (!Get(h)) return;
+  BringToTop(h);
+  if (foreground_ != h) {
+    foreground_ = h;
+    TraceWindow(TraceKind::Foreground, h, 0);
+  }
+}
+
+void WindowManager::SetVisible(HWND h, bool visible, bool activate) {
+  Window* w = Get(h);
+  if (!w) return;
+  w->visible = visible;
+  if (visible) w->minimized = false;
+  if (visible && activate && !w->parent) {
+    SetForeground(h);
+  } else if (!visible && foreground_ == h) {
+    foreground_ = 0;
+    for (HWND z : zorder_) {
+      if (z != h && Get(z)->visible) {
+        SetForeground(z);
+        break;
+      }
+    }
+  }
+}
+
+namespace {
+// A timer shorter than 10 ms runs every 10 ms; elapse 0 fires on the very next pass and then
+// keeps the 10 ms minimum, so a forgotten timer cannot stop virtual time.
+uint64_t RepeatInterval(UINT elapse) {
+  return elapse < 10 ? 10 : elapse;
+}
+}  // namespace
+
+UINT WindowManager::SetTimer(Thread* thread, HWND h, UINT id, UINT elapse, TIMERPROC proc) {
+  if (h) {
+    Window* w = Get(h);
+    if (!w) return 0;
+    thread = w->thread;
+  } else {
+    if (!thread) return 0;
+    id = nextThreadTimerId_++;
+  }
+  uint64_t due = sched_.Now() + (elapse == 0 ? 0 : RepeatInterval(elapse));
+  auto it = std::find_if(timers_.begin(), timers_.end(),
+                         [&](const WindowTimer& t) { return t.hwnd == h && t.id == id && h; });
+  if (it == timers_.end()) {
+    timers_.push_back({});
+    it = timers_.end() - 1;
+  }
+  *it = WindowTimer{h, id, elapse, due, ++timerSeq_, proc, thread};
+  RecomputeTimerDue(thread);
+  if (h) {
+    TraceEvent e;
+    if (trace_.enabled) {
+      e.time = sched_.Now();
+      e.kind = TraceKind::SetTimer;
+      e.actor = Actor();
+      e.hwnd = h;
+      Describe(h, &e.cls, &e.title);
+      e.msg = id;
+      e.value = elapse;
+      trace_.Add(std::move(e));
+    }
+  }
+  return h ? (id ? id : 1) : id;
+}
+
+bool WindowManager::KillTimer(HWND h, UINT id) {
+  auto it = std::find_if(timers_.begin(), timers_.end(),
+                         [&](const WindowTimer& t) { return t.hwnd == h && t.id == id; });
+  if (it == timers_.end()) return false;
+  Thread* thread = it->thread;
+  timers_.erase(it);
+  RecomputeTimerDue(thread);
+  if (h && trace_.enabled) {
+    TraceEvent e;
+    e.time = sched_.Now();
+    e.kind = TraceKind::KillTimer;
+    e.actor = Actor();
+    e.hwnd = h;
+    Describe(h, &e.cls, &e.title);
+    e.msg = id;
+    trace_.Add(std::move(e));
+  }
+  return true;
+}
+
+bool WindowManager::TakeDueTimer(Thread* thread, HWND filter, MSG* out) {
+  if (thread->timerDue > sched_.Now()) return false;
+  WindowTimer* best = nullptr;
+  for (auto& t : timers_) {
+    if (t.thread != thread || t.due > sched_.Now()) continue;
+    if (filter && t.hwnd != filter) continue;
+    if (!best || t.due < best->due || (t.due == best->due && t.seq < best->seq)) best = &t;
+  }
+  if (!best) return false;
+  *out = MSG{best->hwnd, WM_TIMER, best->id, best->proc ? 1 : 0, static_cast<DWORD>(sched_.Now()),
+             {0, 0}};
+  // Periods missed while the queue was busy merge into this one message.
+  best->due = sched_.Now() + RepeatInterval(best->period);
+  RecomputeTimerDue(thread);
+  return true;
+}
+
+void WindowManager::RecomputeTimerDue(Thread* thread) {
+  if (!thread) return;
+  uint64_t due = kNever;
+  for (const auto& t : timers_)
+    if (t.thread == thread && t.due < due) due = t.due;
+  thread->timerDue = due;
+}
+
+}  // namespace sim

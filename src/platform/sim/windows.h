@@ -1,0 +1,102 @@
+// Windows, their z-order and the foreground, and window timers.
+#pragma once
+
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/sim/process.h"
+#include "platform/sim/scheduler.h"
+#include "platform/user.h"
+
+namespace sim {
+
+struct Window {
+  HWND hwnd = 0;
+  std::u16string cls;
+  std::u16string title;
+  DWORD style = 0;
+  DWORD exStyle = 0;
+  RECT rect{};
+  bool visible = false;
+  bool minimized = false;
+  Thread* thread = nullptr;
+  Process* process = nullptr;
+  HWND parent = 0;
+  HWND owner = 0;
+  WNDPROC proc = nullptr;
+  LONG_PTR userData = 0;
+  LONG id = 0;
+  std::vector<HWND> children;  // creation order
+  // Set while a message box runs its modal loop for this dialog window.
+  int dialogResult = 0;
+  bool isDialog = false;
+  std::u16string dialogText;
+};
+
+struct WindowTimer {
+  HWND hwnd = 0;
+  UINT id = 0;
+  UINT period = 0;
+  uint64_t due = 0;
+  uint64_t seq = 0;  // same due time: the earlier set fires first
+  TIMERPROC proc = nullptr;
+  Thread* thread = nullptr;
+};
+
+class Trace;
+enum class TraceKind : int;
+
+class WindowManager {
+ public:
+  WindowManager(Scheduler& scheduler, Trace& trace) : sched_(scheduler), trace_(trace) {}
+
+  Window* Get(HWND h) const;
+  HWND Create(Thread* thread, const WindowClass& cls, DWORD exStyle, std::u16string title,
+              DWORD style, RECT rect, HWND parent);
+  // Removes the window and its children; `notify` sends WM_DESTROY first (DestroyWindow),
+  // without it the window just vanishes (its process ended).
+  void Destroy(HWND h, bool notify);
+  void DestroyAllOf(Process* p);
+
+  // Top-level windows, front first.
+  const std::vector<HWND>& ZOrder() const { return zorder_; }
+  HWND Find(const WCHAR* cls, const WCHAR* title) const;
+  void BringToTop(HWND h);
+  void SendToBottom(HWND h);
+  void SetTopmost(HWND h, bool topmost);
+  HWND Foreground() const { return foreground_; }
+  void SetForeground(HWND h);
+  // Visibility; activate = bring to the front and make it the foreground.
+  void SetVisible(HWND h, bool visible, bool activate);
+
+  // Timers: elapse 0 fires on the next timer pass.
+  UINT SetTimer(Thread* thread, HWND h, UINT id, UINT elapse, TIMERPROC proc);
+  bool KillTimer(HWND h, UINT id);
+  // The due timer a message retrieval on `thread` would report, if any; re-arms it.
+  bool TakeDueTimer(Thread* thread, HWND filter, MSG* out);
+  void RecomputeTimerDue(Thread* thread);
+  const std::vector<WindowTimer>& Timers() const { return timers_; }
+
+  // Trace helper: class and title of a window as UTF-8.
+  void Describe(HWND h, std::string* cls, std::string* title) const;
+  std::string Actor() const;
+
+ private:
+  void RemoveFromZ(HWND h);
+  void InsertZ(HWND h);
+  void TraceWindow(TraceKind kind, HWND h, uint32_t value, std::string text = {});
+
+  Scheduler& sched_;
+  Trace& trace_;
+  std::map<HWND, std::unique_ptr<Window>> windows_;
+  std::vector<HWND> zorder_;
+  HWND foreground_ = 0;
+  HWND next_ = 0x00010010;
+  std::vector<WindowTimer> timers_;
+  uint64_t timerSeq_ = 0;
+  UINT nextThreadTimerId_ = 0x7000;
+};
+
+}  // namespace sim

@@ -1,0 +1,285 @@
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "device/scenario.h"
+
+using namespace device;
+
+namespace {
+
+ParseResult Parse(std::string_view text) {
+  return ParseScenario(text, "t.scn");
+}
+
+// The action of a scenario made of one line, which must parse.
+Action One(std::string_view line) {
+  ParseResult r = Parse(line);
+  if (!r.ok()) ADD_FAILURE() << r.error->text;
+  if (r.steps.size() != 1) {
+    ADD_FAILURE() << "expected one step from: " << line;
+    return verb::Settle{};
+  }
+  return r.steps[0].action;
+}
+
+template <typename T>
+T As(std::string_view line) {
+  Action a = One(line);
+  if (const T* v = std::get_if<T>(&a)) return *v;
+  ADD_FAILURE() << "wrong verb parsed from: " << line;
+  return T{};
+}
+
+// The error text of a scenario that must fail.
+std::string Error(std::string_view text) {
+  ParseResult r = Parse(text);
+  if (r.ok()) return "(parsed)";
+  EXPECT_TRUE(r.steps.empty());
+  return r.error->text;
+}
+
+MsgParam Value(uint32_t v) {
+  return {MsgParam::Kind::Value, v, {}};
+}
+const MsgParam kAny{MsgParam::Kind::Any, 0, {}};
+
+}  // namespace
+
+TEST(ScenarioParse, WordsQuotesAndComments) {
+  ParseResult r = Parse(
+      "# a comment line\n"
+      "\n"
+      "   # an indented comment\n"
+      "file add \"\\My Documents\\a b.JPG\"   # trailing comment\r\n"
+      "\tfile add x#y\n"
+      "expect log \"say \\\"hi\\\" to C:\\\\temp\\n\"\n"
+      "expect log \"\"\n");
+  ASSERT_TRUE(r.ok()) << r.error->text;
+  ASSERT_EQ(r.steps.size(), 4u);
+  EXPECT_EQ(r.steps[0].line, 4);
+  EXPECT_EQ(r.steps[0].source, "file add \"\\My Documents\\a b.JPG\"");
+  EXPECT_EQ(std::get<verb::FileAdd>(r.steps[0].action).path, "\\My Documents\\a b.JPG");
+  EXPECT_EQ(r.steps[1].column, 2);
+  EXPECT_EQ(std::get<verb::FileAdd>(r.steps[1].action).path, "x#y");  // # inside a word
+  EXPECT_EQ(std::get<verb::ExpectLog>(r.steps[2].action).text, "say \"hi\" to C:\\temp\\n");
+  EXPECT_EQ(std::get<verb::ExpectLog>(r.steps[3].action).text, "");
+  EXPECT_TRUE(Parse("").ok());
+}
+
+TEST(ScenarioParse, NumbersAreThirtyTwoBits) {
+  auto dword = [](std::string_view n) {
+    return As<verb::RegSet>("reg set HKCU\\K v dword " + std::string(n)).data.dword;
+  };
+  EXPECT_EQ(dword("32793"), 32793u);
+  EXPECT_EQ(dword("0x8019"), 0x8019u);
+  EXPECT_EQ(dword("0XfFfF"), 0xFFFFu);
+  EXPECT_EQ(dword("-1"), 0xFFFFFFFFu);
+  EXPECT_EQ(dword("-2147483648"), 0x80000000u);
+  EXPECT_EQ(dword("4294967295"), 0xFFFFFFFFu);
+  EXPECT_EQ(As<verb::Boot>("boot 120000").tick, 120000u);
+
+  EXPECT_EQ(Error("reg set HKCU\\K v dword 4294967296"),
+            "t.scn:1:24: number out of range (32 bits): 4294967296");
+  EXPECT_EQ(Error("reg set HKCU\\K v dword 0x100000000"),
+            "t.scn:1:24: number out of range (32 bits): 0x100000000");
+  EXPECT_EQ(Error("reg set HKCU\\K v dword -2147483649"),
+            "t.scn:1:24: number out of range (32 bits): -2147483649");
+  EXPECT_EQ(Error("reg set HKCU\\K v dword 12ab"), "t.scn:1:24: expected a number, not '12ab'");
+  EXPECT_EQ(Error("reg set HKCU\\K v dword 0x"), "t.scn:1:24: expected a number, not '0x'");
+  EXPECT_EQ(Error("boot -1"), "t.scn:1:6: expected a number that is not negative, not '-1'");
+}
+
+TEST(ScenarioParse, Durations) {
+  EXPECT_EQ(As<verb::Wait>("wait 250ms").ms, 250u);
+  EXPECT_EQ(As<verb::Wait>("wait 3s").ms, 3000u);
+  EXPECT_EQ(As<verb::Wait>("wait 2m").ms, 120000u);
+  EXPECT_EQ(As<verb::Wait>("wait 1h").ms, 3600000u);
+  EXPECT_EQ(As<verb::Wait>("wait 0s").ms, 0u);
+  for (const char* bad : {"wait 5", "wait 3x", "wait ms", "wait -1s", "wait 1.5s"})
+    EXPECT_EQ(Error(bad), "t.scn:1:6: expected a duration like 250ms, 3s, 2m or 1h") << bad;
+  EXPECT_EQ(Error("wait 99999999999999999999h"),
+            "t.scn:1:6: duration out of range: 99999999999999999999h");
+}
+
+TEST(ScenarioParse, MessagesWithWildcardsAndWindowHandles) {
+  verb::Post p = As<verb::Post>("post Dorvane2 32818 @listener -1");
+  EXPECT_EQ(p.windowClass, "Dorvane2");
+  EXPECT_EQ(p.msg, Value(32818));
+  EXPECT_EQ(p.wParam, (MsgParam{MsgParam::Kind::WindowOf, 0, "listener"}));
+  EXPECT_EQ(p.lParam, Value(0xFFFFFFFF));
+  p = As<verb::Post>("post Dorvane2 0x802B");
+  EXPECT_EQ(p.wParam, Value(0));  // left out: 0
+  EXPECT_EQ(p.lParam, Value(0));
+
+  verb::ExpectPosted e = As<verb::ExpectPosted>("expect posted \"Phone - Incoming\" * 5");
+  EXPECT_EQ(e.windowClass, "Phone - Incoming");
+  EXPECT_EQ(e.msg, kAny);
+  EXPECT_EQ(e.wParam, Value(5));
+  EXPECT_EQ(e.lParam, kAny);  // left out: any
+  verb::ExpectNoPost n = As<verb::ExpectNoPost>("expect no-post listener 32792 * *");
+  EXPECT_EQ(n.msg, Value(32792));
+  EXPECT_EQ(n.wParam, kAny);
+
+  EXPECT_EQ(Error("post Dorvane2 32818 *"), "t.scn:1:21: expected a number or @CLASS, not '*'");
+  EXPECT_EQ(Error("post Dorvane2 32818 @"), "t.scn:1:21: expected a window class after @");
+  EXPECT_EQ(Error("post Dorvane2 @x"), "t.scn:1:15: expected a message number, not '@x'");
+  EXPECT_EQ(Error("expect posted a 1 @b"), "t.scn:1:19: expected a number or *, not '@b'");
+  EXPECT_EQ(Error("post Dorvane2 1 2 3 4"), "t.scn:1:21: unexpected extra word '4'");
+}
+
+TEST(ScenarioParse, ClockIsAValidDateAndTime) {
+  SYSTEMTIME t = As<verb::Clock>("clock 2008-06-01 07:00:00").time;
+  EXPECT_EQ(t.wYear, 2008);
+  EXPECT_EQ(t.wMonth, 6);
+  EXPECT_EQ(t.wDay, 1);
+  EXPECT_EQ(t.wDayOfWeek, 0);  // a Sunday
+  EXPECT_EQ(t.wHour, 7);
+  EXPECT_EQ(As<verb::Clock>("clock 2008-02-29 23:59:59").time.wDayOfWeek, 5);
+  EXPECT_EQ(Error("clock 2007-02-29 00:00:00"), "t.scn:1:7: no such date: 2007-02-29");
+  EXPECT_EQ(Error("clock 1900-02-29 00:00:00"), "t.scn:1:7: no such date: 1900-02-29");
+  EXPECT_EQ(Error("clock 2008-13-01 00:00:00"), "t.scn:1:7: no such date: 2008-13-01");
+  EXPECT_EQ(Error("clock 2008-6-1 00:00:00"), "t.scn:1:7: expected a date like 2008-06-01");
+  EXPECT_EQ(Error("clock 2008-06-01 24:00:00"), "t.scn:1:18: no such time: 24:00:00");
+  EXPECT_EQ(Error("clock 2008-06-01 7:00"), "t.scn:1:18: expected a time like 07:00:00");
+  EXPECT_EQ(Error("clock 2008-06-01"), "t.scn:1:17: expected a time like 07:00:00");
+}
+
+TEST(ScenarioParse, DeviceSetupAndRegistry) {
+  EXPECT_EQ(As<verb::FileDelete>("file delete \\Windows\\x.txt").path, "\\Windows\\x.txt");
+  EXPECT_EQ(As<verb::Install>("install \"\\Program Files\\Vurl\\dorvane2.exe\"").path,
+            "\\Program Files\\Vurl\\dorvane2.exe");
+
+  verb::RegSet s = As<verb::RegSet>("reg set HKCU\\Software\\Vurl Mode dword 3");
+  EXPECT_EQ(s.key, "HKEY_CURRENT_USER\\Software\\Vurl");
+  EXPECT_EQ(s.name, "Mode");
+  EXPECT_EQ(s.data.type, RegData::Type::Dword);
+  s = As<verb::RegSet>("reg set hklm\\Soft\\ \"\" binary 0a0B");
+  EXPECT_EQ(s.key, "HKEY_LOCAL_MACHINE\\Soft");
+  EXPECT_EQ(s.name, "");  // the default value
+  EXPECT_EQ(s.data.bytes, (std::vector<uint8_t>{0x0a, 0x0b}));
+  EXPECT_TRUE(As<verb::RegSet>("reg set HKLM\\S v binary \"\"").data.bytes.empty());
+  s = As<verb::RegSet>("reg set HKEY_CURRENT_USER\\S v sz \"Slide to unlock\"");
+  EXPECT_EQ(s.key, "HKEY_CURRENT_USER\\S");
+  EXPECT_EQ(s.data.type, RegData::Type::Sz);
+  EXPECT_EQ(s.data.text, "Slide to unlock");
+
+  EXPECT_EQ(As<verb::RegDelete>("reg delete HKEY_LOCAL_MACHINE\\S v").name, "v");
+  EXPECT_FALSE(As<verb::RegDelete>("reg delete HKLM\\S").name.has_value());
+
+  const char* keyHelp = "expected a registry key like HKCU\\Software\\Vurl or HKLM\\...";
+  for (const char* bad : {"reg delete HKCR\\S", "reg delete HKCU\\", "reg delete HKCU",
+                          "reg delete HKCU\\a\\\\b", "reg delete Software\\Vurl"})
+    EXPECT_EQ(Error(bad), std::string("t.scn:1:12: ") + keyHelp) << bad;
+  EXPECT_EQ(Error("reg set HKCU\\S v binary 0a0"),
+            "t.scn:1:25: expected hex bytes like 01 or 0a0b (an even number of digits)");
+  EXPECT_EQ(Error("reg set HKCU\\S v qword 1"),
+            "t.scn:1:18: unknown value type 'qword'; expected dword, binary or sz");
+  EXPECT_EQ(Error("reg set HKCU\\S v sz a b"), "t.scn:1:23: unexpected extra word 'b'");
+}
+
+TEST(ScenarioParse, ProgramsTimeUserAndPower) {
+  verb::Start st = As<verb::Start>("start dorvane2   -show  \"a  b\" \\x");
+  EXPECT_EQ(st.program, "dorvane2");
+  EXPECT_EQ(st.args, "-show a  b \\x");
+  EXPECT_EQ(As<verb::Start>("start iexplore.exe").args, "");
+  EXPECT_EQ(As<verb::Kill>("kill fenk.exe").program, "fenk.exe");
+  EXPECT_EQ(As<verb::Foreground>("foreground fenk.exe").program, "fenk.exe");
+  As<verb::Settle>("settle");
+  As<verb::UserUnlock>("user unlock");
+  As<verb::UserOk>("user ok");
+
+  struct {
+    const char* line;
+    const char* state;
+    uint32_t flags;
+  } const power[] = {
+      {"power on", "on", 0x00010000},
+      {"power idle", "screenoff", 0x00100000},
+      {"power suspend", "suspend", 0x00200000},
+      {"power unattended", "unattended", 0x00400000},
+      {"power password", "password", 0x10010000},
+      {"power resuming", "resuming", 0x00010000},
+      {"power state boot 0x20", "boot", 0x20},
+  };
+  for (const auto& p : power) {
+    verb::Power v = As<verb::Power>(p.line);
+    EXPECT_EQ(v.state, p.state) << p.line;
+    EXPECT_EQ(v.flags, p.flags) << p.line;
+  }
+  EXPECT_TRUE(As<verb::PowerAc>("power ac on").online);
+  EXPECT_FALSE(As<verb::PowerAc>("power ac off").online);
+  EXPECT_EQ(As<verb::PowerBattery>("power battery 255").percent, 255);
+  EXPECT_EQ(Error("power battery 256"), "t.scn:1:15: expected a battery percentage from 0 to 255");
+  EXPECT_EQ(Error("power ac maybe"), "t.scn:1:10: unknown AC state 'maybe'; expected on or off");
+}
+
+TEST(ScenarioParse, Expectations) {
+  verb::ExpectReg r = As<verb::ExpectReg>("expect reg HKCU\\S Count dword -1");
+  EXPECT_EQ(r.key, "HKEY_CURRENT_USER\\S");
+  EXPECT_EQ(r.data.dword, 0xFFFFFFFFu);
+  EXPECT_EQ(As<verb::ExpectReg>("expect reg HKCU\\S T sz \"a b\"").data.text, "a b");
+  EXPECT_EQ(As<verb::ExpectNoReg>("expect no-reg HKCU\\S T").name, "T");
+  EXPECT_FALSE(As<verb::ExpectNoReg>("expect no-reg HKCU\\S").name);
+  EXPECT_EQ(As<verb::ExpectLog>("expect log \"Dorvane Wnd\"").text, "Dorvane Wnd");
+  EXPECT_EQ(As<verb::ExpectNoLog>("expect no-log Error").text, "Error");
+
+  verb::ExpectWindow w = As<verb::ExpectWindow>("expect window HHTaskBar foreground");
+  EXPECT_EQ(w.windowClass, "HHTaskBar");
+  EXPECT_EQ(w.state, verb::WindowState::Foreground);
+  EXPECT_EQ(As<verb::ExpectWindow>("expect window x absent").state, verb::WindowState::Absent);
+
+  EXPECT_EQ(As<verb::ExpectRunning>("expect running vurl.exe").program, "vurl.exe");
+  EXPECT_EQ(As<verb::ExpectNotRunning>("expect not-running vurl.exe").program, "vurl.exe");
+  EXPECT_FALSE(As<verb::ExpectLaunched>("expect launched vurl.exe").args);  // any
+  EXPECT_EQ(As<verb::ExpectLaunched>("expect launched vurl.exe \"\"").args, "");
+  EXPECT_EQ(As<verb::ExpectLaunched>("expect launched vurl.exe -a b").args, "-a b");
+  EXPECT_EQ(As<verb::ExpectNoLaunch>("expect no-launch vurl.exe").program, "vurl.exe");
+
+  EXPECT_EQ(Error("expect window x shown"),
+            "t.scn:1:17: unknown window state 'shown'; expected visible, hidden, foreground or "
+            "absent");
+}
+
+TEST(ScenarioParse, ErrorsPointAtTheOffendingWord) {
+  EXPECT_EQ(Error("settle\n\n  wiat 3s\n"), "t.scn:3:3: unknown verb 'wiat'");
+  EXPECT_EQ(Error("file ad x"),
+            "t.scn:1:6: unknown verb 'file ad'; expected add or delete after file");
+  EXPECT_EQ(Error("user"), "t.scn:1:5: expected unlock or ok after user");
+  // A missing word points just past the last word, whatever follows it.
+  EXPECT_EQ(Error("wait   # soon"), "t.scn:1:5: expected a duration like 250ms, 3s, 2m or 1h");
+  EXPECT_EQ(Error("reg set HKCU\\S v"), "t.scn:1:17: expected value type: dword, binary or sz");
+  EXPECT_EQ(Error("settle now"), "t.scn:1:8: unexpected extra word 'now'");
+  EXPECT_EQ(Error("power on 1"), "t.scn:1:10: unexpected extra word '1'");
+  // Columns count characters, so UTF-8 text before the error does not shift them.
+  EXPECT_EQ(Error("expect log \"\xC3\xA9t\xC3\xA9\" x"), "t.scn:1:18: unexpected extra word 'x'");
+  EXPECT_EQ(Error("expect log \"open"), "t.scn:1:12: unterminated quote");
+  EXPECT_EQ(Error("expect log \"a\"b"), "t.scn:1:15: expected a blank after the closing quote");
+  EXPECT_EQ(Error("expect log a\"b\""),
+            "t.scn:1:13: unexpected quote inside a word (quote the whole word)");
+}
+
+TEST(ScenarioParse, SetupOrderIsCheckedBeforeAnythingRuns) {
+  EXPECT_TRUE(Parse("clock 2008-06-01 07:00:00\nfile add a\nboot 5\nreg set HKCU\\S v dword 1\n"
+                    "start dorvane2\ninstall \\b.exe\nreg delete HKCU\\S\n")
+                  .ok());
+  EXPECT_EQ(Error("boot 1\nclock 2008-06-01 07:00:00"),
+            "t.scn:2:1: clock must come before boot and before any event");
+  EXPECT_EQ(Error("wait 1s\n  clock 2008-06-01 07:00:00"),
+            "t.scn:2:3: clock must come before boot and before any event");
+  EXPECT_EQ(Error("expect running x\nboot 1"), "t.scn:2:1: boot must come before any event");
+}
+
+TEST(ScenarioParse, ShellLines) {
+  ParseResult blank = ParseLine("   # nothing", 4, "shell");
+  EXPECT_TRUE(blank.ok());
+  EXPECT_TRUE(blank.steps.empty());
+
+  ScenarioOrder order;
+  ParseResult r = ParseLine("power idle", 7, "shell", &order);
+  ASSERT_EQ(r.steps.size(), 1u);
+  EXPECT_EQ(r.steps[0].line, 7);
+  EXPECT_EQ(ParseLine("boot 1", 8, "shell", &order).error->text,
+            "shell:8:1: boot must come before any event");
+  EXPECT_TRUE(ParseLine("boot 1", 8, "shell").ok());  // without an order, lines stand alone
+}
