@@ -1,1 +1,24 @@
-namespace device {}
+#include "device/programs.h"
+
+#include "app/entry.h"
+#include "device/shell_standin.h"
+#include "device/vurl_standin.h"
+
+namespace device {
+
+void InstallPrograms(sim::Device& dev) {
+  dev.RegisterProgram(u"dorvane2.exe", &app::DaemonMain);
+  dev.RegisterProgram(u"vurl.exe", &VurlMain);
+  dev.RegisterProgram(u"shell32.exe", &ShellMain);
+  // The shell's windows are there from boot.
+  dev.files().AddFile(u"\\Windows\\shell32.exe");
+  dev.Launch(u"\\Windows\\shell32.exe", u"", 5);
+}
+
+void InstallDaemon(sim::Device& dev, const std::u16string& daemonPath) {
+  dev.files().AddFile(daemonPath);
+  std::u16string dir = daemonPath.substr(0, daemonPath.find_last_of(u'\\'));
+  dev.files().AddFile(dir + u"\\vurl.exe");
+}
+
+}  // namespace device

@@ -18,8 +18,15 @@
 
 namespace sim {
 
+struct PowerConfig {
+  BYTE acLine = 0;  // on battery
+  BYTE batteryPercent = 80;
+  bool statusFails = false;
+};
+
 // What the device answers to system queries; tests change it to reach other branches.
 struct DeviceConfig {
+  PowerConfig power;
   RECT workArea{0, 26, 240, 294};
   std::u16string oemInfo = u"Dorvane Simulated Phone";
   std::u16string platformType = u"PocketPC";

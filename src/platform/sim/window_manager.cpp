@@ -39,6 +39,14 @@ void WindowManager::TraceWindow(TraceKind kind, HWND h, uint32_t value, std::str
   trace_.Add(std::move(e));
 }
 
+// What the system itself tells a window (activation, being shown) arrives as a posted
+// message that is not the act of any program, so the trace does not list it.
+void WindowManager::Notify(HWND h, UINT msg, WPARAM wParam) {
+  Window* w = Get(h);
+  if (!w || !w->thread || w->thread->killed) return;
+  w->thread->posted.push_back(MSG{h, msg, wParam, 0, static_cast<DWORD>(sched_.Now()), {0, 0}});
+}
+
 void WindowManager::InsertZ(HWND h) {
   Window* w = Get(h);
   bool topmost = w->exStyle & WS_EX_TOPMOST;
@@ -171,16 +179,21 @@ void WindowManager::SetForeground(HWND h) {
   if (!Get(h)) return;
   BringToTop(h);
   if (foreground_ != h) {
+    HWND old = foreground_;
     foreground_ = h;
     TraceWindow(TraceKind::Foreground, h, 0);
+    Notify(old, WM_ACTIVATE, 0);
+    Notify(h, WM_ACTIVATE, 1);
   }
 }
 
 void WindowManager::SetVisible(HWND h, bool visible, bool activate) {
   Window* w = Get(h);
   if (!w) return;
+  bool was = w->visible;
   w->visible = visible;
   if (visible) w->minimized = false;
+  if (was != visible) Notify(h, WM_SHOWWINDOW, visible ? 1 : 0);
   if (visible && activate && !w->parent) {
     SetForeground(h);
   } else if (!visible && foreground_ == h) {

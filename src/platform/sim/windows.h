@@ -84,6 +84,7 @@ class WindowManager {
   std::string Actor() const;
 
  private:
+  void Notify(HWND h, UINT msg, WPARAM wParam);
   void RemoveFromZ(HWND h);
   void InsertZ(HWND h);
   void TraceWindow(TraceKind kind, HWND h, uint32_t value, std::string text = {});

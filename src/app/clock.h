@@ -1,0 +1,11 @@
+// Time helpers over the platform clock.
+#pragma once
+
+#include <cstdint>
+
+namespace app {
+
+// Local time in whole minutes since 1601.
+uint32_t MinuteClock();
+
+}  // namespace app

@@ -1,0 +1,67 @@
+// The daemon's process-wide state record: lock state, power facts, call flags, counters and the
+// remembered windows. Every thread reads and writes it without locks; members more than one
+// thread touches are relaxed atomics.
+#pragma once
+
+#include <array>
+#include <cstdint>
+
+#include "platform/relaxed.h"
+#include "platform/win_types.h"
+
+namespace app {
+
+using Byte = platform::Relaxed<uint8_t>;
+using Word = platform::Relaxed<uint32_t>;
+using Handle = platform::Relaxed<uint32_t>;
+
+struct State {
+  // Start-up.
+  HINSTANCE instance = 0;
+  Handle daemonWindow{0};
+  std::array<WCHAR, MAX_PATH> VurlPath{};
+  std::array<WCHAR, MAX_PATH> FenkPath{};
+  Byte OnExternalPower{0};
+  Byte BatteryPercent{0};
+  Byte BluetoothOn{0};
+  Word ConnectionCount{0};
+  Byte PhoneSkin{0};
+  HANDLE notifyEvent = 0;
+  HANDLE notifyStopEvent = 0;
+  Handle TaskBarWindow{0};
+
+  // Lock state and the slide screen.
+  Byte Locked{0};
+  Byte SlideStarting{0};
+  Byte DelayUnlockPending{0};
+  Word ReminderTick{0};
+  Word UnlockTick{0};
+  Handle SlideWindow{0};
+
+  // Power and display.
+  Byte DisplayOff{0};
+  Byte PowerConnected{0};
+  Byte UnattendedActive{0};
+  Word DisplayOnTick{0};
+  Word CallEndTick{0};
+
+  // Call flags.
+  Byte Incoming{0};
+  Byte Talking{0};
+  Byte Dialing{0};
+  Byte CallWaiting{0};
+  Byte CallKind{0};
+  Byte CallerPosted{0};
+  Byte UnknownCaller{0};
+  Byte RerunCaller{0};
+  Byte CallerPropertyPassed{0};
+
+  // Counters.
+  platform::Relaxed<int32_t> UnreadEmail{0};
+  Byte Synchronizing{0};
+};
+
+// The calling process's record.
+State& G();
+
+}  // namespace app

@@ -1,0 +1,14 @@
+#include "input/keys.h"
+
+namespace input {
+
+// Hardware keys and the system lock state are not built yet.
+void SetSystemLockState() {}
+void ClearSystemLockState() {}
+void SetPointerActionOverride() {}
+void ClearPointerActionOverride() {}
+void InstallKeyboardHook() {}
+void RemoveKeyboardHook() {}
+void RestoreLongPressEndKey() {}
+
+}  // namespace input

@@ -1,0 +1,97 @@
+#include "lock/lock_state.h"
+
+#include "app/messages.h"
+#include "app/state.h"
+#include "input/keys.h"
+#include "lock/slide_screen.h"
+#include "log/debug_log.h"
+#include "platform/kernel.h"
+#include "platform/registry.h"
+#include "platform/user.h"
+#include "power/power_monitor.h"
+#include "settings/settings.h"
+#include "shellwin/intercept.h"
+#include "state/reminders.h"
+#include "telephony/line.h"
+
+namespace lock {
+
+using app::G;
+using dlog::DebugLog;
+using dlog::Detailed;
+
+namespace {
+DWORD PhoneStateValue(const WCHAR* name) {
+  DWORD value = 0;
+  if (FAILED(RegistryGetDWORD(HKEY_LOCAL_MACHINE, u"System\\State\\Phone", name, &value))) return 0;
+  return value;
+}
+}  // namespace
+
+void Lock() {
+  app::State& g = G();
+  g.Locked = 1;
+  shellwin::SubclassShellWindows();
+  state::SaveReminderOptions();
+  state::DisableReminderOptions();
+  g.ReminderTick = 0;
+  SetTimer(g.daemonWindow, app::kTimerStopUnattended, 500, nullptr);
+  input::SetSystemLockState();
+  input::SetPointerActionOverride();
+  if (Detailed()) DebugLog(u"Locked %d", g.DisplayOff.load());
+  PostToSlideScreen(app::kMsgLockState, 1);
+}
+
+void Unlock() {
+  app::State& g = G();
+  g.Locked = 0;
+  KillTimer(g.daemonWindow, 1034);
+  shellwin::UnsubclassShellWindows();
+  state::RestoreReminderOptions();
+  power::StartUnattendedMode(false);
+  telephony::CurrentLineClose();
+  input::ClearSystemLockState();
+  input::ClearPointerActionOverride();
+  if (Detailed()) DebugLog(u"Unlocked");
+  g.UnlockTick = GetTickCount();
+  PostToSlideScreen(app::kMsgLockState, 0);
+}
+
+bool IsAlreadyLocked() {
+  HWND fg = GetForegroundWindow();
+  HWND slide = G().SlideWindow;
+  if (Detailed()) DebugLog(u"Already Locked? %0X(%0X)", fg, slide);
+  return fg != 0 && fg == slide;
+}
+
+bool IsSyncing() {
+  if (Detailed()) DebugLog(u"Syncing? %d", G().Synchronizing.load());
+  return G().Synchronizing == 1;
+}
+
+bool IsOnHold() {
+  return (PhoneStateValue(u"Status") & 0x4000) != 0;
+}
+
+bool IsTalkingOrOnHold() {
+  return G().Talking || IsOnHold();
+}
+
+bool IsPhoneBusy() {
+  app::State& g = G();
+  if (g.Incoming || g.Dialing || g.Talking) return true;
+  return PhoneStateValue(u"Active Call Count") != 0;
+}
+
+bool IsInCallLockWanted() {
+  switch (settings::S().InCallLock) {
+    case 2:
+      return G().BluetoothOn == 1;
+    case 1:
+      return true;
+    default:
+      return false;
+  }
+}
+
+}  // namespace lock

@@ -1,0 +1,110 @@
+#include "lock/slide_screen.h"
+
+#include "app/messages.h"
+#include "app/state.h"
+#include "lock/lock_state.h"
+#include "log/debug_log.h"
+#include "platform/files.h"
+#include "platform/kernel.h"
+#include "platform/user.h"
+#include "shellwin/intercept.h"
+
+namespace lock {
+
+using app::G;
+using dlog::DebugLog;
+using dlog::Detailed;
+
+HWND FindSlideScreen() {
+  HWND h = G().SlideWindow;
+  if (!IsWindow(h)) {
+    h = FindWindowW(app::kSlideClass, app::kSlideClass);
+    G().SlideWindow = h;
+  }
+  if (Detailed()) DebugLog(u"SlideWnd %0X", h);
+  return h;
+}
+
+bool PostToSlideScreen(UINT msg, WPARAM wParam) {
+  HWND h = FindSlideScreen();
+  if (!h) return false;
+  PostMessageW(h, msg, wParam, G().DisplayOff ? 1 : 0);
+  return true;
+}
+
+void SendToSlideScreen(UINT msg, WPARAM wParam) {
+  if (HWND h = FindSlideScreen()) SendMessageW(h, msg, wParam, 0);
+}
+
+namespace {
+// The handle with its lowest bit set brings the slide screen's owned windows along.
+void ShowInFront(HWND h) {
+  ShowWindow(h, SW_SHOW);
+  SetForegroundWindow(h | 1);
+}
+
+void LaunchSlideScreen(bool startHidden) {
+  app::State& g = G();
+  g.SlideStarting = 1;
+  SHELLEXECUTEINFO sei{};
+  sei.cbSize = sizeof sei;
+  sei.fMask = SEE_MASK_NOCLOSEPROCESS;
+  sei.lpFile = g.VurlPath.data();
+  if (startHidden) {
+    if (Detailed()) DebugLog(u"Start & Hide Vurl");
+    sei.lpParameters = u"-hide";
+    sei.nShow = SW_HIDE;
+    g.Locked = 0;
+  } else {
+    sei.nShow = SW_SHOWNORMAL;
+  }
+  if (ShellExecuteEx(&sei) && sei.hProcess) CloseHandle(sei.hProcess);
+  SetTimer(g.daemonWindow, app::kTimerSlideStarted, 1000, nullptr);
+}
+}  // namespace
+
+void AwakeSlideScreen(bool frontIfLocked, bool startHidden) {
+  app::State& g = G();
+  if (Detailed()) DebugLog(u"Awaking Vurl cl:%d lk:%d", frontIfLocked ? 1 : 0, g.Locked.load());
+  if (!startHidden && IsPhoneBusy()) return;
+  if (frontIfLocked && g.Locked) {
+    HWND fg = GetForegroundWindow();
+    if (fg == g.SlideWindow) return;
+    if (Detailed()) DebugLog(u"GW %0X", fg);
+    SetSlideForeground();
+    return;
+  }
+  if (Detailed()) {
+    DebugLog(u"Awaking Vurl");
+    DebugLog(u"Incoming=%d Talking=%d OnHold=%d Dialing=%d", g.Incoming.load(), g.Talking.load(),
+             IsOnHold() ? 1 : 0, g.Dialing.load());
+  }
+  HWND slide = FindSlideScreen();
+  if (slide) ShowInFront(slide);
+  if (GetForegroundWindow() != slide || !slide) {
+    if (slide) {
+      ShowInFront(slide);
+    } else if (!g.SlideStarting) {
+      LaunchSlideScreen(startHidden);
+    }
+  }
+  if (Detailed()) DebugLog(u"Finish Awaking Vurl");
+}
+
+void SetSlideForeground() {
+  if (Detailed()) DebugLog(u"SetSlideForeground");
+  HWND h = G().SlideWindow;
+  ShowWindow(h, SW_SHOW);
+  PostMessageW(h, WM_SETFOCUS, 1, 0);
+  shellwin::SubclassShellWindows();
+}
+
+void HideSlideScreen() {
+  shellwin::UnsubclassShellWindows();
+  if (HWND h = FindSlideScreen()) {
+    if (Detailed()) DebugLog(u"Hiding Vurl");
+    ShowWindow(h, SW_HIDE);
+  }
+}
+
+}  // namespace lock

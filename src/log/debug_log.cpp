@@ -1,0 +1,94 @@
+#include "log/debug_log.h"
+
+#include "app/files.h"
+#include "platform/files.h"
+#include "platform/kernel.h"
+#include "platform/process_local.h"
+#include "platform/registry.h"
+#include "platform/wstr.h"
+#include "settings/settings.h"
+
+namespace dlog {
+
+namespace {
+struct LogState {
+  HANDLE file = INVALID_HANDLE_VALUE;
+};
+LogState& L() {
+  return platform::ProcessGlobal<LogState>();
+}
+
+// DebugOn is kept as a one-byte binary value by the settings store, so besides the DWORD form
+// any non-zero first byte means on; otherwise rotation and the detailed lines would disagree.
+bool StoredDebugOn() {
+  DWORD value = 0;
+  if (SUCCEEDED(RegistryGetDWORD(HKEY_CURRENT_USER, settings::kStoreKey, u"DebugOn", &value)))
+    return value != 0;
+  HKEY key = 0;
+  if (RegOpenKeyExW(HKEY_CURRENT_USER, settings::kStoreKey, 0, 0, &key) != ERROR_SUCCESS)
+    return false;
+  BYTE data[4] = {};
+  DWORD size = sizeof data;
+  bool on = RegQueryValueExW(key, u"DebugOn", nullptr, nullptr, data, &size) == ERROR_SUCCESS &&
+            size >= 1 && data[0] != 0;
+  RegCloseKey(key);
+  return on;
+}
+
+std::u16string Generation(const std::u16string& path, int n) {
+  return platform::FormatW(u"%s.%d", path, n);
+}
+
+// Copies, not renames: the oldest generation is simply overwritten.
+void ShiftGenerations(const std::u16string& path) {
+  for (int n = 8; n >= 1; --n) {
+    std::u16string from = Generation(path, n);
+    if (app::FileExists(from)) CopyFileW(from.c_str(), Generation(path, n + 1).c_str(), FALSE);
+  }
+  if (app::FileExists(path)) CopyFileW(path.c_str(), Generation(path, 1).c_str(), FALSE);
+}
+
+void Write(const WCHAR* text, size_t chars) {
+  DWORD written = 0;
+  WriteFile(L().file, text, static_cast<DWORD>(chars * sizeof(WCHAR)), &written, nullptr);
+}
+}  // namespace
+
+void OpenDebugLog(std::u16string_view fileName) {
+  WCHAR module[MAX_PATH] = {};
+  GetModuleFileNameW(0, module, MAX_PATH);
+  std::u16string path(platform::WView(module));
+  size_t slash = path.rfind(u'\\');
+  path = slash == std::u16string::npos ? std::u16string(fileName)
+                                       : path.substr(0, slash + 1) + std::u16string(fileName);
+  if (StoredDebugOn()) ShiftGenerations(path);
+  L().file =
+      CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, 0);
+  if (L().file == INVALID_HANDLE_VALUE) return;
+  const WCHAR bom = 0xFEFF;
+  Write(&bom, 1);
+}
+
+void WriteDebugLine(std::u16string_view text) {
+  if (L().file == INVALID_HANDLE_VALUE) return;
+  SYSTEMTIME st;
+  GetLocalTime(&st);
+  WCHAR line[kLineChars] = {};
+  size_t n = platform::FormatW(line, kLineChars, u"%02d:%02d:%02d \t%s\r\n", st.wHour, st.wMinute,
+                               st.wSecond, text);
+  Write(line, n);
+}
+
+void CloseDebugLog() {
+  if (L().file == INVALID_HANDLE_VALUE) return;
+  WriteDebugLine(u"quit");
+  FlushFileBuffers(L().file);
+  CloseHandle(L().file);
+  L().file = INVALID_HANDLE_VALUE;
+}
+
+bool Detailed() {
+  return settings::S().DebugOn != 0;
+}
+
+}  // namespace dlog

@@ -1,0 +1,9 @@
+// The shell-services library used to dismiss notifications.
+#pragma once
+
+namespace messaging {
+
+void LoadShellServices();
+void UnloadShellServices();
+
+}  // namespace messaging
