@@ -1,0 +1,98 @@
+// The scenario runner: plays parsed scenario steps on a fresh simulated device, prints the
+// device trace as it happens and checks expectations. `dorvane2-sim` is a thin command line
+// over this; tests call RunScenario and get the exit status and the printed text back, so they
+// need no files or processes.
+#pragma once
+
+#include <functional>
+#include <iosfwd>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "device/scenario.h"
+#include "platform/sim/device.h"
+
+namespace device {
+
+// Exit statuses of a run.
+constexpr int kExitPassed = 0;  // every expectation held
+constexpr int kExitFailed = 1;  // an expectation or a step failed, or the device did
+constexpr int kExitBroken = 2;  // the scenario, the command line or the state is wrong
+
+struct RunOptions {
+  bool quiet = false;    // print only failures and the summary, not the trace
+  std::string stateDir;  // empty: a fresh device, nothing left behind
+  // Called after InstallPrograms and before the state is loaded: tests register programs or
+  // tune the device here.
+  std::function<void(sim::Device&)> prepare;
+};
+
+struct RunResult {
+  int status = kExitPassed;
+  std::string output;  // everything printed, errors included, in order
+};
+
+// Plays steps one at a time on a device it owns (only one device may exist at a time).
+class Runner {
+ public:
+  // `out` gets the trace, failure reports and the summary; `err` errors that stop a run.
+  Runner(std::string fileName, RunOptions options, std::ostream& out, std::ostream& err);
+  ~Runner();
+  Runner(const Runner&) = delete;
+  Runner& operator=(const Runner&) = delete;
+
+  // Loads the state folder, if any, and starts printing the trace. False (the reason
+  // printed) means exit status 2.
+  bool Open();
+  // Plays one step and runs the device until nothing is runnable. False when the device
+  // failed (reported): the run must end.
+  bool Play(const Step& step);
+  // Saves the state folder, prints the summary and returns the exit status.
+  int Finish();
+
+  int passed() const { return passed_; }
+  int failed() const { return failed_; }
+  sim::Device& device() { return *dev_; }
+
+ private:
+  // Plays a verb that is not an expectation; the reason when it could not be done.
+  std::optional<std::string> Act(const Action& action);
+  std::optional<std::string> Start(const verb::Start& v);
+  std::optional<std::string> Foreground(const verb::Foreground& v);
+  std::optional<std::string> UserUnlock();
+  std::optional<std::string> UserOk();
+  std::optional<std::string> Post(const verb::Post& v);
+  bool RunDevice(const Action& action);
+  void StartPrinting();
+  void ReportFailure(const Step& step, std::string_view what, const std::string& reason);
+
+  std::string fileName_;
+  RunOptions options_;
+  std::ostream& out_;
+  std::ostream& err_;
+  std::unique_ptr<sim::Device> dev_;
+  std::u16string daemonPath_;
+  bool installed_ = false;
+  size_t cursor_ = 0;  // trace index just after the previous posted/launched match
+  int passed_ = 0;
+  int failed_ = 0;
+  bool deviceFailed_ = false;
+  bool printing_ = false;
+};
+
+// The error for a step the runner cannot play yet (the power verbs), "FILE:LINE: ...".
+std::optional<std::string> Unsupported(const Step& step, std::string_view fileName);
+
+// Parses the whole text, refuses unsupported verbs, then plays every step.
+int RunScenarioText(std::string_view text, std::string_view fileName, const RunOptions& options,
+                    std::ostream& out, std::ostream& err);
+// The same, with everything printed collected into the result.
+RunResult RunScenario(std::string_view text, std::string_view fileName = "test.scn",
+                      const RunOptions& options = {});
+
+// Reads verbs from `in` one line at a time; a bad line prints its error and the shell goes on.
+int RunShell(std::istream& in, const RunOptions& options, std::ostream& out, std::ostream& err);
+
+}  // namespace device

@@ -1,0 +1,102 @@
+// The state folder of `--state DIR`: the registry as a .reg file, the device's files as a host
+// folder tree and the device clock as one line of text, so a later run continues from there.
+#include <cstdio>
+#include <filesystem>
+
+#include "device/runner_internal.h"
+#include "platform/kernel.h"
+#include "platform/sim/regfile.h"
+
+namespace device::detail {
+
+namespace {
+
+namespace hostfs = std::filesystem;
+
+std::string RegistryFile(const std::string& dir) {
+  return (hostfs::path(dir) / "registry.reg").string();
+}
+std::string FilesFolder(const std::string& dir) {
+  return (hostfs::path(dir) / "fs").string();
+}
+std::string ClockFile(const std::string& dir) {
+  return (hostfs::path(dir) / "clock").string();
+}
+
+bool Present(const std::string& path) {
+  std::error_code ec;
+  return hostfs::exists(path, ec);
+}
+
+// A stored file that is there must be a plain file: reading a folder is not a load.
+bool PlainFile(const std::string& path, std::string* error) {
+  std::error_code ec;
+  if (hostfs::is_regular_file(path, ec)) return true;
+  *error = path + ": not a file";
+  return false;
+}
+
+// "2008-06-01 07:00:12", read with the scenario's own `clock` verb so both accept the same.
+bool LoadClock(sim::Device& dev, const std::string& path, std::string* error) {
+  std::string text;
+  if (!sim::ReadHostFile(path, &text, error)) return false;
+  while (!text.empty() && (text.back() == '\n' || text.back() == '\r' || text.back() == ' '))
+    text.pop_back();
+  ParseResult parsed = ParseLine("clock " + text, 1, path);
+  const auto* clock = parsed.ok() && parsed.steps.size() == 1
+                          ? std::get_if<verb::Clock>(&parsed.steps[0].action)
+                          : nullptr;
+  if (!clock) {
+    *error = path + ":1: expected a date and time like 2008-06-01 07:00:12, not '" + text + "'";
+    return false;
+  }
+  dev.SetClock(clock->time);
+  return true;
+}
+
+bool SaveClock(const std::string& path, std::string* error) {
+  SYSTEMTIME now{};
+  GetLocalTime(&now);
+  char line[40];
+  std::snprintf(line, sizeof line, "%04u-%02u-%02u %02u:%02u:%02u\n", now.wYear, now.wMonth,
+                now.wDay, now.wHour, now.wMinute, now.wSecond);
+  return sim::WriteHostFileAtomic(path, line, error);
+}
+
+}  // namespace
+
+bool LoadState(sim::Device& dev, const std::string& dir, std::string* error) {
+  std::error_code ec;
+  if (!hostfs::exists(dir, ec)) return true;  // a first run: the folder is made when saving
+  if (!hostfs::is_directory(dir, ec)) {
+    *error = dir + ": not a folder";
+    return false;
+  }
+  if (std::string reg = RegistryFile(dir); Present(reg)) {
+    if (!PlainFile(reg, error)) return false;
+    sim::RegParseResult r = sim::LoadRegFile(dev.registry(), reg);
+    if (!r.ok) {
+      *error = r.message;
+      return false;
+    }
+  }
+  if (std::string files = FilesFolder(dir); Present(files) && !dev.files().LoadFrom(files, error))
+    return false;
+  if (std::string clock = ClockFile(dir);
+      Present(clock) && (!PlainFile(clock, error) || !LoadClock(dev, clock, error)))
+    return false;
+  return true;
+}
+
+bool SaveState(sim::Device& dev, const std::string& dir, std::string* error) {
+  std::error_code ec;
+  hostfs::create_directories(dir, ec);
+  if (ec) {
+    *error = "cannot create " + dir + ": " + ec.message();
+    return false;
+  }
+  return sim::SaveRegFile(dev.registry(), RegistryFile(dir), error) &&
+         dev.files().SaveTo(FilesFolder(dir), error) && SaveClock(ClockFile(dir), error);
+}
+
+}  // namespace device::detail

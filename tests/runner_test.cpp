@@ -1,0 +1,496 @@
+// The scenario runner seen from outside: scenario text in, exit status and printed text out.
+// The programs here are inert or registered by the test, so nothing depends on the daemon.
+#include "device/runner.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+
+#include "platform/kernel.h"
+#include "platform/sim/regfile.h"
+#include "platform/user.h"
+#include "platform/wstr.h"
+
+using device::RunOptions;
+using device::RunResult;
+
+namespace {
+
+constexpr char16_t kTestKey[] = u"HKEY_CURRENT_USER\\Software\\Test";
+
+void SetDword(const char16_t* name, DWORD v) {
+  std::vector<uint8_t> bytes{static_cast<uint8_t>(v), static_cast<uint8_t>(v >> 8),
+                             static_cast<uint8_t>(v >> 16), static_cast<uint8_t>(v >> 24)};
+  sim::Device::Current().registry().SetValue(kTestKey, name, REG_DWORD, bytes);
+}
+
+// A text value stored without its terminating NUL, as some programs write them.
+void SetBareSz(const char16_t* name, std::u16string_view text) {
+  std::vector<uint8_t> bytes;
+  for (char16_t c : text) {
+    bytes.push_back(static_cast<uint8_t>(c));
+    bytes.push_back(static_cast<uint8_t>(c >> 8));
+  }
+  sim::Device::Current().registry().SetValue(kTestKey, name, REG_SZ, bytes);
+}
+
+std::u16string ModulePath() {
+  WCHAR buf[MAX_PATH];
+  GetModuleFileNameW(0, buf, MAX_PATH);
+  return std::u16string(platform::WView(buf));
+}
+
+void Pump() {
+  MSG m;
+  while (GetMessageW(&m, 0, 0, 0) > 0) DispatchMessageW(&m);
+}
+
+// "echo": on WM_USER+1 records whether wParam is the window of class "notes".
+LRESULT EchoProc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
+  if (msg == WM_USER + 1) SetDword(u"IsNotes", wp != 0 && wp == FindWindowW(u"notes", nullptr));
+  return DefWindowProcW(h, msg, wp, lp);
+}
+
+HWND MakeWindow(const char16_t* cls, WNDPROC proc, bool show) {
+  WNDCLASSW wc{};
+  wc.lpfnWndProc = proc;
+  wc.lpszClassName = cls;
+  RegisterClassW(&wc);
+  HWND h = CreateWindowExW(0, cls, cls, 0, 0, 0, 0, 0, 0, 0, 0, nullptr);
+  if (show) ShowWindow(h, SW_SHOW);
+  return h;
+}
+
+// Appends its command line as a line of Dorvane2.log in its own folder, as the daemon logs.
+int Logger(const std::u16string& cmdLine, int) {
+  std::u16string path = ModulePath();
+  path = path.substr(0, path.rfind(u'\\')) + u"\\Dorvane2.log";
+  auto& files = sim::Device::Current().files();
+  std::string bytes = files.ReadAll(path).value_or("\xFF\xFE");
+  for (char16_t c : cmdLine + u"\r\n") {
+    bytes.push_back(static_cast<char>(c & 0xFF));
+    bytes.push_back(static_cast<char>(c >> 8));
+  }
+  files.AddFile(path, bytes);
+  return 0;
+}
+
+// The programs every test may start, besides the inert ones.
+void RegisterTestPrograms(sim::Device& dev) {
+  dev.RegisterProgram(u"logger.exe", &Logger);
+  dev.RegisterProgram(u"where.exe", [](const std::u16string&, int) {
+    SetBareSz(u"Where", ModulePath());
+    return 0;
+  });
+  dev.RegisterProgram(u"spinner.exe", [](const std::u16string&, int) {
+    for (;;) Sleep(0);
+    return 0;
+  });
+  dev.RegisterProgram(u"sleeper.exe", [](const std::u16string&, int) {
+    Sleep(5000);
+    SetDword(u"Slept", 1);
+    return 0;
+  });
+  dev.RegisterProgram(u"clockreader.exe", [](const std::u16string&, int) {
+    SYSTEMTIME st;
+    GetLocalTime(&st);
+    SetDword(u"Hour", st.wHour);
+    SetDword(u"Minute", st.wMinute);
+    return 0;
+  });
+  dev.RegisterProgram(u"boxer.exe", [](const std::u16string&, int) {
+    SetDword(u"Box", MessageBoxW(0, u"Sure?", u"Boxer", MB_OKCANCEL | MB_SETFOREGROUND));
+    return 0;
+  });
+  dev.RegisterProgram(u"echo.exe", [](const std::u16string&, int) {
+    MakeWindow(u"echo", &EchoProc, true);
+    Pump();
+    return 0;
+  });
+  dev.RegisterProgram(u"ghost.exe", [](const std::u16string&, int) {
+    MakeWindow(u"ghost", &DefWindowProcW, false);
+    Pump();
+    return 0;
+  });
+  // Stands in for the slide screen so `user unlock` is seen without the real stand-in.
+  dev.RegisterProgram(u"vurl.exe", [](const std::u16string&, int) {
+    MakeWindow(u"Vurl", &DefWindowProcW, true);
+    Pump();
+    return 0;
+  });
+}
+
+RunResult Play(std::string_view text, RunOptions options = {}) {
+  options.prepare = [extra = options.prepare](sim::Device& dev) {
+    RegisterTestPrograms(dev);
+    if (extra) extra(dev);
+  };
+  return device::RunScenario(text, "t.scn", options);
+}
+
+bool Has(const RunResult& r, std::string_view text) {
+  return r.output.find(text) != std::string::npos;
+}
+
+// The last line printed.
+std::string Summary(const RunResult& r) {
+  std::string out = r.output;
+  if (!out.empty() && out.back() == '\n') out.pop_back();
+  return out.substr(out.rfind('\n') + 1);
+}
+
+#define EXPECT_OUTPUT_HAS(r, text) \
+  EXPECT_TRUE(Has(r, text)) << "missing: " << (text) << "\n" << (r).output
+
+}  // namespace
+
+// --- Exit statuses and what is printed -----------------------------------------------------
+
+TEST(RunnerExit, AllHeldIsZeroWithTraceAndSummary) {
+  RunResult r = Play("start iexplore.exe\nexpect running iexplore\n");
+  EXPECT_EQ(r.status, 0) << r.output;
+  EXPECT_OUTPUT_HAS(r, "00:00:00.000 device launch iexplore.exe\n");
+  EXPECT_OUTPUT_HAS(r, "iexplore.exe create-window iexplore\n");
+  EXPECT_EQ(Summary(r), "1 passed, 0 failed");
+}
+
+TEST(RunnerExit, FailureIsReportedAndTheRunGoesOn) {
+  RunResult r = Play(
+      "start iexplore\n"
+      "expect running nope\n"
+      "   expect   not-running  nope   # the line as written\n"
+      "expect running iexplore\n");
+  EXPECT_EQ(r.status, 1);
+  EXPECT_OUTPUT_HAS(r,
+                    "t.scn:2: expectation failed: expect running nope\n  no process of nope.exe");
+  EXPECT_OUTPUT_HAS(r, "  last trace lines:\n    00:00:00.000 ");
+  EXPECT_EQ(Summary(r), "2 passed, 1 failed");
+}
+
+TEST(RunnerExit, QuietPrintsOnlyFailuresAndSummary) {
+  RunOptions quiet;
+  quiet.quiet = true;
+  RunResult r = Play("start iexplore\nexpect running nope\n", quiet);
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.output.rfind("t.scn:2: expectation failed: expect running nope\n", 0), 0u)
+      << r.output;
+  EXPECT_EQ(Summary(r), "0 passed, 1 failed");
+}
+
+TEST(RunnerExit, TypoStopsBeforeAnythingIsPlayed) {
+  RunResult r = Play("start iexplore\nexpect running iexplore\nexpct running x\n");
+  EXPECT_EQ(r.status, 2);
+  EXPECT_EQ(r.output, "t.scn:3:1: unknown verb 'expct'\n");
+  r = Play("start iexplore\nwait 3q\n");
+  EXPECT_EQ(r.status, 2);
+  EXPECT_EQ(r.output, "t.scn:2:6: expected a duration like 250ms, 3s, 2m or 1h\n");
+}
+
+TEST(RunnerExit, PowerEventsAreRefusedBeforeAnythingIsPlayed) {
+  RunResult r = Play("start iexplore\n\npower ac on\n");
+  EXPECT_EQ(r.status, 2);
+  EXPECT_EQ(r.output, "t.scn:3: power events are not supported yet\n");
+}
+
+TEST(RunnerExit, DeviceFailureEndsTheRunWithOne) {
+  RunOptions o;
+  o.prepare = [](sim::Device& dev) { dev.scheduler().stepBudget = dev.scheduler().steps + 5000; };
+  RunResult r = Play("start spinner\nexpect running nope\n", o);
+  EXPECT_EQ(r.status, 1);
+  EXPECT_OUTPUT_HAS(r, "t.scn:1: the device failed: start spinner\n  a simulated thread kept");
+  EXPECT_FALSE(Has(r, "expect running nope")) << "played after the failure:\n" << r.output;
+  EXPECT_EQ(Summary(r), "0 passed, 1 failed");
+}
+
+// --- Order of message and launch expectations ----------------------------------------------
+
+TEST(RunnerOrder, PostedMatchesInOrder) {
+  const char* setup = "start iexplore\npost iexplore 100\npost iexplore 200 7 -1\n";
+  RunResult r =
+      Play(std::string(setup) + "expect posted iexplore 100\nexpect posted iexplore 200\n");
+  EXPECT_EQ(r.status, 0) << r.output;
+  r = Play(std::string(setup) + "expect posted iexplore 200\nexpect posted iexplore 100\n");
+  EXPECT_EQ(r.status, 1);
+  EXPECT_OUTPUT_HAS(r,
+                    "t.scn:5: expectation failed: expect posted iexplore 100\n"
+                    "  no such message reached iexplore after the previous match at 00:00:00.000");
+  // One post matches one expectation only.
+  r = Play(std::string(setup) + "expect posted iexplore 100\nexpect posted iexplore 100\n");
+  EXPECT_EQ(Summary(r), "1 passed, 1 failed");
+}
+
+TEST(RunnerOrder, ParametersClassesAndWildcards) {
+  RunResult r = Play(
+      "start iexplore\n"
+      "post iexplore 0x802B 7 -1\n"
+      "post iexplore 32811 8 0\n"
+      "post iexplore 1 2 3\n"
+      "expect posted IEXPLORE 32811 7 0xFFFFFFFF\n"
+      "expect posted iexplore 0x802B * 0\n"
+      "expect posted * * 2 *\n");
+  EXPECT_EQ(r.status, 0) << r.output;
+  r = Play("start iexplore\npost iexplore 5 1\nexpect posted iexplore 5 2\n");
+  EXPECT_EQ(r.status, 1);
+  EXPECT_OUTPUT_HAS(
+      r, "  similar events in that stretch:\n    00:00:00.000 device post -> iexplore 5");
+}
+
+TEST(RunnerOrder, NoPostLooksFromThePreviousMatch) {
+  const char* setup = "start iexplore\npost iexplore 100\npost iexplore 200\n";
+  RunResult r =
+      Play(std::string(setup) + "expect no-post iexplore 300\nexpect no-post notes 100\n");
+  EXPECT_EQ(r.status, 0) << r.output;
+  r = Play(std::string(setup) + "expect no-post iexplore 200\n");
+  EXPECT_EQ(r.status, 1);
+  EXPECT_OUTPUT_HAS(
+      r, "  it reached iexplore since the start of the run:\n    00:00:00.000 device post");
+  // The match itself and what came before it are not looked at again.
+  r = Play(std::string(setup) +
+           "expect posted iexplore 200\nexpect no-post iexplore 100\nexpect no-post iexplore 200\n"
+           "post iexplore 100\nexpect no-post iexplore 100\n");
+  EXPECT_EQ(Summary(r), "3 passed, 1 failed");
+  EXPECT_OUTPUT_HAS(r, "t.scn:8: expectation failed");
+}
+
+TEST(RunnerOrder, LaunchedSharesTheCursorWithPosted) {
+  const char* setup = "start iexplore -a\npost iexplore 1\nstart iexplore.exe -b  c\nstart notes\n";
+  RunResult r = Play(std::string(setup) +
+                     "expect launched iexplore -a\nexpect posted iexplore 1\n"
+                     "expect launched IEXPLORE.EXE -b c\nexpect launched notes\n"
+                     "expect no-launch iexplore\n");
+  EXPECT_EQ(r.status, 0) << r.output;
+  r = Play(std::string(setup) + "expect posted iexplore 1\nexpect launched iexplore -a\n");
+  EXPECT_EQ(Summary(r), "1 passed, 1 failed");
+  r = Play(std::string(setup) + "expect launched iexplore -b\nexpect no-launch notes\n");
+  EXPECT_EQ(Summary(r), "0 passed, 2 failed");
+  EXPECT_OUTPUT_HAS(r, "notes.exe was started since the start of the run:");
+}
+
+// --- Verbs that act on the device -------------------------------------------------------------
+
+TEST(RunnerSteps, PostResolvesWindowOfClass) {
+  RunResult r = Play(
+      "start notes\nstart echo\npost echo 0x401 @notes\nexpect reg HKCU\\Software\\Test IsNotes "
+      "dword 1\n");
+  EXPECT_EQ(r.status, 0) << r.output;
+  r = Play(
+      "start echo\npost echo 0x401 @nothing\npost nowhere 5\nexpect no-reg HKCU\\Software\\Test\n");
+  EXPECT_EQ(r.status, 1);
+  EXPECT_OUTPUT_HAS(r,
+                    "t.scn:2: step failed: post echo 0x401 @nothing\n"
+                    "  there is no top-level window of class nothing for @nothing\n");
+  EXPECT_OUTPUT_HAS(r, "t.scn:3: step failed: post nowhere 5\n");
+  EXPECT_EQ(Summary(r), "1 passed, 2 failed");
+}
+
+TEST(RunnerSteps, UserActsOnMessageBoxAndSlideScreen) {
+  RunResult r = Play(
+      "start boxer\nexpect window Dialog foreground\nuser ok\n"
+      "expect window Dialog absent\nexpect reg HKCU\\Software\\Test Box dword 1\n"
+      "start vurl\nuser unlock\nexpect posted Vurl 0x7F00 1 0\n");
+  EXPECT_EQ(r.status, 0) << r.output;
+  r = Play("user ok\nuser unlock\n");
+  EXPECT_EQ(r.status, 1);
+  EXPECT_OUTPUT_HAS(r, "t.scn:1: step failed: user ok\n");
+  EXPECT_OUTPUT_HAS(r, "t.scn:2: step failed: user unlock\n");
+}
+
+TEST(RunnerSteps, StartLooksBesideTheDaemonThenInWindows) {
+  const char* check = "expect reg HKCU\\Software\\Test Where sz ";
+  RunResult r = Play(std::string("install \\Apps\\dorvane2.exe\nfile add \\Apps\\where.exe\n"
+                                 "start where\n") +
+                     check + "\\Apps\\where.exe\n");
+  EXPECT_EQ(r.status, 0) << r.output;
+  r = Play(std::string("start where\n") + check + "\\Windows\\where.exe\n");
+  EXPECT_EQ(r.status, 0) << r.output;
+  // Started twice is two processes; kill ends both and takes their windows.
+  r = Play(
+      "start iexplore\nstart iexplore\nexpect launched iexplore\nexpect launched iexplore\n"
+      "kill iexplore\nexpect not-running iexplore\nexpect window iexplore absent\n"
+      "kill iexplore\n");
+  EXPECT_EQ(r.status, 0) << r.output;
+}
+
+TEST(RunnerSteps, ForegroundBringsTheProgramsWindowToFront) {
+  RunResult r = Play(
+      "start iexplore\nstart notes\nexpect window notes foreground\n"
+      "foreground iexplore\nexpect window iexplore foreground\nforeground nothing\n");
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(Summary(r), "2 passed, 1 failed");
+  EXPECT_OUTPUT_HAS(r, "t.scn:6: step failed: foreground nothing\n");
+}
+
+TEST(RunnerSteps, OnlyWaitAndSettleMoveTheClock) {
+  RunResult r = Play(
+      "boot 2000\nstart sleeper\nexpect no-reg HKCU\\Software\\Test Slept\n"
+      "wait 1500ms\nstart iexplore\nsettle\nexpect reg HKCU\\Software\\Test Slept dword 1\n");
+  EXPECT_EQ(r.status, 0) << r.output;
+  EXPECT_OUTPUT_HAS(r, "00:00:02.000 device launch sleeper.exe\n");
+  EXPECT_OUTPUT_HAS(r, "00:00:03.500 device launch iexplore.exe\n");
+  EXPECT_OUTPUT_HAS(r, "00:00:07.000 sleeper.exe reg set HKEY_CURRENT_USER\\Software\\Test");
+}
+
+// --- Expectations on the device's state -----------------------------------------------------
+
+TEST(RunnerExpect, RegistryValuesKeysAndTexts) {
+  RunResult r = Play(
+      "reg set HKCU\\Software\\A Text sz \"h\xC3\xA9llo w\"\n"
+      "reg set HKLM\\Software\\A Bytes binary 0a0B\n"
+      "reg set HKEY_CURRENT_USER\\Software\\A Num dword -1\n"
+      "start where\n"
+      "expect reg HKCU\\Software\\A Text sz \"h\xC3\xA9llo w\"\n"
+      "expect reg HKCU\\Software\\Test Where sz \\Windows\\where.exe\n"  // stored without NUL
+      "expect reg HKLM\\Software\\A Bytes binary 0a0b\n"
+      "expect reg hkcu\\Software\\A Num dword 0xFFFFFFFF\n"
+      "reg delete HKCU\\Software\\A Num\n"
+      "expect no-reg HKCU\\Software\\A Num\n"
+      "reg delete HKLM\\Software\\A\n"
+      "expect no-reg HKLM\\Software\\A\n"
+      "reg delete HKLM\\Software\\A\n");
+  EXPECT_EQ(r.status, 0) << r.output;
+  r = Play(
+      "reg set HKCU\\Software\\A Text sz hello\n"
+      "expect reg HKCU\\Software\\A Text dword 1\n"
+      "expect reg HKCU\\Software\\A Text sz hell\n"
+      "expect reg HKCU\\Software\\A Other sz hello\n"
+      "expect reg HKCU\\Software\\B Text sz hello\n"
+      "expect no-reg HKCU\\Software\\A\n");
+  EXPECT_EQ(Summary(r), "0 passed, 5 failed");
+  EXPECT_OUTPUT_HAS(r, "  the value is sz \"hello\"\n");
+  EXPECT_OUTPUT_HAS(r, "  the key has no value \"Other\"\n");
+  EXPECT_OUTPUT_HAS(r, "  the key does not exist\n");
+}
+
+TEST(RunnerExpect, DebugLogBesideTheDaemon) {
+  RunResult r = Play(
+      "expect no-log Tick\n"
+      "file add \"\\Program Files\\Vurl\\logger.exe\"\n"
+      "start logger Dorvane2 v2.21\nstart logger Boot Tick 20000\n"
+      "expect log \"Tick 200\"\nexpect log v2.21\nexpect no-log \"v2.21 Boot\"\n");
+  EXPECT_EQ(r.status, 0) << r.output;
+  // Started from \Windows, its log is not the daemon's.
+  r = Play("expect log Tick\nstart logger Boot Tick\nexpect no-log Boot\n");
+  EXPECT_EQ(Summary(r), "1 passed, 1 failed");
+  EXPECT_OUTPUT_HAS(r, "  there is no debug log at \\Program Files\\Vurl\\Dorvane2.log\n");
+  // The daemon's folder is where it was installed.
+  r = Play("install \\Apps\\dorvane2.exe\nstart logger Boot\nexpect log Boot\n");
+  EXPECT_EQ(r.status, 1);
+  r = Play(
+      "install \\Apps\\dorvane2.exe\nfile add \\Apps\\logger.exe\nstart logger Boot\n"
+      "expect log Boot\nexpect no-log Boot\n");
+  EXPECT_EQ(Summary(r), "1 passed, 1 failed");
+  EXPECT_OUTPUT_HAS(r, "  line 1 of \\Apps\\Dorvane2.log: Boot\n");
+}
+
+TEST(RunnerExpect, WindowStatesAndProcesses) {
+  RunResult r = Play(
+      "start ghost\nstart iexplore\n"
+      "expect window ghost hidden\nexpect window iexplore visible\n"
+      "expect window iexplore foreground\nexpect window notes absent\n"
+      "expect running GHOST.EXE\nexpect not-running notes\n");
+  EXPECT_EQ(r.status, 0) << r.output;
+  r = Play(
+      "start ghost\n"
+      "expect window ghost visible\nexpect window ghost absent\nexpect window ghost foreground\n"
+      "expect window notes hidden\nexpect not-running ghost\n");
+  EXPECT_EQ(Summary(r), "0 passed, 5 failed");
+  EXPECT_OUTPUT_HAS(r, "  it is hidden\n");
+  EXPECT_OUTPUT_HAS(r, "  there is one: ghost \"ghost\" (hidden)\n");
+  EXPECT_OUTPUT_HAS(r, "  there is no top-level window of class notes\n");
+}
+
+// --- The state folder --------------------------------------------------------------------------
+
+class RunnerState : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    dir_ = std::filesystem::temp_directory_path() /
+           ("dorvane2-runner-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) +
+            "-" + ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    std::filesystem::remove_all(dir_);
+  }
+  void TearDown() override { std::filesystem::remove_all(dir_); }
+
+  RunResult PlayHere(std::string_view text) {
+    RunOptions o;
+    o.quiet = true;
+    o.stateDir = dir_.string();
+    return Play(text, o);
+  }
+  std::string Read(const std::string& name) {
+    std::string bytes;
+    sim::ReadHostFile((dir_ / name).string(), &bytes, nullptr);
+    return bytes;
+  }
+
+  std::filesystem::path dir_;
+};
+
+TEST_F(RunnerState, DeviceContinuesInALaterRun) {
+  RunResult r = PlayHere(
+      "clock 2008-06-01 07:00:00\nreg set HKCU\\Software\\A N dword 5\n"
+      "file add \"\\Program Files\\Vurl\\logger.exe\"\nstart logger kept\nwait 1m\n");
+  ASSERT_EQ(r.status, 0) << r.output;
+  EXPECT_EQ(Read("clock"), "2008-06-01 07:01:00\n");
+  EXPECT_TRUE(std::filesystem::exists(dir_ / "fs" / "Program Files" / "Vurl" / "Dorvane2.log"));
+  EXPECT_NE(Read("registry.reg").find(std::string("\"\0N\0\"\0=\0d\0w\0o\0r\0d\0", 18)),
+            std::string::npos);
+
+  r = PlayHere(
+      "expect reg HKCU\\Software\\A N dword 5\nexpect log kept\nstart clockreader\n"
+      "expect reg HKCU\\Software\\Test Hour dword 7\nexpect reg HKCU\\Software\\Test Minute dword "
+      "1\n"
+      "wait 2m\n");
+  EXPECT_EQ(r.status, 0) << r.output;
+  EXPECT_EQ(Read("clock"), "2008-06-01 07:03:00\n");
+}
+
+TEST_F(RunnerState, DamagedFilesAreRefusedAndLeftAlone) {
+  ASSERT_EQ(PlayHere("reg set HKCU\\Software\\A N dword 5\n").status, 0);
+  std::string damaged =
+      "Windows Registry Editor Version 5.00\r\n\r\n[HKEY_CURRENT_USER\\Software]\r\n"
+      "\"x\"=dword:zz\r\n";
+  ASSERT_TRUE(sim::WriteHostFileAtomic((dir_ / "registry.reg").string(), damaged, nullptr));
+  std::string clock = Read("clock");
+
+  RunResult r = PlayHere("reg set HKCU\\Software\\B N dword 1\nwait 1h\n");
+  EXPECT_EQ(r.status, 2);
+  EXPECT_NE(r.output.find("registry.reg:4: "), std::string::npos) << r.output;
+  EXPECT_EQ(r.output.find("passed"), std::string::npos) << "played anyway:\n" << r.output;
+  EXPECT_EQ(Read("registry.reg"), damaged);
+  EXPECT_EQ(Read("clock"), clock);
+
+  std::filesystem::remove(dir_ / "registry.reg");
+  ASSERT_TRUE(sim::WriteHostFileAtomic((dir_ / "clock").string(), "2008-02-30 07:00:00", nullptr));
+  r = PlayHere("wait 1h\n");
+  EXPECT_EQ(r.status, 2);
+  EXPECT_NE(r.output.find("clock:1: "), std::string::npos) << r.output;
+  EXPECT_EQ(Read("clock"), "2008-02-30 07:00:00");
+}
+
+// --- The shell ---------------------------------------------------------------------------------
+
+TEST(RunnerShell, BadLinesAreReportedAndTheShellGoesOn) {
+  std::istringstream in(
+      "start iexplore\n"
+      "expct running x\n"
+      "power on\n"
+      "clock 2008-01-01 00:00:00\n"
+      "expect running iexplore\n"
+      "expect running nope\n");
+  std::ostringstream out;
+  RunOptions o;
+  o.prepare = RegisterTestPrograms;
+  int status = device::RunShell(in, o, out, out);
+  std::string text = out.str();
+  EXPECT_EQ(status, 1);
+  EXPECT_NE(text.find("stdin:2:1: unknown verb 'expct'\n"), std::string::npos) << text;
+  EXPECT_NE(text.find("stdin:3: power events are not supported yet\n"), std::string::npos);
+  EXPECT_NE(text.find("stdin:4:1: clock must come before boot and before any event\n"),
+            std::string::npos);
+  EXPECT_NE(text.find("stdin:6: expectation failed: expect running nope\n"), std::string::npos);
+  EXPECT_TRUE(text.ends_with("\n1 passed, 1 failed\n")) << text;
+}
