@@ -95,6 +95,7 @@ TEST_F(DebugLogGenerations, DebugOnKeepsNineOldLogs) {
 
 TEST_F(DebugLogGenerations, WithoutDebugOnTheLogIsJustEmptied) {
   PlantGenerations();
+  dev.registry().CreateKey(u"HKCU\\Software\\Zeq\\Vurl");  // not a first run: no notices
   StartDaemon();
   for (int n = 1; n <= 9; ++n) EXPECT_EQ(dev.files().ReadAll(Path(n)), "gen" + std::to_string(n));
   auto lines = LogLines();

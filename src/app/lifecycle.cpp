@@ -1,8 +1,8 @@
 #include "app/lifecycle.h"
 
-#include "app/clock.h"
 #include "app/messages.h"
 #include "app/state.h"
+#include "app/wallpaper.h"
 #include "input/keys.h"
 #include "log/debug_log.h"
 #include "pim/appointments.h"
@@ -29,7 +29,6 @@ struct Workers {
   HANDLE exportStop = 0;
   HANDLE exportThread = 0;
   HANDLE soundDone = 0;
-  uint32_t lastWallpaperMinute = 0;
 };
 Workers& W() {
   return platform::ProcessGlobal<Workers>();
@@ -55,14 +54,6 @@ void Log(const char16_t* text) {
   if (Detailed()) DebugLog(text);
 }
 }  // namespace
-
-void ArmWallpaperTimer(HWND hwnd) {
-  uint32_t minutes = settings::S().WallpaperChangeTime;
-  if (!minutes) return;
-  SetTimer(hwnd, 1032, minutes * 60000, nullptr);
-  W().lastWallpaperMinute = MinuteClock();
-  if (Detailed()) DebugLog(u"Set Change Wallpaper %d", minutes);
-}
 
 void OnCreate(HWND hwnd, WPARAM, LPARAM) {
   G().daemonWindow = hwnd;

@@ -14,6 +14,7 @@ namespace app {
 using Byte = platform::Relaxed<uint8_t>;
 using Word = platform::Relaxed<uint32_t>;
 using Handle = platform::Relaxed<uint32_t>;
+using Int = platform::Relaxed<int32_t>;
 
 struct State {
   // Start-up.
@@ -56,9 +57,33 @@ struct State {
   Byte RerunCaller{0};
   Byte CallerPropertyPassed{0};
 
-  // Counters.
-  platform::Relaxed<int32_t> UnreadEmail{0};
+  Byte CallKeySent{0};
+  Handle IncomingDialog{0};
+  Handle PhoneDialog{0};
+  Handle IncomingMenuWindow{0};
+
+  // Programs that asked for the state messages (slot 0 = free).
+  std::array<Handle, 10> listeners{};
+  Byte VolumePanelShown{0};
+  Byte SdFlag{0};
+  Byte DialSuppressed{0};
+
+  // Counters, as last reported.
+  Int TaskCount{0};
+  Int MissedCalls{0};
+  Int UnreadSMS{0};
+  Int UnreadMMS{0};
+  Int VoiceMail{0};
+  Int UnreadEmail{0};
+  Int MailStorageUnread{0};
+  Int MessengerUnread{0};
+  Int ReminderCount{0};
+  Int ReminderCountSent{0};
   Byte Synchronizing{0};
+  Byte MusicStatus{0};
+  Byte MusicVolume{0};
+  Byte SystemLockState{0};
+  Word NetworkLevel{0};
 };
 
 // The calling process's record.

@@ -4,17 +4,31 @@
 
 #include "app/messages.h"
 #include "app/state.h"
+#include "app/wallpaper.h"
+#include "companions/music_panel.h"
 #include "input/keys.h"
+#include "lock/lock_state.h"
 #include "lock/slide_screen.h"
 #include "log/debug_log.h"
+#include "pim/appointments.h"
 #include "pim/poom.h"
+#include "platform/kernel.h"
+#include "platform/power.h"
+#include "platform/registry.h"
 #include "platform/user.h"
 #include "power/power_monitor.h"
+#include "settings/exceptions.h"
+#include "settings/settings.h"
+#include "shellwin/intercept.h"
+#include "state/counters.h"
+#include "state/timed_wakeups.h"
+#include "telephony/line.h"
 
 namespace app {
 
 using dlog::DebugLog;
 using dlog::Detailed;
+using settings::S;
 
 namespace {
 using TimerHandler = void (*)(HWND);
@@ -30,20 +44,150 @@ void RestartSlide(HWND hwnd) {
   lock::AwakeSlideScreen(false, true);
 }
 
+// No caller number came in time: the slide screen shows the call as from an unknown caller.
+void UnknownCaller(HWND hwnd) {
+  KillTimer(hwnd, kTimerUnknownCaller);
+  State& g = G();
+  if (!g.Incoming || g.CallerPosted || !g.IncomingMenuWindow) return;
+  g.UnknownCaller = 1;
+  g.CallKind = g.CallWaiting ? 3 : g.Locked ? 1 : 2;
+  RegistrySetString(HKEY_CURRENT_USER, settings::kStoreKey, u"IncomingName", u"");
+  RegistrySetString(HKEY_CURRENT_USER, settings::kStoreKey, u"IncomingNumber", u"unknown");
+  lock::RunCaller(true);
+}
+
+// Takes back the topmost bit RunCaller gave the slide screen.
+void DropTopmost(HWND hwnd) {
+  KillTimer(hwnd, kTimerDropTopmost);
+  SetWindowLongW(G().SlideWindow, GWL_EXSTYLE, 0x60000000);
+}
+
+void ReopenLine(HWND hwnd) {
+  KillTimer(hwnd, kTimerReopenLine);
+  telephony::TapiShutdown();
+  Sleep(500);
+  if (Detailed()) DebugLog(u"TAPI_ReInitialize");
+  telephony::TapiInitialize();
+}
+
 void CloseNoticeAndDaemon(HWND hwnd) {
   KillTimer(hwnd, kTimerClose);
   PostMessageW(FindWindowW(u"Dialog", u"Dorvane2 Message"), WM_CLOSE, 0, 0);
   PostMessageW(hwnd, WM_CLOSE, 0, 0);
 }
 
+void WakeUpDelay(HWND hwnd) {
+  KillTimer(hwnd, kTimerWakeUpDelay);
+  if (Detailed()) DebugLog(u"WM_WakeUpDelay %d", G().DelayUnlockPending.load());
+  if (G().DelayUnlockPending)
+    PostMessageW(G().SlideWindow, WM_ACTIVATE, 0, 0);
+  else
+    lock::DelayWakeup();
+}
+
+// After a call: the lock screen comes back, and the call window goes out of its way when the
+// in-call lock is wanted.
+void InCallLock(HWND hwnd) {
+  KillTimer(hwnd, kTimerInCallLock);
+  shellwin::SubclassShellWindows();
+  lock::AwakeSlideScreen(false, true);
+  if (lock::IsInCallLockWanted()) {
+    Sleep(1000);
+    HWND call = G().PhoneDialog;
+    if (Detailed()) DebugLog(u"Try to Hide Dialog %0X", call);
+    for (int i = 0; i < 10 && lock::IsTalkingOrOnHold(); ++i) {
+      if (GetForegroundWindow() == call) {
+        if (Detailed()) DebugLog(u"Hide Dialog %0X", call);
+        ShowWindow(call, SW_MINIMIZE);
+        break;
+      }
+      Sleep(500);
+    }
+  }
+  if (G().Locked) lock::PostToSlideScreen(kMsgCallLock, 1);
+}
+
+void RefreshAppointments(HWND hwnd) {
+  if (pim::IsAppointmentExportBusy()) {
+    if (Detailed()) DebugLog(u"stop refreshing apt");
+    pim::AbortAppointmentExport();
+    return;
+  }
+  KillTimer(hwnd, kTimerRefreshAppointments);
+  pim::RefreshAppointments();
+  if (Detailed()) DebugLog(u"Pulsed");
+}
+
+void DelayedUnlock(HWND hwnd) {
+  KillTimer(hwnd, kTimerDelayedUnlock);
+  State& g = G();
+  if (Detailed()) DebugLog(u"WM_DelayUnlocked");
+  if (g.Locked) lock::PostToSlideScreen(kMsgUnlock, g.PowerConnected);
+  g.DelayUnlockPending = 0;
+  g.PowerConnected = 0;
+}
+
+void HookLater(HWND hwnd) {
+  KillTimer(hwnd, kTimerHookLater);
+  input::InstallKeyboardHook();
+}
+
 void DeferredStart(HWND hwnd) {
   KillTimer(hwnd, kTimerDeferredStart);
   pim::OpenPoomSession(hwnd);
   input::InstallKeyboardHook();
+  if (S().ShowAppointment) {
+    HRESULT hr = pim::SubscribeFolderNotifications(kFolderCalendar);
+    if (Detailed()) DebugLog(u"SubNotifyApt %d", hr);
+  }
+  if (S().ShowTask) {
+    HRESULT hr = pim::SubscribeFolderNotifications(kFolderTasks);
+    if (Detailed()) DebugLog(u"SubNotifyTask %d", hr);
+  }
+}
+
+// While locked, the slide screen takes the front back from the music panel.
+void MusicPanelFront(HWND hwnd) {
+  HWND fg = GetForegroundWindow();
+  if (!G().Locked || fg == G().SlideWindow) {
+    KillTimer(hwnd, kTimerMusicPanelFront);
+  } else if (fg && fg == FindWindowW(kMusicPanelClass, kMusicPanelClass)) {
+    lock::SetSlideForeground();
+    KillTimer(hwnd, kTimerMusicPanelFront);
+  } else {
+    SetTimer(hwnd, kTimerMusicPanelFront, 1000, nullptr);
+  }
+}
+
+void ManilaRelease(HWND hwnd) {
+  KillTimer(hwnd, kTimerManilaRelease);
+  shellwin::ForgetManilaProc();
+  lock::SetSlideForeground();
+}
+
+void Reminders(HWND hwnd) {
+  KillTimer(hwnd, kTimerReminders);
+  PostMessageW(hwnd, kMsgReminders, 0, 0);
 }
 
 void PasswordRetry(HWND hwnd) {
   if (lock::PostToSlideScreen(kMsgPassword, 0)) KillTimer(hwnd, kTimerPasswordRetry);
+}
+
+void EmailPreview(HWND hwnd) {
+  if (lock::IsSyncing()) return;
+  KillTimer(hwnd, kTimerEmailPreview);
+  if (G().UnreadEmail == 0) return;
+  state::PreviewLastEmailAccount();
+  if (S().ShowEmailPreview && G().Locked && !lock::IsPhoneBusy()) {
+    SetSystemPowerState(nullptr, POWER_STATE_ON, 0);
+    lock::PostToSlideScreen(kMsgNewMessageWake, 2);
+  }
+}
+
+void BackgroundStart(HWND hwnd) {
+  KillTimer(hwnd, kTimerBackgroundStart);
+  lock::BGAutoStart();
 }
 
 // What "-show" does, for a start within a minute of boot with PasswordLock.
@@ -52,6 +196,19 @@ void BootLock(HWND hwnd) {
   lock::AwakeSlideScreen(false, false);
   PostMessageW(hwnd, kMsgLock, 0, 0);
   SetTimer(hwnd, kTimerPasswordRetry, 1000, nullptr);
+}
+
+void SleepTimer(HWND hwnd) {
+  KillTimer(hwnd, kTimerSleepTimer);
+  if (S().AutoStart && !lock::IsAlreadyLocked() && !settings::IsExceptionRunning()) {
+    lock::AwakeSlideScreen(false, false);
+    Sleep(800);
+  }
+  if (state::IsTimerListenerRunning()) state::StopTimerEventListener();
+  if (G().DisplayOff)
+    power::StopUnattendedMode();
+  else
+    lock::PostToSlideScreen(kMsgPowerOff, 0);
 }
 
 void StopUnattendedLater(HWND hwnd) {
@@ -64,10 +221,17 @@ void StopUnattendedLater(HWND hwnd) {
 
 const std::unordered_map<UINT, TimerHandler>& TimerTable() {
   static const std::unordered_map<UINT, TimerHandler> table = {
-      {kTimerSlideStarted, &SlideStarted},          {kTimerRestartSlide, &RestartSlide},
-      {kTimerClose, &CloseNoticeAndDaemon},         {kTimerDeferredStart, &DeferredStart},
-      {kTimerPasswordRetry, &PasswordRetry},        {kTimerBootLock, &BootLock},
-      {kTimerStopUnattended, &StopUnattendedLater},
+      {kTimerSlideStarted, &SlideStarted},       {kTimerRestartSlide, &RestartSlide},
+      {kTimerUnknownCaller, &UnknownCaller},     {kTimerDropTopmost, &DropTopmost},
+      {kTimerReopenLine, &ReopenLine},           {kTimerWallpaper, &ChangeWallpaper},
+      {kTimerClose, &CloseNoticeAndDaemon},      {kTimerWakeUpDelay, &WakeUpDelay},
+      {kTimerInCallLock, &InCallLock},           {kTimerRefreshAppointments, &RefreshAppointments},
+      {kTimerDelayedUnlock, &DelayedUnlock},     {kTimerHookLater, &HookLater},
+      {kTimerDeferredStart, &DeferredStart},     {kTimerMusicPanelFront, &MusicPanelFront},
+      {kTimerManilaRelease, &ManilaRelease},     {kTimerReminders, &Reminders},
+      {kTimerPasswordRetry, &PasswordRetry},     {kTimerEmailPreview, &EmailPreview},
+      {kTimerBackgroundStart, &BackgroundStart}, {kTimerBootLock, &BootLock},
+      {kTimerSleepTimer, &SleepTimer},           {kTimerStopUnattended, &StopUnattendedLater},
   };
   return table;
 }

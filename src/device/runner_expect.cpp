@@ -75,6 +75,18 @@ bool SameClass(const std::string& wanted, const std::string& cls) {
   return wanted == "*" || IEquals(U16(wanted), U16(cls));
 }
 
+EventMatch TimerOn(const std::string& cls, uint32_t id, std::optional<uint32_t> period) {
+  return [cls, id, period](const TraceEvent& e) {
+    return e.kind == TraceKind::SetTimer && SameClass(cls, e.cls) && e.msg == id &&
+           (!period || e.value == *period);
+  };
+}
+
+EventMatch AnyTimerOn(const std::string& cls) {
+  return
+      [cls](const TraceEvent& e) { return e.kind == TraceKind::SetTimer && SameClass(cls, e.cls); };
+}
+
 bool ParamIs(const MsgParam& p, uint32_t value) {
   return p.kind == MsgParam::Kind::Any || p.value == value;
 }
@@ -231,7 +243,8 @@ bool IsExpectation(const Action& a) {
                std::is_same_v<T, verb::ExpectLog> || std::is_same_v<T, verb::ExpectNoLog> ||
                std::is_same_v<T, verb::ExpectWindow> || std::is_same_v<T, verb::ExpectRunning> ||
                std::is_same_v<T, verb::ExpectNotRunning> ||
-               std::is_same_v<T, verb::ExpectLaunched> || std::is_same_v<T, verb::ExpectNoLaunch>;
+               std::is_same_v<T, verb::ExpectLaunched> || std::is_same_v<T, verb::ExpectNoLaunch> ||
+               std::is_same_v<T, verb::ExpectTimer> || std::is_same_v<T, verb::ExpectNoTimer>;
       },
       a);
 }
@@ -251,6 +264,12 @@ Verdict CheckExpectation(const Action& a, ExpectContext& ctx) {
     std::u16string exe = ProgramExe(v->program, ctx.daemonPath);
     return FindNone(ctx, LaunchOf(exe, std::nullopt), U8(exe) + " was started");
   }
+  if (auto* v = std::get_if<verb::ExpectTimer>(&a))
+    return FindForward(ctx, TimerOn(v->windowClass, v->id, v->period), AnyTimerOn(v->windowClass),
+                       "such timer set on " + v->windowClass);
+  if (auto* v = std::get_if<verb::ExpectNoTimer>(&a))
+    return FindNone(ctx, TimerOn(v->windowClass, v->id, std::nullopt),
+                    "timer " + std::to_string(v->id) + " was set on " + v->windowClass);
   if (auto* v = std::get_if<verb::ExpectReg>(&a)) return CheckReg(*v, ctx.dev.registry());
   if (auto* v = std::get_if<verb::ExpectNoReg>(&a)) return CheckNoReg(*v, ctx.dev.registry());
   if (auto* v = std::get_if<verb::ExpectLog>(&a)) return CheckLog(v->text, true, ctx);

@@ -454,6 +454,19 @@ const VerbEntry kVerbs[] = {
      }},
     {"expect", "no-launch",
      [](Cursor& c) -> Action { return verb::ExpectNoLaunch{c.Word(kProgram)}; }},
+    {"expect", "timer",
+     [](Cursor& c) -> Action {
+       std::string cls = c.Word(kClass);
+       uint32_t id = c.Number("expected a timer id");
+       std::optional<uint32_t> period;
+       if (!c.AtEnd()) period = c.Number("expected a period in ms");
+       return verb::ExpectTimer{cls, id, period};
+     }},
+    {"expect", "no-timer",
+     [](Cursor& c) -> Action {
+       std::string cls = c.Word(kClass);
+       return verb::ExpectNoTimer{cls, c.Number("expected a timer id")};
+     }},
 };
 
 // The second words of a verb family, for errors.

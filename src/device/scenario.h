@@ -77,17 +77,18 @@ struct ExpectRunning { std::string program; };
 struct ExpectNotRunning { std::string program; };
 struct ExpectLaunched { std::string program; std::optional<std::string> args; };  // none: any
 struct ExpectNoLaunch { std::string program; };
+struct ExpectTimer { std::string windowClass; uint32_t id; std::optional<uint32_t> period; };
+struct ExpectNoTimer { std::string windowClass; uint32_t id; };
 }  // namespace verb
 // clang-format on
 
-using Action =
-    std::variant<verb::Clock, verb::Boot, verb::FileAdd, verb::FileDelete, verb::Install,
-                 verb::RegSet, verb::RegDelete, verb::Start, verb::Kill, verb::Foreground,
-                 verb::Wait, verb::Settle, verb::Power, verb::PowerAc, verb::PowerBattery,
-                 verb::UserUnlock, verb::UserOk, verb::Post, verb::ExpectPosted, verb::ExpectNoPost,
-                 verb::ExpectReg, verb::ExpectNoReg, verb::ExpectLog, verb::ExpectNoLog,
-                 verb::ExpectWindow, verb::ExpectRunning, verb::ExpectNotRunning,
-                 verb::ExpectLaunched, verb::ExpectNoLaunch>;
+using Action = std::variant<
+    verb::Clock, verb::Boot, verb::FileAdd, verb::FileDelete, verb::Install, verb::RegSet,
+    verb::RegDelete, verb::Start, verb::Kill, verb::Foreground, verb::Wait, verb::Settle,
+    verb::Power, verb::PowerAc, verb::PowerBattery, verb::UserUnlock, verb::UserOk, verb::Post,
+    verb::ExpectPosted, verb::ExpectNoPost, verb::ExpectReg, verb::ExpectNoReg, verb::ExpectLog,
+    verb::ExpectNoLog, verb::ExpectWindow, verb::ExpectRunning, verb::ExpectNotRunning,
+    verb::ExpectLaunched, verb::ExpectNoLaunch, verb::ExpectTimer, verb::ExpectNoTimer>;
 
 struct Step {
   int line = 0;        // 1-based

@@ -25,7 +25,8 @@ int ShellMain(const std::u16string&, int) {
   RECT work{};
   SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
   HWND desktop = Make(u"DesktopExplorerWindow", u"Desktop", 0, RECT{0, 0, 240, 320});
-  HWND taskBar = Make(u"HHTaskBar", u"", WS_EX_TOPMOST, RECT{0, 0, work.right, work.top});
+  HWND taskBar =
+      Make(u"HHTaskBar", u"", WS_EX_TOPMOST | WS_EX_TOOLWINDOW, RECT{0, 0, work.right, work.top});
   Make(u"WinCENotify", u"", 0, RECT{0, 0, 0, 0});
   ShowWindow(desktop, SW_SHOW);
   ShowWindow(taskBar, SW_SHOWNA);

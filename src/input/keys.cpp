@@ -10,5 +10,7 @@ void ClearPointerActionOverride() {}
 void InstallKeyboardHook() {}
 void RemoveKeyboardHook() {}
 void RestoreLongPressEndKey() {}
+void PlayKeyTone(WCHAR) {}
+void SwitchDeviceOff() {}
 
 }  // namespace input

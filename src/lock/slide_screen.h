@@ -15,5 +15,18 @@ void SendToSlideScreen(UINT msg, WPARAM wParam);
 void AwakeSlideScreen(bool frontIfLocked, bool startHidden);
 void SetSlideForeground();
 void HideSlideScreen();
+// Hands the call to the slide screen once per call; `rerun` repeats it when the slide screen
+// reports that it is ready.
+void RunCaller(bool rerun);
+// Asks the slide screen to unlock after WakeUpDelayMS + 1000 ms (timer 1037).
+void DelayUnlock();
+// Timer 1034 with no delayed unlock pending: bring the slide screen forward again.
+void DelayWakeup();
+// Timer 1045: lock in the background after the power button.
+void BGAutoStart();
+void StylusLock();
+void HideTaskBar();
+void UnHideTaskBar();
+void ResetReminderTick();
 
 }  // namespace lock

@@ -5,5 +5,8 @@ namespace messaging {
 // Notification dismissal is not built yet: the library is never loaded.
 void LoadShellServices() {}
 void UnloadShellServices() {}
+void ExportMessagePreview(const WCHAR*) {}
+void OpenNewestUnread(const WCHAR*) {}
+void MarkNewestUnreadRead(const WCHAR*) {}
 
 }  // namespace messaging

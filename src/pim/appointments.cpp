@@ -11,5 +11,10 @@ DWORD AppointmentExportThread(LPVOID stopEvent) {
 }
 
 void AbortAppointmentExport() {}
+bool IsAppointmentExportBusy() {
+  return false;
+}
+void RefreshAppointments() {}
+void ExportTasks(uint8_t) {}
 
 }  // namespace pim

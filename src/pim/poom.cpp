@@ -7,5 +7,8 @@ void LoadSimPhonebook() {}
 void ReleaseSim() {}
 void OpenPoomSession(HWND) {}
 void ClosePoomSession() {}
+HRESULT SubscribeFolderNotifications(int) {
+  return E_FAIL;
+}
 
 }  // namespace pim

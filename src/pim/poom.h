@@ -9,5 +9,7 @@ void LoadSimPhonebook();
 void ReleaseSim();
 void OpenPoomSession(HWND notifyWindow);
 void ClosePoomSession();
+// Asks the object model to report changes in a folder (9 calendar, 13 tasks).
+HRESULT SubscribeFolderNotifications(int folder);
 
 }  // namespace pim

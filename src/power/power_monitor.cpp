@@ -15,5 +15,7 @@ bool StartUnattendedMode(bool) {
   return false;
 }
 void StopUnattendedMode() {}
+void PoweringSuspend(bool) {}
+void SwitchDisplay(bool) {}
 
 }  // namespace power

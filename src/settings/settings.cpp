@@ -1,25 +1,73 @@
 #include "settings/settings.h"
 
+#include "app/files.h"
 #include "app/paths.h"
+#include "app/state.h"
+#include "log/debug_log.h"
 #include "platform/process_local.h"
-#include "platform/registry.h"
+#include "platform/sysinfo.h"
+#include "settings/exceptions.h"
+#include "settings/settings_store.h"
 
 namespace settings {
 
-Settings& S() { return platform::ProcessGlobal<Settings>(); }
+namespace {
+constexpr DWORD kFirstIdleStateVersion = 5;
+
+// Without the music panel program nothing can be started or closed on a headset change.
+void CheckMusicPanel() {
+  Settings& s = S();
+  const auto& path = app::G().FenkPath;
+  if (!app::FileExists(path.data())) {
+    s.HPstartFenk = 0;
+    s.HPcloseFenk = 0;
+  }
+  if (dlog::Detailed())
+    dlog::DebugLog(u"%s path: %s s=%d c=%d", u"Fenk", path.data(), s.HPstartFenk.load(),
+                   s.HPcloseFenk.load());
+}
+
+// Systems before 5 do not report the idle state the idle triggers wait for. When the version
+// cannot be had, the last known one stands.
+void ReadOsVersion() {
+  OSVERSIONINFOW info{};
+  info.dwOSVersionInfoSize = sizeof info;
+  if (!GetVersionExW(&info)) return;
+  Settings& s = S();
+  s.OsMajorVersion = info.dwMajorVersion;
+  if (info.dwMajorVersion < kFirstIdleStateVersion) {
+    s.IdleStart = 0;
+    s.ACIdleStart = 0;
+  }
+}
+
+void ProbeDisplayPowerEscape() {
+  HDC dc = GetDC(0);
+  if (!dc) {
+    S().DisplayPowerEscape = 0;
+    return;
+  }
+  DWORD escape = SETPOWERMANAGEMENT;
+  int answer =
+      ExtEscape(dc, QUERYESCSUPPORT, sizeof escape, reinterpret_cast<LPCSTR>(&escape), 0, nullptr);
+  // A negative answer is an error of the driver, not support.
+  S().DisplayPowerEscape = answer > 0;
+  ReleaseDC(0, dc);
+}
+}  // namespace
+
+Settings& S() {
+  return platform::ProcessGlobal<Settings>();
+}
 
 void LoadSettings() {
-  // The store is not read yet: the daemon runs on its built-in defaults, except that the
-  // debug switch is honoured so that a detailed log can be had.
-  HKEY key = 0;
-  if (RegOpenKeyExW(HKEY_CURRENT_USER, kStoreKey, 0, 0, &key) == ERROR_SUCCESS) {
-    BYTE on = 0;
-    DWORD size = 1;
-    if (RegQueryValueExW(key, u"DebugOn", nullptr, nullptr, &on, &size) == ERROR_SUCCESS)
-      S().DebugOn = on;
-    RegCloseKey(key);
-  }
+  LoadStore();
+  LoadExceptionList();
+  CreateLaunchList();
   app::ResolveProgramPaths();
+  CheckMusicPanel();
+  ReadOsVersion();
+  ProbeDisplayPowerEscape();
 }
 
 }  // namespace settings

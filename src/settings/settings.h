@@ -1,5 +1,5 @@
-// The daemon's options, as loaded from the settings store HKCU\Software\Zeq\Vurl. Every Part
-// reads them from here by their value names.
+// The daemon's options, as loaded from the settings store HKCU\Software\Zeq\Vurl. Every part of
+// the daemon reads them from here by their value names.
 #pragma once
 
 #include <array>
@@ -15,6 +15,14 @@ using Word = platform::Relaxed<uint32_t>;
 
 constexpr WCHAR kStoreKey[] = u"Software\\Zeq\\Vurl";
 constexpr size_t kTextChars = 260;
+// A text of the store: up to kTextChars characters, always followed by a NUL.
+using Text = std::array<WCHAR, kTextChars + 1>;
+
+constexpr size_t kExceptionCount = 20;
+constexpr size_t kExceptionChars = 50;  // with the terminator
+// One exception program name. The power thread reads the list while a reload may rewrite it,
+// so each character is a relaxed atomic; a reader may see a name half old, half new.
+using ExceptionName = std::array<platform::Relaxed<WCHAR>, kExceptionChars>;
 
 // Built-in defaults are the initial values; LoadSettings replaces them from the store.
 struct Settings {
@@ -45,7 +53,7 @@ struct Settings {
   Byte ACBlankOnTalk{0};
   Word BlankOnTalkDelayMS{300};
   Byte VibrateOnConnect{0};
-  std::array<WCHAR, kTextChars> IncomingText{};
+  Text IncomingText{};
   // Keys and volume.
   Byte NoKeyBoardHook{1};
   Byte VolumeControl{0};
@@ -67,7 +75,12 @@ struct Settings {
   Byte HPcloseFenk{0};
   Byte ExceptionEXEisFG{1};
   Byte WallpaperChangeTime{0};
+  // Read at each load for the wallpaper rule only; empty when the stored text is unreadable.
+  Text Wallpaper{};
+  Text WallpaperL{};
   Byte DebugOn{0};
+  // Programs that keep the daemon from locking by itself; an empty entry is unused.
+  std::array<ExceptionName, kExceptionCount> ExceptionList{};
   // Run-time facts found while loading.
   Word OsMajorVersion{5};
   Byte DisplayPowerEscape{0};
@@ -76,8 +89,12 @@ struct Settings {
 // The calling process's settings.
 Settings& S();
 
-// Loads the store into S() (creating it on the first run), then the exception lists, the
-// program paths and the run-time facts.
+// Loads the store into S() (creating and filling it on the first run, after the first-run
+// notices), then the exception lists, the program paths and the run-time facts. Called at
+// start-up and whenever the settings editor says the store changed.
 void LoadSettings();
+
+// Writes every value of a new store into the open key, the daemon's from S(), and flushes it.
+void WriteDefaultSettings(HKEY key);
 
 }  // namespace settings

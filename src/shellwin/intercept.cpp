@@ -9,5 +9,6 @@ bool SubclassNotifyWindow() {
   return false;
 }
 void UnsubclassNotifyWindow() {}
+void ForgetManilaProc() {}
 
 }  // namespace shellwin

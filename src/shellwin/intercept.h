@@ -9,5 +9,7 @@ void UnsubclassShellWindows();
 // Returns whether the notification window was subclassed.
 bool SubclassNotifyWindow();
 void UnsubclassNotifyWindow();
+// Drops the saved "Manila" procedure without putting it back.
+void ForgetManilaProc();
 
 }  // namespace shellwin

@@ -11,5 +11,6 @@ void RecoverReminderOptions();
 void SaveReminderOptions();
 void DisableReminderOptions();
 void RestoreReminderOptions();
+void Vibrate(uint32_t ms);
 
 }  // namespace state

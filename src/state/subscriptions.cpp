@@ -9,4 +9,6 @@ DWORD IsPhoneSkinEnabled() {
   return 0;
 }
 
+void ResubscribeSmsUnread() {}
+
 }  // namespace state

@@ -8,5 +8,7 @@ namespace state {
 void RegisterSnapi();
 void UnregisterSnapi();
 DWORD IsPhoneSkinEnabled();
+// Watches the unread-SMS count again in the hive KoreanSMSpatch now names.
+void ResubscribeSmsUnread();
 
 }  // namespace state

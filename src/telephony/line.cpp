@@ -6,5 +6,8 @@ namespace telephony {
 void TapiInitialize() {}
 void TapiShutdown() {}
 void CurrentLineClose() {}
+void PhoneKeyAction(UINT) {}
+void SendCallKey(UINT) {}
+void MakePhoneCall(const WCHAR*) {}
 
 }  // namespace telephony

@@ -149,6 +149,17 @@ Process* Device::Launch(const std::u16string& pathIn, const std::u16string& cmdL
   return p;
 }
 
+bool Device::RunInProcess(Process* p, std::function<void()> call) {
+  if (!p || p->ended || !p->mainThread || p->mainThread->killed) return false;
+  auto ran = std::make_shared<bool>(false);
+  p->mainThread->injected.push_back([ran, call = std::move(call)] {
+    call();
+    *ran = true;
+  });
+  RunUntilIdle();
+  return *ran;
+}
+
 void Device::EndProcess(Process* p, DWORD exitCode) {
   if (p->ended) return;
   p->ended = true;
@@ -189,6 +200,7 @@ void Device::OnThreadExit(Thread* t) {
   // Whoever waits for an answer from this thread gets 0.
   for (SentMessage* m : t->incoming) m->done = true;
   t->incoming.clear();
+  t->injected.clear();
   if (t->process && t == t->process->mainThread) EndProcess(t->process, t->exitCode);
 }
 

@@ -13,6 +13,7 @@
 #include "platform/sim/process.h"
 #include "platform/sim/registry_model.h"
 #include "platform/sim/scheduler.h"
+#include "platform/sim/sysinfo_config.h"
 #include "platform/sim/trace.h"
 #include "platform/sim/windows.h"
 
@@ -34,6 +35,7 @@ struct DeviceConfig {
   bool snapshotFails = false;
   DWORD osMajor = 5;
   DWORD osMinor = 2;
+  SysInfoConfig sysInfo;
 };
 
 class Device {
@@ -65,6 +67,9 @@ class Device {
   Process* FindProcess(const std::u16string& exeName) const;  // a live one
   const std::vector<std::unique_ptr<Process>>& Processes() const { return processes_; }
   Thread* SpawnThread(Process* p, std::string name, std::function<DWORD()> body);
+  // Runs `call` on the process's main thread inside its next message retrieval, then runs the
+  // device until idle: tests call a program's own functions this way. False if it never ran.
+  bool RunInProcess(Process* p, std::function<void()> call);
 
   // Running. Each returns false when the run went wrong (step budget or time limit); the
   // reason is in Failure().

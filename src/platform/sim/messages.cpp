@@ -41,7 +41,8 @@ bool HasPosted(Thread* self, const Filter& f) {
 }
 
 bool MessageReady(Thread* self, void* ctx) {
-  return !self->incoming.empty() || self->quitPosted || HasPosted(self, *static_cast<Filter*>(ctx));
+  return !self->incoming.empty() || !self->injected.empty() || self->quitPosted ||
+         HasPosted(self, *static_cast<Filter*>(ctx));
 }
 
 void TraceMessage(sim::TraceKind kind, HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
@@ -71,6 +72,11 @@ bool PostTo(Window* w, UINT msg, WPARAM wp, LPARAM lp) {
 namespace sim {
 
 void HandleIncomingSends(Thread* self) {
+  while (!self->injected.empty()) {
+    auto call = std::move(self->injected.front());
+    self->injected.pop_front();
+    call();
+  }
   while (!self->incoming.empty()) {
     SentMessage* m = self->incoming.front();
     self->incoming.pop_front();
@@ -84,7 +90,11 @@ void HandleIncomingSends(Thread* self) {
 bool RetrieveMessage(Thread* self, MSG* msg, HWND hwnd, UINT min, UINT max, bool remove,
                      bool block) {
   Filter f{hwnd, min, max};
+  auto& sched = Dev().scheduler();
   for (;;) {
+    // A program that keeps posting to itself never blocks: past the budget it is stopped
+    // and the driver reports it.
+    if (++sched.steps > sched.stepBudget) sched.Yield();
     HandleIncomingSends(self);
     auto it = std::find_if(self->posted.begin(), self->posted.end(),
                            [&](const MSG& m) { return Matches(m, f); });

@@ -1,7 +1,10 @@
 // The power manager of the simulated device.
+#include <cstdio>
+
 #include "platform/kernel.h"
 #include "platform/power.h"
 #include "platform/sim/device.h"
+#include "platform/wstr.h"
 
 BOOL GetSystemPowerStatusEx(SYSTEM_POWER_STATUS_EX* status, BOOL) {
   auto& power = sim::Device::Current().config().power;
@@ -20,4 +23,15 @@ BOOL GetSystemPowerStatusEx(SYSTEM_POWER_STATUS_EX* status, BOOL) {
   status->BackupBatteryLifeTime = 0xFFFFFFFFu;
   status->BackupBatteryFullLifeTime = 0xFFFFFFFFu;
   return TRUE;
+}
+
+DWORD SetSystemPowerState(LPCWSTR name, DWORD state, DWORD options) {
+  auto& dev = sim::Device::Current();
+  char buf[96];
+  std::snprintf(buf, sizeof buf, "power request state=0x%08X options=0x%X", state, options);
+  std::string text = buf;
+  if (name) text += " name=" + platform::U8(platform::WView(name));
+  dev.trace().Add(sim::TraceEvent{
+      dev.Now(), sim::TraceKind::Note, dev.windows().Actor(), 0, {}, {}, 0, 0, 0, 0, text});
+  return ERROR_SUCCESS;
 }

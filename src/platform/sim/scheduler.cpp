@@ -165,6 +165,7 @@ void Scheduler::ReapFinished() {
 
 bool Scheduler::RunReady() {
   ReapFinished();
+  steps = 0;
   for (;;) {
     if (steps > stepBudget) return false;
     Thread* next = nullptr;
@@ -194,6 +195,7 @@ void Scheduler::UnwindAll() {
   unwinding_ = true;
   for (auto& t : threads_) {
     t->incoming.clear();
+    t->injected.clear();
     if (t->state == ThreadState::Finished) continue;
     t->killed = true;
     if (!t->started) t->state = ThreadState::Finished;

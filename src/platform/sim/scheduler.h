@@ -57,6 +57,9 @@ struct Thread {
   // Messaging.
   std::deque<MSG> posted;
   std::deque<SentMessage*> incoming;
+  // Driver calls to run on this thread at its next message retrieval (tests reach a
+  // program's own state this way).
+  std::deque<std::function<void()>> injected;
   bool quitPosted = false;
   int quitCode = 0;
   uint64_t timerDue = kNever;  // earliest due window timer, kept by the window manager
@@ -99,8 +102,10 @@ class Scheduler {
   void UnwindAll();
   std::string DescribeWaits() const;
 
-  uint64_t stepBudget = 200'000'000;
+  // Switches and message retrievals one driver run may take before it counts as a livelock.
+  uint64_t stepBudget = 2'000'000;
   uint64_t steps = 0;
+  bool OverBudget() const { return steps > stepBudget; }
   // Called when a thread's body returns or the thread is terminated.
   std::function<void(Thread*)> onThreadExit;
 

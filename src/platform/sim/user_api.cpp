@@ -138,6 +138,7 @@ BOOL ShowWindow(HWND hwnd, int cmd) {
   if (!w) return FALSE;
   BOOL was = w->visible;
   auto& windows = Dev().windows();
+  TraceOn(sim::TraceKind::Show, hwnd, static_cast<uint32_t>(cmd), {});
   switch (cmd) {
     case SW_HIDE:
       windows.SetVisible(hwnd, false, false);
@@ -152,7 +153,7 @@ BOOL ShowWindow(HWND hwnd, int cmd) {
       windows.SendToBottom(hwnd);
       if (windows.Foreground() == hwnd) {
         for (HWND z : windows.ZOrder()) {
-          if (z != hwnd && windows.Get(z)->visible) {
+          if (z != hwnd && windows.CanTakeForeground(z)) {
             windows.SetForeground(z);
             break;
           }
@@ -167,7 +168,6 @@ BOOL ShowWindow(HWND hwnd, int cmd) {
       windows.SetVisible(hwnd, true, true);
       break;
   }
-  TraceOn(sim::TraceKind::Show, hwnd, static_cast<uint32_t>(cmd), {});
   return was;
 }
 

@@ -47,6 +47,12 @@ void WindowManager::Notify(HWND h, UINT msg, WPARAM wParam) {
   w->thread->posted.push_back(MSG{h, msg, wParam, 0, static_cast<DWORD>(sched_.Now()), {0, 0}});
 }
 
+// Tool windows (the task bar) never take the activation that a closing window passes on.
+bool WindowManager::CanTakeForeground(HWND h) const {
+  Window* w = Get(h);
+  return w && w->visible && !(w->exStyle & WS_EX_TOOLWINDOW);
+}
+
 void WindowManager::InsertZ(HWND h) {
   Window* w = Get(h);
   bool topmost = w->exStyle & WS_EX_TOPMOST;
@@ -121,7 +127,7 @@ void WindowManager::Destroy(HWND h, bool notify) {
   if (foreground_ == h) {
     foreground_ = 0;
     for (HWND z : zorder_) {
-      if (Get(z)->visible) {
+      if (CanTakeForeground(z)) {
         SetForeground(z);
         break;
       }
@@ -199,7 +205,7 @@ void WindowManager::SetVisible(HWND h, bool visible, bool activate) {
   } else if (!visible && foreground_ == h) {
     foreground_ = 0;
     for (HWND z : zorder_) {
-      if (z != h && Get(z)->visible) {
+      if (z != h && CanTakeForeground(z)) {
         SetForeground(z);
         break;
       }

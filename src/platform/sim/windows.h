@@ -68,6 +68,8 @@ class WindowManager {
   void SetTopmost(HWND h, bool topmost);
   HWND Foreground() const { return foreground_; }
   void SetForeground(HWND h);
+  // Whether a window may take the foreground that a closing or hiding window passes on.
+  bool CanTakeForeground(HWND h) const;
   // Visibility; activate = bring to the front and make it the foreground.
   void SetVisible(HWND h, bool visible, bool activate);
 

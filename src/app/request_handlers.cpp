@@ -1,0 +1,181 @@
+// The daemon window's handling of requests from the slide screen and other programs.
+#include <string>
+
+#include "app/files.h"
+#include "app/forward.h"
+#include "app/handlers.h"
+#include "app/messages.h"
+#include "app/state.h"
+#include "app/wallpaper.h"
+#include "companions/music_panel.h"
+#include "input/keys.h"
+#include "lock/lock_state.h"
+#include "lock/slide_screen.h"
+#include "log/debug_log.h"
+#include "messaging/shell_services.h"
+#include "platform/files.h"
+#include "platform/kernel.h"
+#include "platform/registry.h"
+#include "platform/user.h"
+#include "power/power_monitor.h"
+#include "settings/exceptions.h"
+#include "settings/settings.h"
+#include "shellwin/intercept.h"
+#include "state/reminders.h"
+#include "state/subscriptions.h"
+#include "state/timed_wakeups.h"
+#include "telephony/line.h"
+
+namespace app {
+
+using dlog::DebugLog;
+using dlog::Detailed;
+using settings::S;
+
+namespace {
+constexpr WCHAR kNotifyEvent[] = u"Dorvane2Notify";
+constexpr WPARAM kScreenOrientationChange = 0x3002;
+
+// A text of the settings store (or one of its sub-keys), empty when missing or longer than
+// `chars` - 1 characters.
+std::u16string StoreText(const WCHAR* subKey, const WCHAR* name, size_t chars) {
+  std::u16string key = settings::kStoreKey;
+  if (subKey) key += std::u16string(u"\\") + subKey;
+  std::u16string buf(chars, u'\0');
+  if (FAILED(RegistryGetString(HKEY_CURRENT_USER, key.c_str(), name, buf.data(),
+                               static_cast<UINT>(chars))))
+    return {};
+  buf.resize(std::char_traits<char16_t>::length(buf.c_str()));
+  return buf;
+}
+
+std::u16string PreviewStore(WPARAM which) {
+  switch (which) {
+    case 2:
+      return u"SMS";
+    case 3:
+      return u"MMS";
+    case 4:
+      return StoreText(u"Message", u"Account", MAX_PATH);
+  }
+  return {};
+}
+}  // namespace
+
+void OnOffDisplay(HWND, WPARAM, LPARAM) {
+  if (Detailed()) DebugLog(u"WM_OffDisplay");
+  power::PoweringSuspend(true);
+}
+
+void OnPowerOff(HWND, WPARAM, LPARAM) {
+  if (Detailed()) DebugLog(u"WM_PowerOff");
+  power::PoweringSuspend(false);
+}
+
+void OnPhoneKey(HWND, WPARAM wParam, LPARAM) {
+  if (!G().IncomingMenuWindow) G().IncomingMenuWindow = FindWindowW(u"menu_worker", nullptr);
+  telephony::PhoneKeyAction(wParam);
+}
+
+void OnPowerOffRequest(HWND hwnd, WPARAM, LPARAM) {
+  bool displayOnly = S().NoPowerSuspend || settings::IsMusicRunning() ||
+                     (G().OnExternalPower && lock::IsSyncing());
+  if (displayOnly)
+    PostMessageW(hwnd, kMsgOffDisplay, 0, 0);
+  else
+    lock::PostToSlideScreen(kMsgPowerOff, 0);
+}
+
+void OnSlideReady(HWND, WPARAM, LPARAM) {
+  lock::FindSlideScreen();
+  if (G().RerunCaller) lock::RunCaller(true);
+}
+
+// Closes the slide screen, then runs the destruction sequence without the closing notice.
+void OnCloseAll(HWND hwnd, WPARAM, LPARAM) {
+  PostMessageW(G().SlideWindow, WM_CLOSE, 0, 0);
+  PostMessageW(hwnd, WM_DESTROY, 0, 0);
+}
+
+void OnCallKey(HWND, WPARAM wParam, LPARAM) {
+  if (G().PhoneDialog) telephony::SendCallKey(wParam);
+}
+
+void OnBatteryTo(HWND, WPARAM wParam, LPARAM) {
+  if (wParam) PostMessageW(wParam, kMsgBattery, G().BatteryPercent, G().OnExternalPower);
+}
+
+void OnStopWallpaper(HWND hwnd, WPARAM, LPARAM) {
+  KillTimer(hwnd, kTimerWallpaper);
+  S().WallpaperChangeTime = 0;
+}
+
+void OnRefreshSetting(HWND hwnd, WPARAM, LPARAM) {
+  if (Detailed()) DebugLog(u"WM_RefreshSetting");
+  settings::LoadSettings();
+  ArmWallpaperTimer(hwnd);
+  if (HWND slide = lock::FindSlideScreen()) SendMessageW(slide, WM_CLOSE, 0, 0);
+  G().Locked = 0;
+  G().SlideWindow = 0;
+  state::ResubscribeSmsUnread();
+  SetTimer(hwnd, kTimerRestartSlide, 800, nullptr);
+}
+
+void OnVolumePanel(HWND, WPARAM wParam, LPARAM) {
+  G().VolumePanelShown = wParam != 0;
+}
+
+void OnOpenPreview(HWND, WPARAM wParam, LPARAM) {
+  messaging::OpenNewestUnread(PreviewStore(wParam).c_str());
+}
+
+void OnMarkPreviewRead(HWND, WPARAM wParam, LPARAM) {
+  messaging::MarkNewestUnreadRead(PreviewStore(wParam).c_str());
+}
+
+void OnDial(HWND, WPARAM wParam, LPARAM) {
+  if (wParam != 0) {
+    telephony::CurrentLineClose();
+    return;
+  }
+  std::u16string number = StoreText(nullptr, u"DialNumber", 81);
+  if (!number.empty()) telephony::MakePhoneCall(number.c_str());
+}
+
+void OnShutDown(HWND, WPARAM, LPARAM) {
+  if (FileExists(u"\\Windows\\HtcUtil.dll")) {
+    input::SwitchDeviceOff();
+    Sleep(500);
+    return;
+  }
+  std::u16string program = StoreText(nullptr, u"ShutDownEXE", MAX_PATH);
+  if (program.empty() || !FileExists(program)) return;
+  G().Locked = 0;
+  shellwin::UnsubclassShellWindows();
+  state::RestoreReminderOptions();
+  telephony::CurrentLineClose();
+  if (Detailed()) DebugLog(u"Shut Down");
+  PROCESS_INFORMATION pi{};
+  if (CreateProcessW(program.c_str(), nullptr, nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                     nullptr, &pi)) {
+    CloseHandle(pi.hProcess);
+    CloseHandle(pi.hThread);
+  }
+  Sleep(500);
+}
+
+void OnAddSleepTimer(HWND, WPARAM, LPARAM) {
+  State& g = G();
+  if (Detailed()) DebugLog(u"WM_ADD_SLEEPTIMER");
+  state::ClearTimerNotifications(kNotifyEvent, false);
+  bool stopped = !state::IsTimerListenerRunning() || state::StopTimerEventListener();
+  if (stopped && state::StartTimerEventListener(g.notifyEvent, g.notifyStopEvent) >= 0)
+    state::AddSleepTimer(kNotifyEvent);
+}
+
+void OnSettingChange(HWND, WPARAM wParam, LPARAM) {
+  if (wParam != kScreenOrientationChange || G().DisplayOff) return;
+  if (S().UnlockOnRotate) lock::DelayUnlock();
+}
+
+}  // namespace app

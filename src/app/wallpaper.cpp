@@ -1,0 +1,55 @@
+#include "app/wallpaper.h"
+
+#include "app/clock.h"
+#include "app/messages.h"
+#include "app/state.h"
+#include "lock/slide_screen.h"
+#include "log/debug_log.h"
+#include "platform/process_local.h"
+#include "platform/user.h"
+#include "settings/settings.h"
+
+namespace app {
+
+using dlog::DebugLog;
+using dlog::Detailed;
+
+namespace {
+struct Wallpaper {
+  uint32_t lastChangeMinute = 0;
+};
+Wallpaper& WP() {
+  return platform::ProcessGlobal<Wallpaper>();
+}
+
+UINT Period() {
+  return settings::S().WallpaperChangeTime * 60000u;
+}
+}  // namespace
+
+void ArmWallpaperTimer(HWND hwnd) {
+  uint32_t minutes = settings::S().WallpaperChangeTime;
+  if (!minutes) return;
+  SetTimer(hwnd, kTimerWallpaper, Period(), nullptr);
+  WP().lastChangeMinute = MinuteClock();
+  if (Detailed()) DebugLog(u"Set Change Wallpaper %d", minutes);
+}
+
+void ChangeWallpaper(HWND hwnd) {
+  SetTimer(hwnd, kTimerWallpaper, Period(), nullptr);
+  if (Detailed()) DebugLog(u"WM_ChangeWallpaper");
+  if (G().Incoming) return;
+  lock::PostToSlideScreen(kMsgChangeWallpaper, 0);
+  WP().lastChangeMinute = MinuteClock();
+}
+
+void WallpaperCatchUp() {
+  uint32_t minutes = settings::S().WallpaperChangeTime;
+  if (!minutes) return;
+  uint32_t now = MinuteClock();
+  if (Detailed()) DebugLog(u"t=%d pc=%d", now, WP().lastChangeMinute);
+  if (WP().lastChangeMinute + minutes < now)
+    SetTimer(G().daemonWindow, kTimerWallpaper, 2000, nullptr);
+}
+
+}  // namespace app

@@ -1,0 +1,117 @@
+// The lock-control operations other parts call on events: calls, delayed unlock and wake-up,
+// background start, stylus, and the task bar.
+#include "app/clock.h"
+#include "app/messages.h"
+#include "app/state.h"
+#include "app/wallpaper.h"
+#include "lock/lock_state.h"
+#include "lock/slide_screen.h"
+#include "log/debug_log.h"
+#include "platform/kernel.h"
+#include "platform/user.h"
+#include "settings/exceptions.h"
+#include "settings/settings.h"
+
+namespace lock {
+
+using app::G;
+using dlog::DebugLog;
+using dlog::Detailed;
+using settings::S;
+
+void RunCaller(bool rerun) {
+  app::State& g = G();
+  if (Detailed()) DebugLog(u"RunCaller: %d(%d)", g.CallKind.load(), g.CallerPosted.load());
+  if (g.CallerPosted) return;
+  if (HWND slide = FindSlideScreen()) {
+    PostMessageW(slide, app::kMsgCaller, g.daemonWindow, g.CallKind);
+    SetWindowLongW(slide, GWL_EXSTYLE, 0x60000008);
+    g.CallerPosted = 1;
+    if (Detailed()) DebugLog(u"Posted Caller: %d(%d)", g.CallKind.load(), g.CallerPosted.load());
+  } else {
+    AwakeSlideScreen(false, false);
+  }
+  if (rerun) g.RerunCaller = 1;
+  g.CallerPropertyPassed = 0;
+}
+
+void DelayUnlock() {
+  app::State& g = G();
+  if (g.Locked) {
+    g.DelayUnlockPending = 1;
+    KillTimer(g.daemonWindow, app::kTimerWakeUpDelay);
+    SetTimer(g.daemonWindow, app::kTimerDelayedUnlock, S().WakeUpDelayMS + 1000, nullptr);
+  } else {
+    g.PowerConnected = 0;
+  }
+  if (Detailed())
+    DebugLog(u"Delay Unlock L=%d DU=%d PC=%d", g.Locked.load(), g.DelayUnlockPending.load(),
+             g.PowerConnected.load());
+}
+
+void DelayWakeup() {
+  app::State& g = G();
+  if (Detailed())
+    DebugLog(u"NT: (%d - %d; %d)", GetTickCount(), g.ReminderTick.load(), g.UnlockTick.load());
+  if (g.ReminderTick) {
+    g.ReminderTick = 0;
+    return;
+  }
+  if (IsPhoneBusy()) return;
+  if (IsAlreadyLocked()) {
+    PostMessageW(g.SlideWindow, WM_SETFOCUS, 2, 0);
+  } else if (!settings::IsExceptionRunning()) {
+    AwakeSlideScreen(true, false);
+  }
+  if (Detailed()) DebugLog(u"Delay Wakeup");
+  app::WallpaperCatchUp();
+}
+
+void BGAutoStart() {
+  if (Detailed()) DebugLog(u"BGAutoStart");
+  if (IsAlreadyLocked()) {
+    SendToSlideScreen(app::kMsgBackgroundLocked, 0);
+    Sleep(1000);
+    SendToSlideScreen(app::kMsgBackgroundStart, 0);
+    Sleep(200);
+    ResetReminderTick();
+    return;
+  }
+  if (!S().AutoStart || settings::IsExceptionRunning()) return;
+  AwakeSlideScreen(true, false);
+  Sleep(1000);
+  PostToSlideScreen(app::kMsgBackgroundStart, 0);
+  Sleep(200);
+}
+
+void StylusLock() {
+  if (IsAlreadyLocked() || settings::IsExceptionRunning()) return;
+  AwakeSlideScreen(true, false);
+  Sleep(500);
+  PostToSlideScreen(app::kMsgStylusLock, 0);
+}
+
+void HideTaskBar() {
+  HWND bar = G().TaskBarWindow;
+  RECT r{};
+  if (!bar || !GetWindowRect(bar, &r) || r.top != 0) return;
+  if (Detailed()) DebugLog(u"Hide TaskBar");
+  MoveWindow(bar, 0, -r.bottom, 0, 0, FALSE);
+}
+
+void UnHideTaskBar() {
+  HWND bar = G().TaskBarWindow;
+  RECT r{};
+  if (!bar || !GetWindowRect(bar, &r) || r.bottom > 0) return;
+  RECT work{};
+  SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
+  if (Detailed()) DebugLog(u"UnHide TaskBar %d %d", work.top, work.bottom);
+  MoveWindow(bar, 0, 0, work.right, work.top, FALSE);
+}
+
+void ResetReminderTick() {
+  G().ReminderTick = 0;
+  SetTimer(G().daemonWindow, app::kTimerStopUnattended, 0, nullptr);
+}
+
+}  // namespace lock
