@@ -189,10 +189,10 @@ TEST(RunnerExit, TypoStopsBeforeAnythingIsPlayed) {
   EXPECT_EQ(r.output, "t.scn:2:6: expected a duration like 250ms, 3s, 2m or 1h\n");
 }
 
-TEST(RunnerExit, PowerEventsAreRefusedBeforeAnythingIsPlayed) {
-  RunResult r = Play("start iexplore\n\npower ac on\n");
-  EXPECT_EQ(r.status, 2);
-  EXPECT_EQ(r.output, "t.scn:3: power events are not supported yet\n");
+TEST(RunnerExit, PowerEventsPlayAndChangeThePowerStatus) {
+  RunResult r = Play("start iexplore\n\npower ac on\npower battery 42\n");
+  EXPECT_EQ(r.status, 0) << r.output;
+  EXPECT_NE(r.output.find("power info ac=1 battery=42"), std::string::npos) << r.output;
 }
 
 TEST(RunnerExit, DeviceFailureEndsTheRunWithOne) {
@@ -488,7 +488,6 @@ TEST(RunnerShell, BadLinesAreReportedAndTheShellGoesOn) {
   std::string text = out.str();
   EXPECT_EQ(status, 1);
   EXPECT_NE(text.find("stdin:2:1: unknown verb 'expct'\n"), std::string::npos) << text;
-  EXPECT_NE(text.find("stdin:3: power events are not supported yet\n"), std::string::npos);
   EXPECT_NE(text.find("stdin:4:1: clock must come before boot and before any event\n"),
             std::string::npos);
   EXPECT_NE(text.find("stdin:6: expectation failed: expect running nope\n"), std::string::npos);

@@ -36,6 +36,12 @@ void ArmWallpaperTimer(HWND hwnd) {
 }
 
 void ChangeWallpaper(HWND hwnd) {
+  // With no interval set (switched off since the timer was armed, or a stray timer message)
+  // re-arming would make a 0 ms timer that never stops firing.
+  if (!settings::S().WallpaperChangeTime) {
+    KillTimer(hwnd, kTimerWallpaper);
+    return;
+  }
   SetTimer(hwnd, kTimerWallpaper, Period(), nullptr);
   if (Detailed()) DebugLog(u"WM_ChangeWallpaper");
   if (G().Incoming) return;

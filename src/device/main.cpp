@@ -55,7 +55,10 @@ Verbs (one per line; # starts a comment; quote words holding blanks; docs/scenar
   wait DURATION | settle             250ms, 3s, 2m, 1h; settle: until nothing is due in 60 s
   user unlock | user ok              slide the slide screen open / press OK on a message box
   post CLASS MSG [WPARAM [LPARAM]]   @CLASS as a parameter: that class's window handle
-  power ...                          not supported yet (exit 2)
+  power on|idle|suspend|unattended|password|resuming
+                                     a power manager transition
+  power state NAME FLAGS             any transition
+  power ac on|off | power battery N   a power-info change
   expect posted CLASS MSG [W [L]]    in order, * for any value
   expect no-post CLASS MSG [W [L]]   since the previous match
   expect launched PROGRAM [ARGS...]  in order with expect posted

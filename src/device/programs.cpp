@@ -1,6 +1,8 @@
 #include "device/programs.h"
 
 #include "app/entry.h"
+#include "device/dolm_standin.h"
+#include "device/fenk_standin.h"
 #include "device/shell_standin.h"
 #include "device/vurl_standin.h"
 
@@ -10,6 +12,8 @@ void InstallPrograms(sim::Device& dev) {
   dev.RegisterProgram(u"dorvane2.exe", &app::DaemonMain);
   dev.RegisterProgram(u"vurl.exe", &VurlMain);
   dev.RegisterProgram(u"shell32.exe", &ShellMain);
+  dev.RegisterProgram(u"fenk.exe", &FenkMain);
+  dev.RegisterProgram(u"dolm.exe", &DolmMain);
   // The shell's windows are there from boot.
   dev.files().AddFile(u"\\Windows\\shell32.exe");
   dev.Launch(u"\\Windows\\shell32.exe", u"", 5);

@@ -6,6 +6,7 @@
 
 #include "device/programs.h"
 #include "device/runner_internal.h"
+#include "platform/sim/power_manager.h"
 #include "platform/user.h"
 #include "platform/wstr.h"
 
@@ -174,6 +175,12 @@ std::optional<std::string> Runner::Act(const Action& action) {
     return UserOk();
   } else if (auto* v = std::get_if<verb::Post>(&action)) {
     return Post(*v);
+  } else if (auto* v = std::get_if<verb::Power>(&action)) {
+    sim::PowerManager::Of(dev).Transition(dev, U16(v->state), v->flags);
+  } else if (auto* v = std::get_if<verb::PowerAc>(&action)) {
+    sim::PowerManager::Of(dev).PowerInfo(dev, v->online ? 1 : 0, dev.config().power.batteryPercent);
+  } else if (auto* v = std::get_if<verb::PowerBattery>(&action)) {
+    sim::PowerManager::Of(dev).PowerInfo(dev, dev.config().power.acLine, v->percent);
   }
   return std::nullopt;
 }
@@ -266,27 +273,12 @@ void Runner::ReportFailure(const Step& step, std::string_view what, const std::s
 
 // --- Whole runs ----------------------------------------------------------------------------------
 
-std::optional<std::string> Unsupported(const Step& step, std::string_view fileName) {
-  const Action& a = step.action;
-  if (std::holds_alternative<verb::Power>(a) || std::holds_alternative<verb::PowerAc>(a) ||
-      std::holds_alternative<verb::PowerBattery>(a))
-    return std::string(fileName) + ":" + std::to_string(step.line) +
-           ": power events are not supported yet";
-  return std::nullopt;
-}
-
 int RunScenarioText(std::string_view text, std::string_view fileName, const RunOptions& options,
                     std::ostream& out, std::ostream& err) {
   ParseResult parsed = ParseScenario(text, fileName);
   if (!parsed.ok()) {
     err << parsed.error->text << '\n';
     return kExitBroken;
-  }
-  for (const Step& step : parsed.steps) {
-    if (auto why = Unsupported(step, fileName)) {
-      err << *why << '\n';
-      return kExitBroken;
-    }
   }
   Runner runner(std::string(fileName), options, out, err);
   if (!runner.Open()) return kExitBroken;
@@ -313,12 +305,7 @@ int RunShell(std::istream& in, const RunOptions& options, std::ostream& out, std
   for (std::string line; deviceOk && std::getline(in, line);) {
     ParseResult parsed = ParseLine(line, ++lineNo, kName, &order);
     if (!parsed.ok()) err << parsed.error->text << '\n';
-    for (const Step& step : parsed.steps) {
-      if (auto why = Unsupported(step, kName))
-        err << *why << '\n';
-      else
-        deviceOk = runner.Play(step);
-    }
+    for (const Step& step : parsed.steps) deviceOk = runner.Play(step);
     out.flush();
   }
   return runner.Finish();

@@ -82,10 +82,7 @@ class Runner {
   bool printing_ = false;
 };
 
-// The error for a step the runner cannot play yet (the power verbs), "FILE:LINE: ...".
-std::optional<std::string> Unsupported(const Step& step, std::string_view fileName);
-
-// Parses the whole text, refuses unsupported verbs, then plays every step.
+// Parses the whole text, then plays every step.
 int RunScenarioText(std::string_view text, std::string_view fileName, const RunOptions& options,
                     std::ostream& out, std::ostream& err);
 // The same, with everything printed collected into the result.

@@ -44,3 +44,39 @@ HRESULT RegistryGetDWORD(HKEY root, LPCWSTR subKey, LPCWSTR valueName, DWORD* da
 HRESULT RegistrySetDWORD(HKEY root, LPCWSTR subKey, LPCWSTR valueName, DWORD data);
 HRESULT RegistryGetString(HKEY root, LPCWSTR subKey, LPCWSTR valueName, LPWSTR data, UINT chars);
 HRESULT RegistrySetString(HKEY root, LPCWSTR subKey, LPCWSTR valueName, LPCWSTR data);
+
+// State-store change notifications (regext.h). A registration posts `msg` to the window on
+// each change of the watched value: wParam = the new REG_DWORD (0 when deleted or of another
+// type), lParam = the user data. It dies with its window.
+using HREGNOTIFY = HANDLE;
+
+enum REG_COMPARISONTYPE : DWORD {
+  REG_CT_ANYCHANGE = 0,
+  REG_CT_EQUAL = 1,
+  REG_CT_NOT_EQUAL = 2,
+  REG_CT_GREATER = 3,
+  REG_CT_GREATER_OR_EQUAL = 4,
+  REG_CT_LESS = 5,
+  REG_CT_LESS_OR_EQUAL = 6,
+  REG_CT_CONTAINS = 7,
+  REG_CT_STARTS_WITH = 8,
+  REG_CT_ENDS_WITH = 9,
+};
+
+// dwMask != 0 compares DWORDs under the mask; 0 compares strings without regard to case.
+struct NOTIFICATIONCONDITION {
+  REG_COMPARISONTYPE ctComparisonType;
+  DWORD dwMask;
+  union {
+    LPCWSTR psz;
+    DWORD dw;
+  } TargetValue;
+};
+
+HRESULT RegistryNotifyWindow(HKEY root, LPCWSTR subKey, LPCWSTR valueName, HWND hwnd, UINT msg,
+                             DWORD userData, const NOTIFICATIONCONDITION* condition,
+                             HREGNOTIFY* notify);
+// Debounces a registration: each change restarts the idle countdown, `maxMs` caps the delay
+// since the first change (INFINITE: no cap); only the latest value is posted.
+HRESULT RegistryBatchNotification(HREGNOTIFY notify, DWORD idleMs, DWORD maxMs);
+HRESULT RegistryCloseNotification(HREGNOTIFY notify);

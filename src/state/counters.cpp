@@ -1,25 +1,168 @@
 #include "state/counters.h"
 
+#include <string>
+
 #include "app/messages.h"
 #include "app/state.h"
 #include "lock/slide_screen.h"
+#include "log/debug_log.h"
+#include "messaging/shell_services.h"
+#include "pim/appointments.h"
 #include "platform/registry.h"
 #include "platform/user.h"
+#include "settings/settings.h"
+#include "state/subscriptions.h"
 
 namespace state {
 
-// Reading the counters from the state store is not built yet.
-void ReadAllCounters() {}
+namespace {
+
+using dlog::DebugLog;
+using dlog::Detailed;
+using settings::S;
+
+constexpr WCHAR kStorages[] = u"Software\\WebIS\\Mail2\\Storages";
+constexpr WCHAR kStorageValue[] = u"TotalUnreadMessages";
+constexpr WCHAR kReminders[] = u"System\\State\\Shell\\Reminders";
+constexpr int kMaxReminders = 100;
+constexpr size_t kKeyNameChars = 256;
+
+// A counter of the state store; 0 when it cannot be read.
+int32_t ReadCount(HKEY root, const WCHAR* key, const WCHAR* value) {
+  DWORD v = 0;
+  if (FAILED(RegistryGetDWORD(root, key, value, &v))) return 0;
+  return static_cast<int32_t>(v);
+}
+
+// Calls `each` with the key path of each mail storage, at most ten, until it returns false.
+// Returns how many storages were gone through.
+template <class F>
+int ForEachMailStorage(F each) {
+  HKEY storages = 0;
+  if (RegOpenKeyExW(HKEY_CURRENT_USER, kStorages, 0, KEY_ALL_ACCESS, &storages) != ERROR_SUCCESS)
+    return 0;
+  int index = 0;
+  for (; index < state::kMaxMailStorages; ++index) {
+    WCHAR name[kKeyNameChars];
+    DWORD chars = kKeyNameChars;
+    if (RegEnumKeyExW(storages, index, name, &chars, nullptr, nullptr, nullptr, nullptr) !=
+        ERROR_SUCCESS)
+      break;
+    if (Detailed()) DebugLog(u"Found FM %d Path:%s", index, name);
+    std::u16string path = std::u16string(kStorages) + u"\\" + name;
+    // A path beyond the shell's MAX_PATH buffers would name another key once cut short.
+    if (path.size() >= MAX_PATH) continue;
+    if (!each(path.c_str())) {
+      ++index;
+      break;
+    }
+  }
+  RegCloseKey(storages);
+  return index;
+}
+
+}  // namespace
+
+void ReadAllCounters() {
+  app::State& g = app::G();
+  bool previews = S().LockNotification;
+  g.MissedCalls = ReadCount(HKEY_CURRENT_USER, u"System\\State\\Phone", u"Missed Call Count");
+  g.VoiceMail =
+      ReadCount(HKEY_CURRENT_USER, u"System\\State\\Messages\\VMail\\Total\\Unread", u"Count");
+  g.UnreadSMS = ReadCount(S().KoreanSMSpatch ? HKEY_LOCAL_MACHINE : HKEY_CURRENT_USER,
+                          u"System\\State\\Messages\\SMS\\Unread", u"Count");
+  if (previews && g.UnreadSMS != 0) messaging::ExportMessagePreview(u"SMS");
+  g.UnreadMMS = ReadCount(HKEY_CURRENT_USER, u"System\\State\\Messages\\MMS\\Unread", u"Count");
+  if (previews && g.UnreadMMS != 0) messaging::ExportMessagePreview(u"MMS");
+  g.UnreadEmail =
+      ReadCount(HKEY_CURRENT_USER, u"System\\State\\Messages\\TotalEmail\\Unread", u"Count");
+  if (previews && g.UnreadEmail != 0) PreviewLastEmailAccount();
+
+  uint8_t showTask = S().ShowTask;
+  g.TaskCount = 0;
+  if (showTask == 1 || showTask == 2)
+    g.TaskCount = ReadCount(HKEY_CURRENT_USER, u"System\\State\\Tasks",
+                            showTask == 1 ? u"Active" : u"Due Today");
+  if (g.TaskCount != 0) pim::ExportTasks(showTask);
+
+  g.MusicStatus = ReadCount(HKEY_CURRENT_USER, u"Software\\Zeq\\Fenk", u"Status") & 0xFF;
+  g.MusicVolume = ReadCount(HKEY_CURRENT_USER, u"Software\\Zeq\\Fenk", u"MusicVolume") & 0xFF;
+  g.MailStorageUnread = SumMailStorageUnread();
+  if (Detailed()) DebugLog(u"FM Unread:%d", g.MailStorageUnread.load());
+  g.MessengerUnread = ReadCount(
+      HKEY_LOCAL_MACHINE, u"Services\\Windows Live\\Plugins\\Messaging\\IMCall", u"UnreadCount");
+  g.NetworkLevel = NetworkLevelFromFlags(static_cast<uint32_t>(
+      ReadCount(HKEY_LOCAL_MACHINE, u"System\\State\\Phone", u"Cellular System Connected")));
+  g.ReminderCount = CountReminders();
+  g.ReminderCountSent = g.ReminderCount.load();
+  g.Synchronizing =
+      ReadCount(HKEY_LOCAL_MACHINE, u"System\\State\\ActiveSync", u"Synchronizing") & 0xFF;
+}
+
 int32_t SumMailStorageUnread() {
-  return 0;
+  int32_t sum = 0;
+  ForEachMailStorage([&sum](const WCHAR* path) {
+    DWORD unread = 0;
+    // A storage whose count cannot be read adds nothing.
+    if (SUCCEEDED(RegistryGetDWORD(HKEY_CURRENT_USER, path, kStorageValue, &unread)))
+      sum += static_cast<int32_t>(unread);
+    return true;
+  });
+  return sum;
 }
+
+int WatchMailStorages(int firstSlot) {
+  auto& table = Subscriptions();
+  int slot = firstSlot;
+  return ForEachMailStorage([&](const WCHAR* path) {
+    if (slot >= kSubscriptionSlots) return false;
+    HREGNOTIFY& h = table[static_cast<size_t>(slot)];
+    if (FAILED(RegistryNotifyWindow(HKEY_CURRENT_USER, path, kStorageValue, app::G().daemonWindow,
+                                    app::kMsgMailStorage, 0, nullptr, &h))) {
+      h = 0;
+      return false;
+    }
+    ++slot;
+    return true;
+  });
+}
+
 int32_t CountReminders() {
+  if (Detailed()) DebugLog(u"Get Reminder");
+  int32_t count = 0;
+  HKEY reminders = 0;
+  if (RegOpenKeyExW(HKEY_CURRENT_USER, kReminders, 0, KEY_ALL_ACCESS, &reminders) ==
+      ERROR_SUCCESS) {
+    for (; count < kMaxReminders; ++count) {
+      WCHAR name[kKeyNameChars];
+      DWORD chars = kKeyNameChars;
+      if (RegEnumKeyExW(reminders, static_cast<DWORD>(count), name, &chars, nullptr, nullptr,
+                        nullptr, nullptr) != ERROR_SUCCESS)
+        break;
+      if (Detailed()) DebugLog(u"Found Reminder %d Path:%s", count, name);
+    }
+    RegCloseKey(reminders);
+  }
+  if (Detailed()) DebugLog(u"Get Reminder %d", count);
+  return count;
+}
+
+uint32_t NetworkLevelFromFlags(uint32_t flags) {
+  // Bits 0..6 are, from the lowest: GPRS, 1xRTT, 1xEV-DO, EDGE, UMTS, EV-DV, HSDPA; the level is
+  // the best of them counted from 1.
+  for (uint32_t bit = 7; bit > 0; --bit)
+    if (flags & (1u << (bit - 1))) return bit;
   return 0;
 }
-uint32_t NetworkLevelFromFlags(uint32_t) {
-  return 0;
+
+void PreviewLastEmailAccount() {
+  WCHAR account[MAX_PATH + 1] = {};
+  HRESULT hr = RegistryGetString(HKEY_CURRENT_USER, u"System\\State\\Messages",
+                                 u"Last Received Account", account, MAX_PATH + 1);
+  if (Detailed()) DebugLog(u"Last Email A/C:%s", account);
+  // Without an account there is no store to take a preview from.
+  if (SUCCEEDED(hr) && account[0]) messaging::ExportMessagePreview(account);
 }
-void PreviewLastEmailAccount() {}
 
 void ResetUnreadCounters() {
   struct Counter {

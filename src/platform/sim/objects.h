@@ -12,7 +12,7 @@
 
 namespace sim {
 
-enum class ObjType { Event, Thread, Process, Snapshot };
+enum class ObjType { Event, Thread, Process, Snapshot, MsgQueue };
 
 struct KObject {
   explicit KObject(ObjType t) : type(t) {}
