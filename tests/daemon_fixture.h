@@ -3,11 +3,14 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 
 #include "device/programs.h"
+#include "log/debug_log.h"
 #include "platform/sim/device.h"
+#include "platform/user.h"
 #include "platform/wstr.h"
 
 class DaemonTest : public ::testing::Test {
@@ -49,5 +52,25 @@ class DaemonTest : public ::testing::Test {
     return lines;
   }
 
+  // A program beside the daemon whose process runs test code on request: it has its own
+  // in-memory settings and writes the debug log beside it, as the daemon does.
+  void StartProbe() {
+    const std::u16string path = u"\\Program Files\\Vurl\\probe.exe";
+    dev.files().AddFile(path);
+    dev.RegisterProgram(u"probe.exe", [](const std::u16string&, int) {
+      dlog::OpenDebugLog(u"Dorvane2.log");
+      MSG msg;
+      while (GetMessageW(&msg, 0, 0, 0) > 0) DispatchMessageW(&msg);
+      dlog::CloseDebugLog();
+      return 0;
+    });
+    probe_ = dev.Launch(path, u"", 5);
+    ASSERT_TRUE(dev.RunUntilIdle()) << dev.Failure();
+  }
+  // False while the job has not finished (it waits in a message box, say); it goes on when
+  // the device runs on.
+  bool InProbe(std::function<void()> job) { return dev.RunInProcess(probe_, std::move(job)); }
+
   sim::Device dev;
+  sim::Process* probe_ = nullptr;
 };

@@ -14,8 +14,6 @@ namespace {
 
 constexpr char16_t kExceptions[] = u"HKCU\\Software\\Zeq\\Vurl\\Exceptions";
 constexpr char16_t kLaunchList[] = u"HKCU\\Software\\Zeq\\Vurl\\DolmEXE";
-constexpr char16_t kProbePath[] = u"\\Program Files\\Vurl\\probe.exe";
-constexpr UINT kRunJob = WM_APP + 0x300;
 
 std::vector<uint8_t> Utf16(std::u16string_view text) {
   std::vector<uint8_t> out;
@@ -37,30 +35,7 @@ const std::u16string kDefaults[20] = {u"iexplore.exe", u"VoiceCommander.exe", u"
 
 class ExceptionsTest : public DaemonTest {
  protected:
-  // A program that runs test code in its own process, with its own in-memory settings and the
-  // debug log beside it.
-  void SetUp() override {
-    dev.files().AddFile(kProbePath);
-    dev.RegisterProgram(u"probe.exe", [this](const std::u16string&, int) {
-      dlog::OpenDebugLog(u"Dorvane2.log");
-      MSG msg;
-      while (GetMessageW(&msg, 0, 0, 0) > 0) {
-        if (msg.message != kRunJob || jobs_.empty()) continue;
-        auto job = std::move(jobs_.front());
-        jobs_.pop_front();
-        job();
-      }
-      dlog::CloseDebugLog();
-      return 0;
-    });
-    probe_ = dev.Launch(kProbePath, u"", 5);
-    ASSERT_TRUE(dev.RunUntilIdle()) << dev.Failure();
-  }
-  void InProbe(std::function<void()> job) {
-    jobs_.push_back(std::move(job));
-    PostThreadMessageW(probe_->mainThread->id, kRunJob, 0, 0);
-    ASSERT_TRUE(dev.RunUntilIdle()) << dev.Failure();
-  }
+  void SetUp() override { StartProbe(); }
 
   std::vector<std::u16string> LoadList(bool debug = false) {
     std::vector<std::u16string> list;
@@ -100,9 +75,6 @@ class ExceptionsTest : public DaemonTest {
     for (const auto& line : LogLines()) n += line.size() > 10 && line.substr(10) == text;
     return n;
   }
-
-  sim::Process* probe_ = nullptr;
-  std::deque<std::function<void()>> jobs_;
 };
 
 TEST_F(ExceptionsTest, AFreshStoreGetsTheSixDefaultsAndEmptyValues) {

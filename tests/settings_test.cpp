@@ -18,8 +18,6 @@ namespace {
 using platform::U16;
 
 constexpr char16_t kStore[] = u"HKCU\\Software\\Zeq\\Vurl";
-constexpr char16_t kProbePath[] = u"\\Program Files\\Vurl\\probe.exe";
-constexpr UINT kRunJob = WM_APP + 0x300;
 
 std::vector<uint8_t> Dw(uint32_t v) {
   return {static_cast<uint8_t>(v), static_cast<uint8_t>(v >> 8), static_cast<uint8_t>(v >> 16),
@@ -124,30 +122,6 @@ class SettingsTest : public DaemonTest {
     return n;
   }
 
-  // A program beside the daemon that loads the settings as the daemon does, and runs test code
-  // in its own process whenever asked, so that its in-memory settings can be looked at.
-  void StartProbe() {
-    dev.files().AddFile(kProbePath);
-    dev.RegisterProgram(u"probe.exe", [this](const std::u16string&, int) {
-      dlog::OpenDebugLog(u"Dorvane2.log");
-      MSG msg;
-      while (GetMessageW(&msg, 0, 0, 0) > 0) {
-        if (msg.message != kRunJob || jobs_.empty()) continue;
-        auto job = std::move(jobs_.front());
-        jobs_.pop_front();
-        job();
-      }
-      dlog::CloseDebugLog();
-      return 0;
-    });
-    probe_ = dev.Launch(kProbePath, u"", 5);
-    ASSERT_TRUE(dev.RunUntilIdle()) << dev.Failure();
-  }
-  void InProbe(std::function<void()> job) {
-    jobs_.push_back(std::move(job));
-    PostThreadMessageW(probe_->mainThread->id, kRunJob, 0, 0);
-    ASSERT_TRUE(dev.RunUntilIdle()) << dev.Failure();
-  }
   // What the daemon window does on the settings editor's message.
   settings::Settings Load() {
     settings::Settings mem;
@@ -164,9 +138,6 @@ class SettingsTest : public DaemonTest {
       if (line.find(text) != std::u16string::npos) return true;
     return false;
   }
-
-  sim::Process* probe_ = nullptr;
-  std::deque<std::function<void()>> jobs_;
 };
 
 std::u16string TextOf(const settings::Text& t) {
