@@ -49,10 +49,10 @@ enum class What {
 
 struct Step {
   What what = What::Message;
-  std::string cls;     // window class (any case) or executable name; "*" = any
-  int64_t id = kAny;   // message number or timer id
-  int64_t a = kAny;    // wParam, timer period, show command or style value
-  int64_t b = kAny;    // lParam
+  std::string cls;    // window class (any case) or executable name; "*" = any
+  int64_t id = kAny;  // message number or timer id
+  int64_t a = kAny;   // wParam, timer period, show command or style value
+  int64_t b = kAny;   // lParam
   std::optional<std::string> text;
 };
 
@@ -225,7 +225,9 @@ inline std::string Listing(Events events) {
 inline std::string Expected(const std::vector<Step>& steps, size_t matched) {
   std::ostringstream out;
   for (size_t i = 0; i < steps.size(); ++i)
-    out << (i < matched ? "    ok       " : i == matched ? "    MISSING  " : "             ")
+    out << (i < matched    ? "    ok       "
+            : i == matched ? "    MISSING  "
+                           : "             ")
         << Describe(steps[i]) << "\n";
   return out.str();
 }
@@ -252,11 +254,10 @@ inline ::testing::AssertionResult Exactly(Events events, const Step& filter,
   size_t same = 0;
   while (same < steps.size() && same < picked.size() && Matches(steps[same], picked[same])) ++same;
   if (same == steps.size() && same == picked.size()) return ::testing::AssertionSuccess();
-  return ::testing::AssertionFailure()
-         << "expected exactly these (" << Describe(filter) << "):\n"
-         << detail::Expected(steps, same) << "  got:\n"
-         << detail::Listing(picked) << "  whole trace:\n"
-         << detail::Listing(events);
+  return ::testing::AssertionFailure() << "expected exactly these (" << Describe(filter) << "):\n"
+                                       << detail::Expected(steps, same) << "  got:\n"
+                                       << detail::Listing(picked) << "  whole trace:\n"
+                                       << detail::Listing(events);
 }
 
 // How many events match the step.
@@ -269,8 +270,9 @@ inline size_t Count(Events events, const Step& step) {
 inline ::testing::AssertionResult NoneOf(Events events, const Step& step) {
   for (const auto& e : events)
     if (Matches(step, e))
-      return ::testing::AssertionFailure() << "unexpected " << sim::Trace::Render(e) << "\n  trace:\n"
-                                           << detail::Listing(events);
+      return ::testing::AssertionFailure()
+             << "unexpected " << sim::Trace::Render(e) << "\n  trace:\n"
+             << detail::Listing(events);
   return ::testing::AssertionSuccess();
 }
 
