@@ -1,12 +1,12 @@
 // dorvane2-sim: plays scenarios (or verbs typed one at a time) on the simulated device.
-#include <filesystem>
-#include <fstream>
 #include <iostream>
 #include <iterator>
 #include <string>
 #include <string_view>
 
 #include "device/runner.h"
+#include "platform/sim/host_files.h"
+#include "platform/sim/regfile.h"
 
 namespace {
 
@@ -115,12 +115,9 @@ CommandLine ParseCommandLine(int argc, char** argv) {
 }
 
 bool ReadScenarioFile(const std::string& path, std::string* text) {
-  std::error_code ec;
-  if (std::filesystem::is_directory(path, ec)) return false;
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return false;
-  text->assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-  return !in.bad();
+  if (sim::HostEntryAt(path) != sim::HostEntry::File) return false;
+  std::string error;
+  return sim::ReadHostFile(path, text, &error);
 }
 
 }  // namespace

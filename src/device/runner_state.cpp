@@ -1,37 +1,33 @@
 // The state folder of `--state DIR`: the registry as a .reg file, the device's files as a host
 // folder tree and the device clock as one line of text, so a later run continues from there.
 #include <cstdio>
-#include <filesystem>
 
 #include "device/runner_internal.h"
 #include "platform/kernel.h"
+#include "platform/sim/host_files.h"
 #include "platform/sim/regfile.h"
 
 namespace device::detail {
 
 namespace {
 
-namespace hostfs = std::filesystem;
-
 std::string RegistryFile(const std::string& dir) {
-  return (hostfs::path(dir) / "registry.reg").string();
+  return sim::HostJoin(dir, "registry.reg");
 }
 std::string FilesFolder(const std::string& dir) {
-  return (hostfs::path(dir) / "fs").string();
+  return sim::HostJoin(dir, "fs");
 }
 std::string ClockFile(const std::string& dir) {
-  return (hostfs::path(dir) / "clock").string();
+  return sim::HostJoin(dir, "clock");
 }
 
 bool Present(const std::string& path) {
-  std::error_code ec;
-  return hostfs::exists(path, ec);
+  return sim::HostEntryAt(path) != sim::HostEntry::Missing;
 }
 
 // A stored file that is there must be a plain file: reading a folder is not a load.
 bool PlainFile(const std::string& path, std::string* error) {
-  std::error_code ec;
-  if (hostfs::is_regular_file(path, ec)) return true;
+  if (sim::HostEntryAt(path) == sim::HostEntry::File) return true;
   *error = path + ": not a file";
   return false;
 }
@@ -66,9 +62,9 @@ bool SaveClock(const std::string& path, std::string* error) {
 }  // namespace
 
 bool LoadState(sim::Device& dev, const std::string& dir, std::string* error) {
-  std::error_code ec;
-  if (!hostfs::exists(dir, ec)) return true;  // a first run: the folder is made when saving
-  if (!hostfs::is_directory(dir, ec)) {
+  sim::HostEntry entry = sim::HostEntryAt(dir);
+  if (entry == sim::HostEntry::Missing) return true;  // a first run: the folder is made when saving
+  if (entry != sim::HostEntry::Folder) {
     *error = dir + ": not a folder";
     return false;
   }
@@ -89,12 +85,7 @@ bool LoadState(sim::Device& dev, const std::string& dir, std::string* error) {
 }
 
 bool SaveState(sim::Device& dev, const std::string& dir, std::string* error) {
-  std::error_code ec;
-  hostfs::create_directories(dir, ec);
-  if (ec) {
-    *error = "cannot create " + dir + ": " + ec.message();
-    return false;
-  }
+  if (!sim::MakeHostFolders(dir, error)) return false;
   return sim::SaveRegFile(dev.registry(), RegistryFile(dir), error) &&
          dev.files().SaveTo(FilesFolder(dir), error) && SaveClock(ClockFile(dir), error);
 }

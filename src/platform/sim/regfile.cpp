@@ -8,6 +8,7 @@
 #include <iterator>
 #include <optional>
 
+#include "platform/sim/host_files.h"
 #include "platform/wstr.h"
 
 namespace sim {
@@ -495,6 +496,11 @@ RegParseResult LoadRegFile(Registry& into, const std::string& hostPath) {
 }
 
 bool ReadHostFile(const std::string& hostPath, std::string* bytes, std::string* error) {
+  // Reading a folder as a stream throws on some libraries; it is simply not a file.
+  if (HostEntryAt(hostPath) == HostEntry::Folder) {
+    if (error) *error = "cannot read " + hostPath + ": it is a folder";
+    return false;
+  }
   std::ifstream in(hostPath, std::ios::binary);
   if (!in) {
     if (error) *error = "cannot open " + hostPath + ": " + std::strerror(errno);
