@@ -1,17 +1,16 @@
 // Message boxes: modal "Dialog" windows whose loop keeps dispatching every message of the
 // calling thread, so timers and posted messages re-enter the program while the box is up.
 #include "platform/kernel.h"
-#include "platform/sim/device.h"
+#include "platform/sim/api.h"
 #include "platform/sim/messages.h"
 #include "platform/wstr.h"
 
+using sim::Dev;
 using sim::Device;
+using sim::Self;
 using sim::Window;
 
 namespace {
-Device& Dev() {
-  return Device::Current();
-}
 
 bool HasCancel(UINT type) {
   return (type & 0xF) != MB_OK;
@@ -30,17 +29,8 @@ LRESULT DialogProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM) {
 }
 
 void TraceBox(HWND h, std::string text, int result) {
-  auto& trace = Dev().trace();
-  if (!trace.enabled) return;
-  sim::TraceEvent e;
-  e.time = Dev().Now();
-  e.kind = sim::TraceKind::MessageBox;
-  e.actor = Dev().windows().Actor();
-  e.hwnd = h;
-  Dev().windows().Describe(h, &e.cls, &e.title);
-  e.text = std::move(text);
-  e.value = static_cast<uint32_t>(result);
-  trace.Add(std::move(e));
+  Dev().windows().TraceWindow(sim::TraceKind::MessageBox, h, static_cast<uint32_t>(result),
+                              std::move(text));
 }
 }  // namespace
 

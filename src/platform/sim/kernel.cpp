@@ -4,22 +4,18 @@
 #include <algorithm>
 #include <vector>
 
-#include "platform/sim/device.h"
+#include "platform/sim/api.h"
 #include "platform/wstr.h"
 
+using sim::Dev;
 using sim::Device;
 using sim::EventObj;
 using sim::KObject;
 using sim::ObjType;
+using sim::Self;
 using sim::Thread;
 
 namespace {
-Device& Dev() {
-  return Device::Current();
-}
-Thread* Self() {
-  return Dev().scheduler().Current();
-}
 
 struct MultiWait {
   std::vector<std::shared_ptr<KObject>> objects;

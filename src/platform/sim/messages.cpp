@@ -4,19 +4,15 @@
 #include <algorithm>
 
 #include "platform/kernel.h"
-#include "platform/sim/device.h"
+#include "platform/sim/api.h"
 
+using sim::Dev;
 using sim::Device;
+using sim::Self;
 using sim::Thread;
 using sim::Window;
 
 namespace {
-Device& Dev() {
-  return Device::Current();
-}
-Thread* Self() {
-  return Dev().scheduler().Current();
-}
 
 struct Filter {
   HWND hwnd;
@@ -46,18 +42,7 @@ bool MessageReady(Thread* self, void* ctx) {
 }
 
 void TraceMessage(sim::TraceKind kind, HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
-  auto& trace = Dev().trace();
-  if (!trace.enabled) return;
-  sim::TraceEvent e;
-  e.time = Dev().Now();
-  e.kind = kind;
-  e.actor = Dev().windows().Actor();
-  e.hwnd = hwnd;
-  Dev().windows().Describe(hwnd, &e.cls, &e.title);
-  e.msg = msg;
-  e.wParam = wp;
-  e.lParam = lp;
-  trace.Add(std::move(e));
+  Dev().windows().TraceWindow(kind, hwnd, 0, {}, msg, wp, lp);
 }
 
 bool PostTo(Window* w, UINT msg, WPARAM wp, LPARAM lp) {

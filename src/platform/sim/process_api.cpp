@@ -2,15 +2,14 @@
 #include "platform/files.h"
 #include "platform/kernel.h"
 #include "platform/process_local.h"
-#include "platform/sim/device.h"
+#include "platform/sim/api.h"
 #include "platform/wstr.h"
 
+using sim::Dev;
 using sim::Device;
+using sim::Self;
 
 namespace {
-Device& Dev() {
-  return Device::Current();
-}
 
 void FillInfo(sim::Process* p, PROCESS_INFORMATION* info) {
   if (!info) return;

@@ -3,20 +3,16 @@
 #include <cstdio>
 
 #include "platform/kernel.h"
-#include "platform/sim/device.h"
+#include "platform/sim/api.h"
 #include "platform/wstr.h"
 
+using sim::Dev;
 using sim::Device;
+using sim::Self;
 using sim::Thread;
 using sim::Window;
 
 namespace {
-Device& Dev() {
-  return Device::Current();
-}
-Thread* Self() {
-  return Dev().scheduler().Current();
-}
 
 Window* Win(HWND h) {
   Window* w = Dev().windows().Get(h);
@@ -25,17 +21,7 @@ Window* Win(HWND h) {
 }
 
 void TraceOn(sim::TraceKind kind, HWND h, uint32_t value, std::string text) {
-  auto& trace = Dev().trace();
-  if (!trace.enabled) return;
-  sim::TraceEvent e;
-  e.time = Dev().Now();
-  e.kind = kind;
-  e.actor = Dev().windows().Actor();
-  e.hwnd = h;
-  Dev().windows().Describe(h, &e.cls, &e.title);
-  e.value = value;
-  e.text = std::move(text);
-  trace.Add(std::move(e));
+  Dev().windows().TraceWindow(kind, h, value, std::move(text));
 }
 
 std::string RectText(const RECT& r) {

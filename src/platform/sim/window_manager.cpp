@@ -26,7 +26,8 @@ void WindowManager::Describe(HWND h, std::string* cls, std::string* title) const
   }
 }
 
-void WindowManager::TraceWindow(TraceKind kind, HWND h, uint32_t value, std::string text) {
+void WindowManager::TraceWindow(TraceKind kind, HWND h, uint32_t value, std::string text, UINT msg,
+                                WPARAM wParam, LPARAM lParam) {
   if (!trace_.enabled) return;
   TraceEvent e;
   e.time = sched_.Now();
@@ -36,6 +37,9 @@ void WindowManager::TraceWindow(TraceKind kind, HWND h, uint32_t value, std::str
   Describe(h, &e.cls, &e.title);
   e.value = value;
   e.text = std::move(text);
+  e.msg = msg;
+  e.wParam = wParam;
+  e.lParam = lParam;
   trace_.Add(std::move(e));
 }
 
@@ -239,19 +243,7 @@ UINT WindowManager::SetTimer(Thread* thread, HWND h, UINT id, UINT elapse, TIMER
   }
   *it = WindowTimer{h, id, elapse, due, ++timerSeq_, proc, thread};
   RecomputeTimerDue(thread);
-  if (h) {
-    TraceEvent e;
-    if (trace_.enabled) {
-      e.time = sched_.Now();
-      e.kind = TraceKind::SetTimer;
-      e.actor = Actor();
-      e.hwnd = h;
-      Describe(h, &e.cls, &e.title);
-      e.msg = id;
-      e.value = elapse;
-      trace_.Add(std::move(e));
-    }
-  }
+  if (h) TraceWindow(TraceKind::SetTimer, h, elapse, {}, id);
   return h ? (id ? id : 1) : id;
 }
 
@@ -262,16 +254,7 @@ bool WindowManager::KillTimer(HWND h, UINT id) {
   Thread* thread = it->thread;
   timers_.erase(it);
   RecomputeTimerDue(thread);
-  if (h && trace_.enabled) {
-    TraceEvent e;
-    e.time = sched_.Now();
-    e.kind = TraceKind::KillTimer;
-    e.actor = Actor();
-    e.hwnd = h;
-    Describe(h, &e.cls, &e.title);
-    e.msg = id;
-    trace_.Add(std::move(e));
-  }
+  if (h) TraceWindow(TraceKind::KillTimer, h, 0, {}, id);
   return true;
 }
 

@@ -84,12 +84,14 @@ class WindowManager {
   // Trace helper: class and title of a window as UTF-8.
   void Describe(HWND h, std::string* cls, std::string* title) const;
   std::string Actor() const;
+  // Adds an act of the calling program on window `h` to the trace.
+  void TraceWindow(TraceKind kind, HWND h, uint32_t value, std::string text = {}, UINT msg = 0,
+                   WPARAM wParam = 0, LPARAM lParam = 0);
 
  private:
   void Notify(HWND h, UINT msg, WPARAM wParam);
   void RemoveFromZ(HWND h);
   void InsertZ(HWND h);
-  void TraceWindow(TraceKind kind, HWND h, uint32_t value, std::string text = {});
 
   Scheduler& sched_;
   Trace& trace_;
