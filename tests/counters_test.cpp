@@ -2,7 +2,7 @@
 // the network level, "-reset", the whole set on request and the reminder updates.
 #include "state/counters.h"
 
-#include "app/state.h"
+#include "core/state.h"
 #include "state/subscriptions.h"
 #include "trace_match.h"
 
@@ -45,8 +45,8 @@ TEST_F(Counters, StartUpReadsEachSourceFromItsHive) {
   SetDword(u"HKCU\\Software\\Zeq\\Fenk", u"MusicVolume", 0x1234);
   for (int i = 0; i < 2; ++i) dev.registry().CreateKey(Numbered(kReminders, i));
   Boot();
-  app::State g;
-  InDaemon([&] { g = app::G(); });
+  core::State g;
+  InDaemon([&] { g = core::G(); });
   EXPECT_EQ(g.TaskCount, 0);
   EXPECT_EQ(g.UnreadSMS, 6);
   EXPECT_EQ(g.MissedCalls, 3);
@@ -117,9 +117,9 @@ TEST_F(Counters, ResetZeroesTheUnreadCountsOfBothHivesAndLeavesMissedCalls) {
 TEST_F(Counters, TheWholeSetSkipsUnknownCountsAndTheMusicPanelWhenAbsent) {
   Boot();
   InDaemon([] {
-    app::G().UnreadMMS = -1;
-    app::G().MissedCalls = -1;
-    app::G().MusicVolume = 9;
+    core::G().UnreadMMS = -1;
+    core::G().MissedCalls = -1;
+    core::G().MusicVolume = 9;
   });
   auto m = Here();
   Post(32803);

@@ -4,8 +4,8 @@
 #include <cstdlib>
 #include <random>
 
-#include "app/messages.h"
-#include "app/state.h"
+#include "core/messages.h"
+#include "core/state.h"
 #include "platform/user.h"
 #include "trace_match.h"
 
@@ -23,7 +23,7 @@ class DaemonFuzz : public TracedDaemonTest {
   // Left out: what ends the daemon by design (the close-all request, the timer that ends the
   // closing notice).
   static bool LeftOut(UINT msg, WPARAM wParam) {
-    return msg == app::kMsgCloseAll || (msg == WM_TIMER && wParam == app::kTimerClose);
+    return msg == core::kMsgCloseAll || (msg == WM_TIMER && wParam == core::kTimerClose);
   }
 
   struct Pick {
@@ -96,7 +96,7 @@ class DaemonFuzz : public TracedDaemonTest {
       if (rng() % 50 == 0) {
         uint8_t off = static_cast<uint8_t>(rng() % 2);
         // A daemon busy in one of its waits takes the change at its next message.
-        dev.RunInProcess(daemon, [off] { app::G().DisplayOff = off; });
+        dev.RunInProcess(daemon, [off] { core::G().DisplayOff = off; });
         ASSERT_FALSE(daemon->ended) << "the daemon ended before message " << i;
       }
       bool ok = rng() % 8 == 0 ? dev.RunFor(rng() % 1500) : dev.RunUntilIdle();
@@ -126,7 +126,7 @@ TEST_F(DaemonFuzz, RandomPrivateMessagesLeaveTheDaemonRunningAndAnswering) {
     // Still the single daemon, still handling messages, and the device comes to rest.
     ASSERT_TRUE(dev.RunFor(20000)) << dev.Failure();
     ASSERT_NE(DaemonWindow(), 0u);
-    EXPECT_EQ(SendMessageW(DaemonWindow(), app::kMsgFindSlide, 0, 0), 1);
+    EXPECT_EQ(SendMessageW(DaemonWindow(), core::kMsgFindSlide, 0, 0), 1);
     EXPECT_EQ(SendMessageW(DaemonWindow(), WM_TIMER, 1026, 0), 1);
     EXPECT_TRUE(dev.RunFor(300000)) << dev.Failure();
     EXPECT_NE(DaemonWindow(), 0u);

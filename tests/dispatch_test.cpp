@@ -1,6 +1,6 @@
 // The daemon window as other programs see it: what each message and timer makes it do, what it
 // answers, how it closes, and which messages travel on to the slide screen and the listeners.
-#include "app/state.h"
+#include "core/state.h"
 #include "lock/slide_screen.h"
 #include "platform/user.h"
 #include "trace_match.h"
@@ -209,7 +209,7 @@ TEST_F(Dispatch, StateMessagesReachTheSlideScreenAndOnlyForwardedOnesTheListener
   Boot();
   HWND listener = StartInert(u"widget");
   Post(32818, listener);
-  InDaemon([] { app::G().DisplayOff = 1; });
+  InDaemon([] { core::G().DisplayOff = 1; });
   const Forwarded cases[] = {
       {32778, 5, 32778, 5, true},        // signal strength
       {32787, 2, 32787, 2, true},        // operator, phone status
@@ -359,14 +359,14 @@ TEST_F(Dispatch, CountersAskTheLockedScreenToRepeatTheLock) {
   EXPECT_TRUE(Logged(m, "WM_CHANGE_PHONEMISSEDCALLS 4"));
 
   // In a call, or with the display off, the lock is not repeated.
-  InDaemon([] { app::G().Talking = 1; });
+  InDaemon([] { core::G().Talking = 1; });
   m = Here();
   Post(32782, 4);
   Post(32779, 5);
   EXPECT_TRUE(NoneOf(Since(m), Msg("Vurl", 32854)));
   InDaemon([] {
-    app::G().Talking = 0;
-    app::G().DisplayOff = 1;
+    core::G().Talking = 0;
+    core::G().DisplayOff = 1;
   });
   m = Here();
   Post(32782, 6);
@@ -481,8 +481,8 @@ TEST_F(Dispatch, UnknownCallerTimerNamesTheCallerUnknownAndHandsItOver) {
   ASSERT_NE(menu, 0u);
   Post(32774, 0);
   InDaemon([] {
-    app::G().Incoming = 1;
-    app::G().Locked = 1;
+    core::G().Incoming = 1;
+    core::G().Locked = 1;
   });
   m = Here();
   EXPECT_EQ(Send(WM_TIMER, 1029), 1);
@@ -509,19 +509,19 @@ TEST_F(Dispatch, UnknownCallerTimerReportsCallWaitingFirst) {
   Boot();
   HWND menu = StartInert(u"menu_worker");
   InDaemon([menu] {
-    app::G().Incoming = 1;
-    app::G().CallWaiting = 1;
-    app::G().Locked = 1;
-    app::G().IncomingMenuWindow = menu;
+    core::G().Incoming = 1;
+    core::G().CallWaiting = 1;
+    core::G().Locked = 1;
+    core::G().IncomingMenuWindow = menu;
   });
   auto m = Here();
   Send(WM_TIMER, 1029);
   EXPECT_TRUE(InOrder(Since(m), {Posted("Vurl", 32801, DaemonWindow(), 3)}));
 
   InDaemon([] {
-    app::G().CallWaiting = 0;
-    app::G().Locked = 0;
-    app::G().CallerPosted = 0;
+    core::G().CallWaiting = 0;
+    core::G().Locked = 0;
+    core::G().CallerPosted = 0;
   });
   m = Here();
   Send(WM_TIMER, 1029);
@@ -544,13 +544,13 @@ TEST_F(Dispatch, WallpaperChangesOnItsPeriodUnlessTheStopMessageCame) {
   EXPECT_TRUE(Logged(m, "WM_ChangeWallpaper"));
 
   // Ringing: the timer goes on, the wallpaper stays.
-  InDaemon([] { app::G().Incoming = 1; });
+  InDaemon([] { core::G().Incoming = 1; });
   m = Here();
   Wait(60000);
   EXPECT_TRUE(InOrder(Since(m), {TimerSet("Dorvane2", 1032, 60000)}));
   EXPECT_TRUE(NoneOf(Since(m), Msg("Vurl", 32806)));
 
-  InDaemon([] { app::G().Incoming = 0; });
+  InDaemon([] { core::G().Incoming = 0; });
   m = Here();
   Post(32809);
   EXPECT_TRUE(InOrder(Since(m), {TimerKilled("Dorvane2", 1032)}));
@@ -615,7 +615,7 @@ TEST_F(Dispatch, RemindersAreCountedAndShownOnTheLockedScreenWithLockNotificatio
 
 TEST_F(Dispatch, MusicPanelTimerBringsTheSlideScreenBackInFront) {
   Boot();
-  auto arm = [&] { InDaemon([] { SetTimer(app::G().daemonWindow, 1040, 8000, nullptr); }); };
+  auto arm = [&] { InDaemon([] { SetTimer(core::G().daemonWindow, 1040, 8000, nullptr); }); };
   // Unlocked: the timer just stops.
   arm();
   auto m = Here();
@@ -647,7 +647,7 @@ TEST_F(Dispatch, PasswordRetryTimerRunsUntilTheSlideScreenTakesTheMessage) {
   Boot();
   dev.Kill(u"vurl.exe");
   ASSERT_TRUE(dev.RunUntilIdle());
-  InDaemon([] { SetTimer(app::G().daemonWindow, 1043, 1000, nullptr); });
+  InDaemon([] { SetTimer(core::G().daemonWindow, 1043, 1000, nullptr); });
   auto m = Here();
   Wait(3000);
   EXPECT_TRUE(NoneOf(Since(m), TimerKilled("Dorvane2", 1043)));
@@ -677,7 +677,7 @@ TEST_F(Dispatch, SleepTimerLocksAndHandsThePowerOffToTheSlideScreen) {
                       {Shown("Vurl", SW_SHOW), BroughtToFront("Vurl"), Posted("Vurl", 32773, 0)}));
 
   // With the display off the power-off is not handed over.
-  InDaemon([] { app::G().DisplayOff = 1; });
+  InDaemon([] { core::G().DisplayOff = 1; });
   m = Here();
   Post(WM_TIMER, 1047);
   Wait(800);
@@ -699,7 +699,7 @@ TEST_F(Dispatch, UnattendedTimerActsOnlyWhileTheDisplayIsOff) {
   auto m = Here();
   Send(WM_TIMER, 1049);
   EXPECT_FALSE(Logged(m, "WM_StopUnattendedLater"));
-  InDaemon([] { app::G().DisplayOff = 1; });
+  InDaemon([] { core::G().DisplayOff = 1; });
   Send(WM_TIMER, 1049);
   EXPECT_TRUE(Logged(m, "WM_StopUnattendedLater"));
 }
@@ -782,10 +782,10 @@ TEST_F(Dispatch, StylusOutAndRotationUnlockAfterTheDelayWhenEnabled) {
   m = Here();
   Post(WM_SETTINGCHANGE, 0x3003);
   Post(WM_SETTINGCHANGE, 0);
-  InDaemon([] { app::G().DisplayOff = 1; });
+  InDaemon([] { core::G().DisplayOff = 1; });
   Post(WM_SETTINGCHANGE, 0x3002);
   EXPECT_TRUE(NoneOf(Since(m), TimerSet("*", 1037)));
-  InDaemon([] { app::G().DisplayOff = 0; });
+  InDaemon([] { core::G().DisplayOff = 0; });
 
   Post(32839, 0x101);  // stylus out: only the low byte counts
   EXPECT_TRUE(InOrder(Since(m), {TimerSet("Dorvane2", 1037, 1500)}));

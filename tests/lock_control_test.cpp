@@ -1,7 +1,7 @@
 // The lock state and the daemon's control of the slide screen: the lock and unlock sequences,
 // waking, launching and bringing the slide screen forward, the delayed unlock and wake-up, the
 // hand-over of a call and the task bar.
-#include "app/state.h"
+#include "core/state.h"
 #include "device/programs.h"
 #include "lock/lock_state.h"
 #include "lock/slide_screen.h"
@@ -32,7 +32,7 @@ class LockControl : public TracedDaemonTest {
   }
   // Stands in for the power thread, which arms the wake-up delay when the display comes on.
   void ArmWakeUpDelay(UINT ms) {
-    InDaemon([ms] { SetTimer(app::G().daemonWindow, 1034, ms, nullptr); });
+    InDaemon([ms] { SetTimer(core::G().daemonWindow, 1034, ms, nullptr); });
   }
   // The slide screen program is replaced by one that starts but never opens its window.
   void MakeSlideScreenSlowToStart() {
@@ -68,7 +68,7 @@ TEST_F(LockControl, LockAndUnlockAreReportedToTheSlideScreenAfterTheirSteps) {
 TEST_F(LockControl, WhileTheDisplayIsOffTheSlideScreenIsToldSo) {
   Boot();
   LockNow();
-  InDaemon([] { app::G().DisplayOff = 1; });
+  InDaemon([] { core::G().DisplayOff = 1; });
   auto m = Here();
   Post(kLock);
   UserUnlock();
@@ -182,7 +182,7 @@ TEST_F(LockControl, WithoutSlideScreenItIsLaunchedAtMostOncePerSecond) {
 // Each way the phone can be in a call: a flag of the line monitor or the system's call count.
 struct CallCase {
   const char* name;
-  void (*enter)(app::State&);
+  void (*enter)(core::State&);
   uint32_t activeCalls;
 };
 
@@ -192,7 +192,7 @@ TEST_P(AwakeDuringACall, DoesNothingUnlessStartingHidden) {
   SetDword(kPhoneState, u"Active Call Count", GetParam().activeCalls);
   Boot();
   auto enter = GetParam().enter;
-  InDaemon([enter] { enter(app::G()); });
+  InDaemon([enter] { enter(core::G()); });
   auto m = Here();
   InDaemon([] { lock::AwakeSlideScreen(false, false); });
   InDaemon([] { lock::AwakeSlideScreen(true, false); });
@@ -212,15 +212,15 @@ TEST_P(AwakeDuringACall, DoesNothingUnlessStartingHidden) {
 
 INSTANTIATE_TEST_SUITE_P(
     Calls, AwakeDuringACall,
-    ::testing::Values(CallCase{"ActiveCallCount", [](app::State&) {}, 1},
-                      CallCase{"Incoming", [](app::State& g) { g.Incoming = 1; }, 0},
-                      CallCase{"Talking", [](app::State& g) { g.Talking = 1; }, 0},
-                      CallCase{"Dialing", [](app::State& g) { g.Dialing = 1; }, 0}),
+    ::testing::Values(CallCase{"ActiveCallCount", [](core::State&) {}, 1},
+                      CallCase{"Incoming", [](core::State& g) { g.Incoming = 1; }, 0},
+                      CallCase{"Talking", [](core::State& g) { g.Talking = 1; }, 0},
+                      CallCase{"Dialing", [](core::State& g) { g.Dialing = 1; }, 0}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(LockControl, DelayUnlockWhileUnlockedOnlyForgetsPowerConnected) {
   Boot();
-  InDaemon([] { app::G().PowerConnected = 1; });
+  InDaemon([] { core::G().PowerConnected = 1; });
   auto m = Here();
   InDaemon([] { lock::DelayUnlock(); });
   EXPECT_TRUE(NoneOf(Since(m), TimerSet("*", kAny)));
@@ -234,7 +234,7 @@ TEST_F(LockControl, DelayUnlockAsksTheSlideScreenToUnlockAfterTheWakeUpDelay) {
   Boot();
   LockNow();
   ArmWakeUpDelay(300);
-  InDaemon([] { app::G().PowerConnected = 1; });
+  InDaemon([] { core::G().PowerConnected = 1; });
   auto m = Here();
   InDaemon([] { lock::DelayUnlock(); });
   EXPECT_TRUE(InOrder(Since(m), {TimerKilled("Dorvane2", 1034), TimerSet("Dorvane2", 1037, 1700)}));
@@ -338,7 +338,7 @@ TEST_F(LockControl, DelayWakeupCatchesUpAWallpaperChangeMissedWhileAsleep) {
   Boot();
   LockNow();
   // The device slept: the change timer did not run for three minutes.
-  InDaemon([] { KillTimer(app::G().daemonWindow, 1032); });
+  InDaemon([] { KillTimer(core::G().daemonWindow, 1032); });
   Wait(90000);
   auto m = Here();
   InDaemon([] { lock::DelayWakeup(); });
@@ -357,8 +357,8 @@ TEST_F(LockControl, DelayWakeupCatchesUpAWallpaperChangeMissedWhileAsleep) {
 TEST_F(LockControl, RunCallerHandsTheCallToTheSlideScreenOnce) {
   Boot();
   InDaemon([] {
-    app::G().Incoming = 1;
-    app::G().CallKind = 2;
+    core::G().Incoming = 1;
+    core::G().CallKind = 2;
   });
   auto m = Here();
   InDaemon([] { lock::RunCaller(true); });
@@ -385,8 +385,8 @@ TEST_F(LockControl, RunCallerWaitsForTheSlideScreenToReportReady) {
   dev.Kill(u"vurl.exe");
   ASSERT_TRUE(dev.RunUntilIdle());
   InDaemon([] {
-    app::G().Incoming = 1;
-    app::G().CallKind = 1;
+    core::G().Incoming = 1;
+    core::G().CallKind = 1;
   });
   auto m = Here();
   InDaemon([] { lock::RunCaller(true); });
@@ -407,8 +407,8 @@ TEST_F(LockControl, RunCallerWithoutRerunIgnoresTheReadyReport) {
   dev.Kill(u"vurl.exe");
   ASSERT_TRUE(dev.RunUntilIdle());
   InDaemon([] {
-    app::G().Incoming = 1;
-    app::G().CallKind = 1;
+    core::G().Incoming = 1;
+    core::G().CallKind = 1;
   });
   InDaemon([] { lock::RunCaller(false); });
   ASSERT_NE(dev.Launch(u"\\Program Files\\Vurl\\vurl.exe", u"-hide", 0), nullptr);
@@ -423,8 +423,8 @@ TEST_F(LockControl, CallerPropertyIsPassedOncePerHandedOverCall) {
   auto m = Here();
   Post(32844, 5);  // no call: dropped
   InDaemon([] {
-    app::G().Incoming = 1;
-    app::G().CallKind = 2;
+    core::G().Incoming = 1;
+    core::G().CallKind = 2;
   });
   Post(32844, 6);
   Post(32844, 7);
@@ -439,8 +439,8 @@ TEST_F(LockControl, CallerPropertyIsPassedOncePerHandedOverCall) {
 
   // Nothing is passed on for a caller the line could not name.
   InDaemon([] {
-    app::G().CallerPosted = 0;
-    app::G().UnknownCaller = 1;
+    core::G().CallerPosted = 0;
+    core::G().UnknownCaller = 1;
   });
   InDaemon([] { lock::RunCaller(false); });
   m = Here();

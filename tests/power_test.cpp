@@ -5,8 +5,8 @@
 #include <cstring>
 #include <functional>
 
-#include "app/state.h"
 #include "companions/music_panel.h"
+#include "core/state.h"
 #include "daemon_fixture.h"
 #include "device/fenk_standin.h"
 #include "platform/sim/power_manager.h"
@@ -54,7 +54,7 @@ TEST_F(Power, DisplayOnSoonAfterACallEndedIsIgnored) {
   Transition(u"screenoff", POWER_STATE_IDLE);
   ASSERT_TRUE(dev.Settle());
   ASSERT_TRUE(dev.RunFor(5000));
-  dev.RunInProcess(p, [&] { app::G().CallEndTick = static_cast<uint32_t>(dev.Now() - 1000); });
+  dev.RunInProcess(p, [&] { core::G().CallEndTick = static_cast<uint32_t>(dev.Now() - 1000); });
   Transition(u"on", POWER_STATE_ON);
   EXPECT_TRUE(Logged(u"DS: 10000 ignored"));
   EXPECT_TRUE(Trace("timer Dorvane2 id=1034").empty());
@@ -71,7 +71,7 @@ TEST_F(Power, PowerButtonWithMusicPlayingAsksForIdleInsteadOfLocking) {
   EXPECT_TRUE(Trace("id=1045").empty());
   EXPECT_EQ(pm().unattendedReferences, before - 1);
   bool active = true;
-  dev.RunInProcess(p, [&] { active = app::G().UnattendedActive; });
+  dev.RunInProcess(p, [&] { active = core::G().UnattendedActive; });
   EXPECT_FALSE(active);
 }
 
@@ -79,7 +79,7 @@ TEST_F(Power, PowerButtonDuringARingingCallHangsUp) {
   sim::Process* p = Boot();
   dev.RunInProcess(p, [] {
     settings::S().CallerID = 1;
-    app::G().Incoming = 1;
+    core::G().Incoming = 1;
   });
   Transition(u"unattended", POWER_STATE_UNATTENDED);
   EXPECT_EQ(Count("post -> Dorvane2 32774 (0x8006) wParam=113"), 1u);
@@ -94,7 +94,7 @@ TEST_F(Power, UnattendedModeIsLeftAloneOnOsVersionFour) {
   bool started = true;
   Call(p, [&] {
     settings::S().OsMajorVersion = 4;
-    app::G().UnattendedActive = 1;
+    core::G().UnattendedActive = 1;
     started = power::StartUnattendedMode(true);
     power::StopUnattendedMode();
   });
@@ -107,7 +107,7 @@ TEST_F(Power, StartUnattendedOnlyWithForceWhileActive) {
   bool plain = true, forced = false;
   size_t notes = Count("power unattended on");
   dev.RunInProcess(p, [&] {
-    app::G().UnattendedActive = 1;
+    core::G().UnattendedActive = 1;
     plain = power::StartUnattendedMode(false);
     forced = power::StartUnattendedMode(true);
   });
@@ -119,7 +119,7 @@ TEST_F(Power, StartUnattendedOnlyWithForceWhileActive) {
   bool active = false;
   dev.RunInProcess(p, [&] {
     power::StopUnattendedMode();
-    active = app::G().UnattendedActive;
+    active = core::G().UnattendedActive;
   });
   EXPECT_TRUE(active);
 }
@@ -157,7 +157,7 @@ TEST_F(Power, BatteryChangeReachesTheSlideScreenAndTenListeners) {
     windows.push_back(FindWindowW(name.c_str(), name.c_str()));
   }
   dev.RunInProcess(p, [&] {
-    for (size_t i = 0; i < windows.size(); ++i) app::G().listeners[i] = windows[i];
+    for (size_t i = 0; i < windows.size(); ++i) core::G().listeners[i] = windows[i];
   });
   pm().PowerInfo(dev, 0, 37);
   ASSERT_TRUE(dev.RunUntilIdle());
@@ -171,12 +171,12 @@ TEST_F(Power, HeadsetInDuringACallStartsNoMusicPanel) {
   dev.files().AddFile(device::kFenkPath);
   sim::Process* p = Boot();
   dev.RunInProcess(p, [] {
-    app::G().Talking = 1;
+    core::G().Talking = 1;
     companions::AwakeMusicPanel();
   });
   EXPECT_EQ(dev.FindProcess(u"fenk.exe"), nullptr);
   dev.RunInProcess(p, [] {
-    app::G().Talking = 0;
+    core::G().Talking = 0;
     companions::AwakeMusicPanel();
   });
   EXPECT_NE(dev.FindProcess(u"fenk.exe"), nullptr);
@@ -235,8 +235,8 @@ TEST_F(Power, ShortAndEmptyBroadcastsAreHarmless) {
     record[6] = 0x10;
     record[8] = 0;
     power::HandleBroadcast(record, 12);
-    battery = app::G().BatteryPercent;
-    displayOff = app::G().DisplayOff;
+    battery = core::G().BatteryPercent;
+    displayOff = core::G().DisplayOff;
   });
   EXPECT_EQ(battery, 80);
   EXPECT_EQ(displayOff, 0);
@@ -247,15 +247,15 @@ TEST_F(Power, ACutShortStateNameStillCounts) {
   sim::Process* p = Boot();
   uint8_t displayOff = 1;
   Call(p, [&] {
-    app::G().DisplayOff = 1;
-    app::G().DisplayOnTick = 0;
+    core::G().DisplayOff = 1;
+    core::G().DisplayOnTick = 0;
     std::u16string name = u"onwithaverylongstatename";
     uint8_t record[44] = {};
     DWORD header[3] = {PBT_TRANSITION, POWER_STATE_ON, static_cast<DWORD>(name.size() * 2 + 2)};
     std::memcpy(record, header, sizeof header);
     std::memcpy(record + 12, name.data(), 32);
     power::HandleBroadcast(record, sizeof record);
-    displayOff = app::G().DisplayOff;
+    displayOff = core::G().DisplayOff;
   });
   EXPECT_EQ(displayOff, 0);
   EXPECT_TRUE(Logged(u"Power State: 0x10000 onwithaverylongs LCDOff=1"));
@@ -267,11 +267,11 @@ TEST_F(Power, ResumingTurnsTheDisplayOnOnlyDuringADelayedUnlock) {
   Transition(u"suspend", POWER_STATE_SUSPEND);
   uint8_t displayOff = 0;
   Transition(u"resuming", POWER_STATE_ON);
-  Call(p, [&] { displayOff = app::G().DisplayOff; });
+  Call(p, [&] { displayOff = core::G().DisplayOff; });
   EXPECT_EQ(displayOff, 1);
-  Call(p, [] { app::G().DelayUnlockPending = 1; });
+  Call(p, [] { core::G().DelayUnlockPending = 1; });
   Transition(u"Resuming", POWER_STATE_ON);
-  Call(p, [&] { displayOff = app::G().DisplayOff; });
+  Call(p, [&] { displayOff = core::G().DisplayOff; });
   EXPECT_EQ(displayOff, 0);
   EXPECT_TRUE(Trace("id=1034").empty());
 }

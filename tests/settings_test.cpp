@@ -6,7 +6,7 @@
 #include <functional>
 #include <set>
 
-#include "app/messages.h"
+#include "core/messages.h"
 #include "daemon_fixture.h"
 #include "log/debug_log.h"
 #include "platform/sim/sysinfo_config.h"
@@ -338,7 +338,7 @@ TEST_F(SettingsTest, TheSettingsEditorsMessageReloadsTheRunningDaemon) {
   ASSERT_NE(daemon, 0u);
   dev.registry().DeleteValue(kStore, u"WakeUpDelayMS");
   dev.registry().DeleteValue(kStore, u"BatteryOnTop");
-  PostMessageW(daemon, app::kMsgRefreshSetting, 0, 0);
+  PostMessageW(daemon, core::kMsgRefreshSetting, 0, 0);
   ASSERT_TRUE(dev.RunUntilIdle()) << dev.Failure();
   EXPECT_EQ(Value(u"WakeUpDelayMS"), Dword(800));
   EXPECT_EQ(Value(u"BatteryOnTop"), Bin(1));

@@ -2,7 +2,7 @@
 // change reaches the slide screen and the listeners, batching, failures, renewal and closing.
 #include "state/subscriptions.h"
 
-#include "app/state.h"
+#include "core/state.h"
 #include "platform/sim/registry_notify.h"
 #include "platform/user.h"
 #include "trace_match.h"
@@ -90,7 +90,7 @@ TEST_F(Subscriptions, AStateChangeReachesTheSlideScreenAndEachListener) {
   Post(32818, listener);
   auto m = Here();
   Write(kPhone, u"Signal Strength Raw", 42);
-  InDaemon([] { app::G().DisplayOff = 1; });
+  InDaemon([] { core::G().DisplayOff = 1; });
   Write(kPhone, u"Signal Strength Raw", 43);
   EXPECT_TRUE(InOrder(Since(m), {Posted("Dorvane2", 32778, 42, 0), Posted("Vurl", 32778, 42, 0),
                                  Posted("listener", 32778, 42, 0), Posted("Dorvane2", 32778, 43, 0),
@@ -133,7 +133,7 @@ TEST_F(Subscriptions, ARefreshMovesTheSmsCountToTheOtherHive) {
   Post(32811);
   Wait(1000);
   int32_t remembered = 0;
-  InDaemon([&] { remembered = app::G().UnreadSMS; });
+  InDaemon([&] { remembered = core::G().UnreadSMS; });
   EXPECT_EQ(remembered, 4);
   EXPECT_TRUE(
       Watches(Slots()[2], u"HKEY_LOCAL_MACHINE\\System\\State\\Messages\\SMS\\Unread", u"Count"));

@@ -6,10 +6,10 @@
 #include "app/forward.h"
 #include "app/handlers.h"
 #include "app/lifecycle.h"
-#include "app/messages.h"
-#include "app/state.h"
 #include "app/timers.h"
 #include "companions/music_panel.h"
+#include "core/messages.h"
+#include "core/state.h"
 #include "input/keys.h"
 #include "lock/lock_state.h"
 #include "lock/slide_screen.h"
@@ -19,6 +19,8 @@
 #include "state/reminders.h"
 
 namespace app {
+
+using namespace core;
 
 namespace {
 using Handler = void (*)(HWND, UINT, WPARAM, LPARAM);

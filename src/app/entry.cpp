@@ -1,14 +1,16 @@
 #include "app/entry.h"
 
-#include "app/messages.h"
-#include "app/paths.h"
 #include "app/startup.h"
+#include "core/messages.h"
 #include "lock/slide_screen.h"
 #include "platform/user.h"
 #include "platform/wstr.h"
+#include "settings/paths.h"
 #include "state/counters.h"
 
 namespace app {
+
+using namespace core;
 
 namespace {
 // A switch counts only at the very start of the command line, compared over its own length
@@ -30,7 +32,7 @@ void ForwardToRunningDaemon(HWND daemon, const std::u16string& cmdLine) {
 
 int DaemonMain(const std::u16string& cmdLine, int show) {
   if (Starts(cmdLine, u"-slide")) {
-    ResolveProgramPaths();
+    settings::ResolveProgramPaths();
     lock::AwakeSlideScreen(true, false);
     return 0;
   }

@@ -1,8 +1,8 @@
 #include "app/forward.h"
 
-#include "app/messages.h"
-#include "app/state.h"
 #include "companions/music_panel.h"
+#include "core/messages.h"
+#include "core/state.h"
 #include "lock/slide_screen.h"
 #include "log/debug_log.h"
 #include "platform/user.h"
@@ -10,6 +10,8 @@
 #include "settings/settings.h"
 
 namespace app {
+
+using namespace core;
 
 using settings::S;
 

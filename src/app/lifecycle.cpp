@@ -1,9 +1,9 @@
 #include "app/lifecycle.h"
 
-#include "app/messages.h"
-#include "app/state.h"
-#include "app/wallpaper.h"
+#include "core/messages.h"
+#include "core/state.h"
 #include "input/keys.h"
+#include "lock/wallpaper.h"
 #include "log/debug_log.h"
 #include "pim/appointments.h"
 #include "pim/poom.h"
@@ -17,6 +17,8 @@
 #include "telephony/line.h"
 
 namespace app {
+
+using namespace core;
 
 using dlog::DebugLog;
 using dlog::Detailed;
@@ -58,7 +60,7 @@ void Log(const char16_t* text) {
 void OnCreate(HWND hwnd, WPARAM, LPARAM) {
   G().daemonWindow = hwnd;
   if (Detailed()) DebugLog(u"Dorvane Wnd %0X", hwnd);
-  ArmWallpaperTimer(hwnd);
+  lock::ArmWallpaperTimer(hwnd);
   Workers& w = W();
   w.powerStop = CreateEventW(nullptr, FALSE, FALSE, nullptr);
   if (w.powerStop)

@@ -1,16 +1,16 @@
 // The daemon window's handling of requests from the slide screen and other programs.
 #include <string>
 
-#include "app/files.h"
 #include "app/forward.h"
 #include "app/handlers.h"
-#include "app/messages.h"
-#include "app/state.h"
-#include "app/wallpaper.h"
 #include "companions/music_panel.h"
+#include "core/files.h"
+#include "core/messages.h"
+#include "core/state.h"
 #include "input/keys.h"
 #include "lock/lock_state.h"
 #include "lock/slide_screen.h"
+#include "lock/wallpaper.h"
 #include "log/debug_log.h"
 #include "messaging/shell_services.h"
 #include "platform/files.h"
@@ -27,6 +27,8 @@
 #include "telephony/line.h"
 
 namespace app {
+
+using namespace core;
 
 using dlog::DebugLog;
 using dlog::Detailed;
@@ -113,7 +115,7 @@ void OnStopWallpaper(HWND hwnd, WPARAM, LPARAM) {
 void OnRefreshSetting(HWND hwnd, WPARAM, LPARAM) {
   if (Detailed()) DebugLog(u"WM_RefreshSetting");
   settings::LoadSettings();
-  ArmWallpaperTimer(hwnd);
+  lock::ArmWallpaperTimer(hwnd);
   if (HWND slide = lock::FindSlideScreen()) SendMessageW(slide, WM_CLOSE, 0, 0);
   G().Locked = 0;
   G().SlideWindow = 0;

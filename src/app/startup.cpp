@@ -1,9 +1,9 @@
 #include "app/startup.h"
 
 #include "app/daemon_window.h"
-#include "app/files.h"
-#include "app/messages.h"
-#include "app/state.h"
+#include "core/files.h"
+#include "core/messages.h"
+#include "core/state.h"
 #include "input/keys.h"
 #include "lock/slide_screen.h"
 #include "log/debug_log.h"
@@ -22,6 +22,8 @@
 #include "state/timed_wakeups.h"
 
 namespace app {
+
+using namespace core;
 
 using dlog::DebugLog;
 using dlog::Detailed;
@@ -65,7 +67,7 @@ bool InitInstance(HINSTANCE instance) {
   DebugLog(u"Dorvane2 v2.21");
   settings::S().VibrationLED = state::DetectVibrationLed();
   settings::LoadSettings();
-  if (!FileExistsLogged(g.VurlPath.data())) return false;
+  if (!dlog::FileExistsLogged(g.VurlPath.data())) return false;
   g.instance = instance;
   HWND hwnd = CreateWindowExW(0, kDaemonClass, kDaemonClass, WS_BORDER, -1, -1, 0, 0, 0, 0,
                               instance, nullptr);

@@ -1,8 +1,8 @@
 // The daemon window's handling of state-store messages and counters.
 #include "app/forward.h"
 #include "app/handlers.h"
-#include "app/messages.h"
-#include "app/state.h"
+#include "core/messages.h"
+#include "core/state.h"
 #include "lock/lock_state.h"
 #include "lock/slide_screen.h"
 #include "log/debug_log.h"
@@ -15,6 +15,8 @@
 #include "state/counters.h"
 
 namespace app {
+
+using namespace core;
 
 using dlog::DebugLog;
 using dlog::Detailed;

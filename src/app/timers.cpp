@@ -2,13 +2,13 @@
 
 #include <unordered_map>
 
-#include "app/messages.h"
-#include "app/state.h"
-#include "app/wallpaper.h"
 #include "companions/music_panel.h"
+#include "core/messages.h"
+#include "core/state.h"
 #include "input/keys.h"
 #include "lock/lock_state.h"
 #include "lock/slide_screen.h"
+#include "lock/wallpaper.h"
 #include "log/debug_log.h"
 #include "pim/appointments.h"
 #include "pim/poom.h"
@@ -25,6 +25,8 @@
 #include "telephony/line.h"
 
 namespace app {
+
+using namespace core;
 
 using dlog::DebugLog;
 using dlog::Detailed;
@@ -223,7 +225,7 @@ const std::unordered_map<UINT, TimerHandler>& TimerTable() {
   static const std::unordered_map<UINT, TimerHandler> table = {
       {kTimerSlideStarted, &SlideStarted},       {kTimerRestartSlide, &RestartSlide},
       {kTimerUnknownCaller, &UnknownCaller},     {kTimerDropTopmost, &DropTopmost},
-      {kTimerReopenLine, &ReopenLine},           {kTimerWallpaper, &ChangeWallpaper},
+      {kTimerReopenLine, &ReopenLine},           {kTimerWallpaper, &lock::ChangeWallpaper},
       {kTimerClose, &CloseNoticeAndDaemon},      {kTimerWakeUpDelay, &WakeUpDelay},
       {kTimerInCallLock, &InCallLock},           {kTimerRefreshAppointments, &RefreshAppointments},
       {kTimerDelayedUnlock, &DelayedUnlock},     {kTimerHookLater, &HookLater},

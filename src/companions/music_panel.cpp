@@ -2,8 +2,8 @@
 
 #include <string>
 
-#include "app/messages.h"
-#include "app/state.h"
+#include "core/messages.h"
+#include "core/state.h"
 #include "lock/lock_state.h"
 #include "lock/slide_screen.h"
 #include "log/debug_log.h"
@@ -16,7 +16,7 @@
 
 namespace companions {
 
-using app::G;
+using core::G;
 using dlog::DebugLog;
 using dlog::Detailed;
 using settings::S;
@@ -29,7 +29,7 @@ constexpr DWORD kShellEntryKind = 3;
 constexpr UINT kSlideStepsAsideMs = 8000;
 
 void LogCallFlags() {
-  app::State& g = G();
+  core::State& g = G();
   if (Detailed())
     DebugLog(u"Incoming=%d Talking=%d OnHold=%d Dialing=%d", g.Incoming.load(), g.Talking.load(),
              lock::IsOnHold() ? 1 : 0, g.Dialing.load());
@@ -37,7 +37,7 @@ void LogCallFlags() {
 }  // namespace
 
 bool PostToMusicPanel(UINT msg, WPARAM wParam, LPARAM lParam) {
-  HWND panel = FindWindowW(app::kMusicPanelClass, app::kMusicPanelClass);
+  HWND panel = FindWindowW(core::kMusicPanelClass, core::kMusicPanelClass);
   return panel && PostMessageW(panel, msg, wParam, lParam);
 }
 
@@ -45,11 +45,11 @@ void AwakeMusicPanel() {
   if (lock::IsPhoneBusy()) return;
   if (Detailed()) DebugLog(u"Awaking Fenk");
   LogCallFlags();
-  app::State& g = G();
+  core::State& g = G();
   HWND slide = g.SlideWindow;
   if (g.Locked && slide && GetForegroundWindow() == slide) {
     lock::HideSlideScreen();
-    SetTimer(g.daemonWindow, app::kTimerMusicPanelFront, kSlideStepsAsideMs, nullptr);
+    SetTimer(g.daemonWindow, core::kTimerMusicPanelFront, kSlideStepsAsideMs, nullptr);
   }
   SHELLEXECUTEINFO info{};
   info.cbSize = sizeof info;
@@ -89,20 +89,20 @@ void StopMusicPanel() {
 }
 
 void BroadcastBattery() {
-  app::State& g = G();
+  core::State& g = G();
   WPARAM percent = g.BatteryPercent;
   LPARAM external = g.OnExternalPower;
   if (HWND slide = lock::FindSlideScreen()) {
-    PostMessageW(slide, app::kMsgBattery, percent, external);
-    PostMessageW(slide, app::kMsgBatteryState, 0, g.DisplayOff);
+    PostMessageW(slide, core::kMsgBattery, percent, external);
+    PostMessageW(slide, core::kMsgBatteryState, 0, g.DisplayOff);
   }
   for (const auto& slot : g.listeners)
-    if (HWND h = slot) PostMessageW(h, app::kMsgBattery, percent, external);
+    if (HWND h = slot) PostMessageW(h, core::kMsgBattery, percent, external);
 }
 
 void NotifyDolmBattery() {
   if (HWND dolm = FindWindowW(kDolmClass, kDolmClass))
-    PostMessageW(dolm, app::kMsgBattery, G().BatteryPercent, G().OnExternalPower);
+    PostMessageW(dolm, core::kMsgBattery, G().BatteryPercent, G().OnExternalPower);
 }
 
 }  // namespace companions

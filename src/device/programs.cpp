@@ -1,10 +1,15 @@
 #include "device/programs.h"
 
-#include "app/entry.h"
 #include "device/dolm_standin.h"
 #include "device/fenk_standin.h"
 #include "device/shell_standin.h"
 #include "device/vurl_standin.h"
+
+namespace app {
+// The daemon's entry point, found by the device's loader as a real one finds WinMain; declared
+// here rather than included so that nothing outside app/ reaches into it.
+int DaemonMain(const std::u16string& cmdLine, int show);
+}  // namespace app
 
 namespace device {
 

@@ -1,6 +1,6 @@
 #include "device/vurl_standin.h"
 
-#include "app/messages.h"
+#include "core/messages.h"
 #include "device/programs.h"
 #include "platform/process_local.h"
 #include "platform/user.h"
@@ -17,7 +17,7 @@ Vurl& V() {
 }
 
 void PostToDaemon(UINT msg) {
-  if (HWND daemon = FindWindowW(app::kDaemonClass, app::kDaemonClass))
+  if (HWND daemon = FindWindowW(core::kDaemonClass, core::kDaemonClass))
     PostMessageW(daemon, msg, 0, 0);
 }
 
@@ -25,7 +25,7 @@ void PostToDaemon(UINT msg) {
 void LockIfShown(HWND h) {
   if (V().locked || !IsWindowVisible(h)) return;
   V().locked = true;
-  PostToDaemon(app::kMsgLock);
+  PostToDaemon(core::kMsgLock);
 }
 
 // The user slid it open, or the daemon asked for a delayed unlock.
@@ -33,7 +33,7 @@ void UnlockAndHide(HWND h) {
   if (!V().locked && !IsWindowVisible(h)) return;
   V().locked = false;
   ShowWindow(h, SW_HIDE);
-  PostToDaemon(app::kMsgUnlock);
+  PostToDaemon(core::kMsgUnlock);
 }
 
 LRESULT VurlProc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
@@ -46,7 +46,7 @@ LRESULT VurlProc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
     case WM_SETFOCUS:
       if (wp) LockIfShown(h);
       return 0;
-    case app::kMsgUnlock:
+    case core::kMsgUnlock:
       UnlockAndHide(h);
       return 0;
     case kUserActionMessage:
@@ -60,12 +60,12 @@ LRESULT VurlProc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
 int VurlMain(const std::u16string& cmdLine, int) {
   WNDCLASSW wc{};
   wc.lpfnWndProc = &VurlProc;
-  wc.lpszClassName = app::kSlideClass;
+  wc.lpszClassName = core::kSlideClass;
   RegisterClassW(&wc);
-  HWND h = CreateWindowExW(0, app::kSlideClass, app::kSlideClass, WS_POPUP, CW_USEDEFAULT,
+  HWND h = CreateWindowExW(0, core::kSlideClass, core::kSlideClass, WS_POPUP, CW_USEDEFAULT,
                            CW_USEDEFAULT, 0, 0, 0, 0, 0, nullptr);
   if (!h) return 1;
-  PostToDaemon(app::kMsgAllCounters);
+  PostToDaemon(core::kMsgAllCounters);
   if (!platform::IStartsWith(cmdLine, u"-hide")) {
     ShowWindow(h, SW_SHOW);
     SetForegroundWindow(h);

@@ -1,11 +1,11 @@
 // The lock-control operations other parts call on events: calls, delayed unlock and wake-up,
 // background start, stylus, and the task bar.
-#include "app/clock.h"
-#include "app/messages.h"
-#include "app/state.h"
-#include "app/wallpaper.h"
+#include "core/clock.h"
+#include "core/messages.h"
+#include "core/state.h"
 #include "lock/lock_state.h"
 #include "lock/slide_screen.h"
+#include "lock/wallpaper.h"
 #include "log/debug_log.h"
 #include "platform/kernel.h"
 #include "platform/user.h"
@@ -14,17 +14,17 @@
 
 namespace lock {
 
-using app::G;
+using core::G;
 using dlog::DebugLog;
 using dlog::Detailed;
 using settings::S;
 
 void RunCaller(bool rerun) {
-  app::State& g = G();
+  core::State& g = G();
   if (Detailed()) DebugLog(u"RunCaller: %d(%d)", g.CallKind.load(), g.CallerPosted.load());
   if (g.CallerPosted) return;
   if (HWND slide = FindSlideScreen()) {
-    PostMessageW(slide, app::kMsgCaller, g.daemonWindow, g.CallKind);
+    PostMessageW(slide, core::kMsgCaller, g.daemonWindow, g.CallKind);
     SetWindowLongW(slide, GWL_EXSTYLE, 0x60000008);
     g.CallerPosted = 1;
     if (Detailed()) DebugLog(u"Posted Caller: %d(%d)", g.CallKind.load(), g.CallerPosted.load());
@@ -36,11 +36,11 @@ void RunCaller(bool rerun) {
 }
 
 void DelayUnlock() {
-  app::State& g = G();
+  core::State& g = G();
   if (g.Locked) {
     g.DelayUnlockPending = 1;
-    KillTimer(g.daemonWindow, app::kTimerWakeUpDelay);
-    SetTimer(g.daemonWindow, app::kTimerDelayedUnlock, S().WakeUpDelayMS + 1000, nullptr);
+    KillTimer(g.daemonWindow, core::kTimerWakeUpDelay);
+    SetTimer(g.daemonWindow, core::kTimerDelayedUnlock, S().WakeUpDelayMS + 1000, nullptr);
   } else {
     g.PowerConnected = 0;
   }
@@ -50,7 +50,7 @@ void DelayUnlock() {
 }
 
 void DelayWakeup() {
-  app::State& g = G();
+  core::State& g = G();
   if (Detailed())
     DebugLog(u"NT: (%d - %d; %d)", GetTickCount(), g.ReminderTick.load(), g.UnlockTick.load());
   if (g.ReminderTick) {
@@ -64,15 +64,15 @@ void DelayWakeup() {
     AwakeSlideScreen(true, false);
   }
   if (Detailed()) DebugLog(u"Delay Wakeup");
-  app::WallpaperCatchUp();
+  lock::WallpaperCatchUp();
 }
 
 void BGAutoStart() {
   if (Detailed()) DebugLog(u"BGAutoStart");
   if (IsAlreadyLocked()) {
-    SendToSlideScreen(app::kMsgBackgroundLocked, 0);
+    SendToSlideScreen(core::kMsgBackgroundLocked, 0);
     Sleep(1000);
-    SendToSlideScreen(app::kMsgBackgroundStart, 0);
+    SendToSlideScreen(core::kMsgBackgroundStart, 0);
     Sleep(200);
     ResetReminderTick();
     return;
@@ -80,7 +80,7 @@ void BGAutoStart() {
   if (!S().AutoStart || settings::IsExceptionRunning()) return;
   AwakeSlideScreen(true, false);
   Sleep(1000);
-  PostToSlideScreen(app::kMsgBackgroundStart, 0);
+  PostToSlideScreen(core::kMsgBackgroundStart, 0);
   Sleep(200);
 }
 
@@ -88,7 +88,7 @@ void StylusLock() {
   if (IsAlreadyLocked() || settings::IsExceptionRunning()) return;
   AwakeSlideScreen(true, false);
   Sleep(500);
-  PostToSlideScreen(app::kMsgStylusLock, 0);
+  PostToSlideScreen(core::kMsgStylusLock, 0);
 }
 
 void HideTaskBar() {
@@ -111,7 +111,7 @@ void UnHideTaskBar() {
 
 void ResetReminderTick() {
   G().ReminderTick = 0;
-  SetTimer(G().daemonWindow, app::kTimerStopUnattended, 0, nullptr);
+  SetTimer(G().daemonWindow, core::kTimerStopUnattended, 0, nullptr);
 }
 
 }  // namespace lock

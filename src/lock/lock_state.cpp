@@ -1,7 +1,7 @@
 #include "lock/lock_state.h"
 
-#include "app/messages.h"
-#include "app/state.h"
+#include "core/messages.h"
+#include "core/state.h"
 #include "input/keys.h"
 #include "lock/slide_screen.h"
 #include "log/debug_log.h"
@@ -16,7 +16,7 @@
 
 namespace lock {
 
-using app::G;
+using core::G;
 using dlog::DebugLog;
 using dlog::Detailed;
 
@@ -29,21 +29,21 @@ DWORD PhoneStateValue(const WCHAR* name) {
 }  // namespace
 
 void Lock() {
-  app::State& g = G();
+  core::State& g = G();
   g.Locked = 1;
   shellwin::SubclassShellWindows();
   state::SaveReminderOptions();
   state::DisableReminderOptions();
   g.ReminderTick = 0;
-  SetTimer(g.daemonWindow, app::kTimerStopUnattended, 500, nullptr);
+  SetTimer(g.daemonWindow, core::kTimerStopUnattended, 500, nullptr);
   input::SetSystemLockState();
   input::SetPointerActionOverride();
   if (Detailed()) DebugLog(u"Locked %d", g.DisplayOff.load());
-  PostToSlideScreen(app::kMsgLockState, 1);
+  PostToSlideScreen(core::kMsgLockState, 1);
 }
 
 void Unlock() {
-  app::State& g = G();
+  core::State& g = G();
   g.Locked = 0;
   KillTimer(g.daemonWindow, 1034);
   shellwin::UnsubclassShellWindows();
@@ -54,7 +54,7 @@ void Unlock() {
   input::ClearPointerActionOverride();
   if (Detailed()) DebugLog(u"Unlocked");
   g.UnlockTick = GetTickCount();
-  PostToSlideScreen(app::kMsgLockState, 0);
+  PostToSlideScreen(core::kMsgLockState, 0);
 }
 
 bool IsAlreadyLocked() {
@@ -78,7 +78,7 @@ bool IsTalkingOrOnHold() {
 }
 
 bool IsPhoneBusy() {
-  app::State& g = G();
+  core::State& g = G();
   if (g.Incoming || g.Dialing || g.Talking) return true;
   return PhoneStateValue(u"Active Call Count") != 0;
 }

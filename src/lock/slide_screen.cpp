@@ -1,7 +1,7 @@
 #include "lock/slide_screen.h"
 
-#include "app/messages.h"
-#include "app/state.h"
+#include "core/messages.h"
+#include "core/state.h"
 #include "lock/lock_state.h"
 #include "log/debug_log.h"
 #include "platform/files.h"
@@ -11,14 +11,14 @@
 
 namespace lock {
 
-using app::G;
+using core::G;
 using dlog::DebugLog;
 using dlog::Detailed;
 
 HWND FindSlideScreen() {
   HWND h = G().SlideWindow;
   if (!IsWindow(h)) {
-    h = FindWindowW(app::kSlideClass, app::kSlideClass);
+    h = FindWindowW(core::kSlideClass, core::kSlideClass);
     G().SlideWindow = h;
   }
   if (Detailed()) DebugLog(u"SlideWnd %0X", h);
@@ -44,7 +44,7 @@ void ShowInFront(HWND h) {
 }
 
 void LaunchSlideScreen(bool startHidden) {
-  app::State& g = G();
+  core::State& g = G();
   g.SlideStarting = 1;
   SHELLEXECUTEINFO sei{};
   sei.cbSize = sizeof sei;
@@ -59,12 +59,12 @@ void LaunchSlideScreen(bool startHidden) {
     sei.nShow = SW_SHOWNORMAL;
   }
   if (ShellExecuteEx(&sei) && sei.hProcess) CloseHandle(sei.hProcess);
-  SetTimer(g.daemonWindow, app::kTimerSlideStarted, 1000, nullptr);
+  SetTimer(g.daemonWindow, core::kTimerSlideStarted, 1000, nullptr);
 }
 }  // namespace
 
 void AwakeSlideScreen(bool frontIfLocked, bool startHidden) {
-  app::State& g = G();
+  core::State& g = G();
   if (Detailed()) DebugLog(u"Awaking Vurl cl:%d lk:%d", frontIfLocked ? 1 : 0, g.Locked.load());
   if (!startHidden && IsPhoneBusy()) return;
   if (frontIfLocked && g.Locked) {

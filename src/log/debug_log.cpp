@@ -1,6 +1,6 @@
 #include "log/debug_log.h"
 
-#include "app/files.h"
+#include "core/files.h"
 #include "platform/files.h"
 #include "platform/kernel.h"
 #include "platform/process_local.h"
@@ -43,9 +43,9 @@ std::u16string Generation(const std::u16string& path, int n) {
 void ShiftGenerations(const std::u16string& path) {
   for (int n = 8; n >= 1; --n) {
     std::u16string from = Generation(path, n);
-    if (app::FileExists(from)) CopyFileW(from.c_str(), Generation(path, n + 1).c_str(), FALSE);
+    if (core::FileExists(from)) CopyFileW(from.c_str(), Generation(path, n + 1).c_str(), FALSE);
   }
-  if (app::FileExists(path)) CopyFileW(path.c_str(), Generation(path, 1).c_str(), FALSE);
+  if (core::FileExists(path)) CopyFileW(path.c_str(), Generation(path, 1).c_str(), FALSE);
 }
 
 void Write(const WCHAR* text, size_t chars) {
@@ -89,6 +89,12 @@ void CloseDebugLog() {
 
 bool Detailed() {
   return settings::S().DebugOn != 0;
+}
+
+bool FileExistsLogged(const std::u16string& path) {
+  bool exists = core::FileExists(path);
+  if (Detailed()) DebugLog(u"%s (%d)", path, exists ? 1 : 0);
+  return exists;
 }
 
 }  // namespace dlog

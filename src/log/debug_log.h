@@ -3,6 +3,7 @@
 // DebugOn is set: callers test Detailed() first.
 #pragma once
 
+#include <string>
 #include <string_view>
 
 #include "platform/formatw.h"
@@ -21,6 +22,8 @@ void WriteDebugLine(std::u16string_view text);
 void CloseDebugLog();
 // Whether detailed lines are wanted (the in-memory DebugOn).
 bool Detailed();
+// The file-exists test, writing "%s (%d)" with the path and the answer to the detailed log.
+bool FileExistsLogged(const std::u16string& path);
 
 template <typename... A>
 void DebugLog(std::u16string_view format, const A&... args) {

@@ -4,12 +4,12 @@
 #include <cstring>
 #include <string>
 
-#include "app/messages.h"
-#include "app/state.h"
-#include "app/wallpaper.h"
 #include "companions/music_panel.h"
+#include "core/messages.h"
+#include "core/state.h"
 #include "lock/lock_state.h"
 #include "lock/slide_screen.h"
+#include "lock/wallpaper.h"
 #include "log/debug_log.h"
 #include "platform/kernel.h"
 #include "platform/power.h"
@@ -20,7 +20,7 @@
 
 namespace power {
 
-using app::G;
+using core::G;
 using dlog::DebugLog;
 using dlog::Detailed;
 using settings::S;
@@ -65,7 +65,7 @@ void ActivateSlideIfFront() {
 void OnPowerInfo(const uint8_t* data, size_t size) {
   // The record ends with the battery bytes; a shorter one carries nothing usable.
   if (size <= kBatteryAt) return;
-  app::State& g = G();
+  core::State& g = G();
   BYTE ac = data[kAcLineAt];
   if (ac != g.OnExternalPower) {
     g.OnExternalPower = ac;
@@ -89,7 +89,7 @@ void OnPowerInfo(const uint8_t* data, size_t size) {
 }
 
 void OnDisplayOn(DWORD flags) {
-  app::State& g = G();
+  core::State& g = G();
   if (!g.DisplayOff) {
     if (Detailed()) DebugLog(u"LCD is ON");
     return;
@@ -126,11 +126,11 @@ void OnDisplayOn(DWORD flags) {
   if (!S().AutoStart) {
     Sleep(delay);
     ActivateSlideIfFront();
-    app::WallpaperCatchUp();
+    lock::WallpaperCatchUp();
     return;
   }
   if (lock::IsAlreadyLocked()) PostMessageW(g.SlideWindow, WM_ACTIVATE, 1, 0);
-  SetTimer(g.daemonWindow, app::kTimerWakeUpDelay, delay, nullptr);
+  SetTimer(g.daemonWindow, core::kTimerWakeUpDelay, delay, nullptr);
 }
 
 bool WantsLockOn(bool batteryOption, bool acOption) {
@@ -140,14 +140,14 @@ bool WantsLockOn(bool batteryOption, bool acOption) {
 }
 
 void OnDisplayIdle() {
-  app::State& g = G();
+  core::State& g = G();
   g.DisplayOff = 1;
   if (lock::IsInCallLockWanted() && lock::IsTalkingOrOnHold()) {
     lock::AwakeSlideScreen(false, true);
     return;
   }
   if (lock::IsPhoneBusy()) return;
-  if (g.VolumePanelShown) lock::PostToSlideScreen(app::kMsgVolumePanel, 0);
+  if (g.VolumePanelShown) lock::PostToSlideScreen(core::kMsgVolumePanel, 0);
   if (lock::IsAlreadyLocked()) return;
   if (WantsLockOn(S().BlankStart, S().ACBlankStart)) {
     Sleep(S().WakeUpDelayMS);
@@ -157,13 +157,13 @@ void OnDisplayIdle() {
 
 // The power button: the device keeps running with the display off.
 void OnUnattended() {
-  app::State& g = G();
+  core::State& g = G();
   g.UnattendedActive = 1;
   if (g.DisplayOff) return;
   g.DisplayOff = 1;
   if (S().CallerID && S().PowerButtonEndCall && g.Incoming) {
-    PostMessageW(g.daemonWindow, app::kMsgPhoneKey, kRejectKey, 0);
-    PostMessageW(g.SlideWindow, app::kMsgPowerHangUp, 0, 0);
+    PostMessageW(g.daemonWindow, core::kMsgPhoneKey, kRejectKey, 0);
+    PostMessageW(g.SlideWindow, core::kMsgPowerHangUp, 0, 0);
     if (Detailed()) DebugLog(u"Power button hang up");
     return;
   }
@@ -183,19 +183,19 @@ void OnUnattended() {
     DebugLog(u"Set WM_BGAutoStart VC=%d SD=%d", g.VolumePanelShown.load(), g.SdFlag.load());
   UINT delay = 0;
   if (g.VolumePanelShown) {
-    lock::SendToSlideScreen(app::kMsgVolumePanel, 0);
+    lock::SendToSlideScreen(core::kMsgVolumePanel, 0);
     delay = 500;
   } else if (g.SdFlag) {
-    lock::SendToSlideScreen(app::kMsgSdFlag, 1);
+    lock::SendToSlideScreen(core::kMsgSdFlag, 1);
     delay = 500;
   }
-  SetTimer(g.daemonWindow, app::kTimerBackgroundStart, delay, nullptr);
+  SetTimer(g.daemonWindow, core::kTimerBackgroundStart, delay, nullptr);
 }
 
 void OnPassword() {
   if (lock::IsPhoneBusy()) return;
   if (lock::IsAlreadyLocked()) {
-    lock::PostToSlideScreen(app::kMsgPasswordState, 0);
+    lock::PostToSlideScreen(core::kMsgPasswordState, 0);
     return;
   }
   if (WantsLockOn(S().IdleStart, S().ACIdleStart)) lock::AwakeSlideScreen(true, false);

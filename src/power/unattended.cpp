@@ -1,5 +1,5 @@
 // The display switch, the daemon's own power-off requests and its use of unattended mode.
-#include "app/state.h"
+#include "core/state.h"
 #include "lock/lock_state.h"
 #include "log/debug_log.h"
 #include "platform/power.h"
@@ -9,7 +9,7 @@
 
 namespace power {
 
-using app::G;
+using core::G;
 using dlog::DebugLog;
 using dlog::Detailed;
 using settings::S;
@@ -32,7 +32,7 @@ void SwitchDisplay(bool off) {
 }
 
 void PoweringSuspend(bool displayOnly) {
-  app::State& g = G();
+  core::State& g = G();
   if (Detailed()) DebugLog(u"Powering Suspend %d o=%d", g.DisplayOff.load(), displayOnly ? 1 : 0);
   g.ReminderTick = 0;
   if (displayOnly && !g.DisplayOff) SwitchDisplay(true);
@@ -40,7 +40,7 @@ void PoweringSuspend(bool displayOnly) {
 
 bool StartUnattendedMode(bool force) {
   if (!HasUnattendedMode()) return false;
-  app::State& g = G();
+  core::State& g = G();
   if (Detailed()) DebugLog(u"Start Unattended Mode %d", g.UnattendedActive.load());
   if (g.UnattendedActive > (force ? 1 : 0)) return false;
   PowerPolicyNotify(PPN_UNATTENDEDMODE, TRUE);
@@ -49,7 +49,7 @@ bool StartUnattendedMode(bool force) {
 
 void StopUnattendedMode() {
   if (lock::IsSyncing() || !HasUnattendedMode()) return;
-  app::State& g = G();
+  core::State& g = G();
   if (Detailed()) DebugLog(u"Stop Unattended Mode %d", g.UnattendedActive.load());
   if (!g.UnattendedActive) return;
   if (PowerPolicyNotify(PPN_UNATTENDEDMODE, FALSE)) {

@@ -1,12 +1,12 @@
 #include "settings/settings.h"
 
-#include "app/files.h"
-#include "app/paths.h"
-#include "app/state.h"
+#include "core/files.h"
+#include "core/state.h"
 #include "log/debug_log.h"
 #include "platform/process_local.h"
 #include "platform/sysinfo.h"
 #include "settings/exceptions.h"
+#include "settings/paths.h"
 #include "settings/settings_store.h"
 
 namespace settings {
@@ -17,8 +17,8 @@ constexpr DWORD kFirstIdleStateVersion = 5;
 // Without the music panel program nothing can be started or closed on a headset change.
 void CheckMusicPanel() {
   Settings& s = S();
-  const auto& path = app::G().FenkPath;
-  if (!app::FileExists(path.data())) {
+  const auto& path = core::G().FenkPath;
+  if (!core::FileExists(path.data())) {
     s.HPstartFenk = 0;
     s.HPcloseFenk = 0;
   }
@@ -64,7 +64,7 @@ void LoadSettings() {
   LoadStore();
   LoadExceptionList();
   CreateLaunchList();
-  app::ResolveProgramPaths();
+  settings::ResolveProgramPaths();
   CheckMusicPanel();
   ReadOsVersion();
   ProbeDisplayPowerEscape();

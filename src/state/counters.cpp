@@ -2,8 +2,8 @@
 
 #include <string>
 
-#include "app/messages.h"
-#include "app/state.h"
+#include "core/messages.h"
+#include "core/state.h"
 #include "lock/slide_screen.h"
 #include "log/debug_log.h"
 #include "messaging/shell_services.h"
@@ -64,7 +64,7 @@ int ForEachMailStorage(F each) {
 }  // namespace
 
 void ReadAllCounters() {
-  app::State& g = app::G();
+  core::State& g = core::G();
   bool previews = S().LockNotification;
   g.MissedCalls = ReadCount(HKEY_CURRENT_USER, u"System\\State\\Phone", u"Missed Call Count");
   g.VoiceMail =
@@ -117,8 +117,8 @@ int WatchMailStorages(int firstSlot) {
   return ForEachMailStorage([&](const WCHAR* path) {
     if (slot >= kSubscriptionSlots) return false;
     HREGNOTIFY& h = table[static_cast<size_t>(slot)];
-    if (FAILED(RegistryNotifyWindow(HKEY_CURRENT_USER, path, kStorageValue, app::G().daemonWindow,
-                                    app::kMsgMailStorage, 0, nullptr, &h))) {
+    if (FAILED(RegistryNotifyWindow(HKEY_CURRENT_USER, path, kStorageValue, core::G().daemonWindow,
+                                    core::kMsgMailStorage, 0, nullptr, &h))) {
       h = 0;
       return false;
     }
@@ -185,25 +185,25 @@ namespace state {
 
 void SendAllCounters() {
   using lock::PostToSlideScreen;
-  app::State& g = app::G();
+  core::State& g = core::G();
   auto post = [](UINT msg, int32_t value) { PostToSlideScreen(msg, static_cast<WPARAM>(value)); };
-  post(app::kMsgTaskCount, g.TaskCount);
-  post(app::kMsgMissedCalls, g.MissedCalls);
-  post(app::kMsgUnreadSms, g.UnreadSMS);
+  post(core::kMsgTaskCount, g.TaskCount);
+  post(core::kMsgMissedCalls, g.MissedCalls);
+  post(core::kMsgUnreadSms, g.UnreadSMS);
   // A negative count means "not known" and is not passed on.
-  if (g.UnreadMMS >= 0) post(app::kMsgUnreadMms, g.UnreadMMS);
-  if (g.VoiceMail >= 0) post(app::kMsgVoiceMail, g.VoiceMail);
-  if (g.UnreadEmail >= 0) post(app::kMsgUnreadEmail, g.UnreadEmail);
-  post(app::kMsgMailStorage, g.MailStorageUnread);
-  post(app::kMsgMessengerUnread, g.MessengerUnread);
-  post(app::kMsgReminders, g.ReminderCount);
-  post(app::kMsgSyncing, g.Synchronizing);
-  if (FindWindowW(app::kMusicPanelClass, app::kMusicPanelClass)) {
-    post(app::kMsgMusicTitle, 0);
-    post(app::kMsgMusicAlbum, 0);
-    post(app::kMsgMusicStatus, g.MusicStatus);
+  if (g.UnreadMMS >= 0) post(core::kMsgUnreadMms, g.UnreadMMS);
+  if (g.VoiceMail >= 0) post(core::kMsgVoiceMail, g.VoiceMail);
+  if (g.UnreadEmail >= 0) post(core::kMsgUnreadEmail, g.UnreadEmail);
+  post(core::kMsgMailStorage, g.MailStorageUnread);
+  post(core::kMsgMessengerUnread, g.MessengerUnread);
+  post(core::kMsgReminders, g.ReminderCount);
+  post(core::kMsgSyncing, g.Synchronizing);
+  if (FindWindowW(core::kMusicPanelClass, core::kMusicPanelClass)) {
+    post(core::kMsgMusicTitle, 0);
+    post(core::kMsgMusicAlbum, 0);
+    post(core::kMsgMusicStatus, g.MusicStatus);
   }
-  post(app::kMsgMusicVolume, g.MusicVolume);
+  post(core::kMsgMusicVolume, g.MusicVolume);
 }
 
 }  // namespace state

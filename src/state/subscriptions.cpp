@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <iterator>
 
-#include "app/messages.h"
-#include "app/state.h"
+#include "core/messages.h"
+#include "core/state.h"
 #include "log/debug_log.h"
 #include "platform/process_local.h"
 #include "settings/settings.h"
@@ -44,7 +44,7 @@ constexpr int kTaskSlot = 13;
 constexpr int kAlbumSlot = 21;
 constexpr DWORD kAlbumBatchMs = 500;
 
-using namespace app;
+using namespace core;
 
 constexpr Subscription kCounters[] = {
     {0, HKLM, kPhone, u"Signal Strength Raw", 0, kMsgSignal},
@@ -118,7 +118,7 @@ HRESULT Subscribe(const Subscription& s) {
   NOTIFICATIONCONDITION condition{REG_CT_ANYCHANGE, s.mask, {}};
   condition.TargetValue.dw = 0;
   HREGNOTIFY& slot = Subscriptions()[s.slot];
-  return RegistryNotifyWindow(s.root, s.key, s.value, app::G().daemonWindow, s.msg, 0,
+  return RegistryNotifyWindow(s.root, s.key, s.value, core::G().daemonWindow, s.msg, 0,
                               s.mask ? &condition : nullptr, &slot);
 }
 
@@ -221,7 +221,7 @@ void ResubscribeSmsUnread() {
   if (FAILED(Subscribe(SmsSubscription()))) slot = 0;
   DWORD count = 0;
   if (FAILED(RegistryGetDWORD(SmsRoot(), kSmsUnread, u"Count", &count))) count = 0;
-  app::G().UnreadSMS = static_cast<int32_t>(count);
+  core::G().UnreadSMS = static_cast<int32_t>(count);
 }
 
 }  // namespace state

@@ -1,14 +1,16 @@
-#include "app/paths.h"
+#include "settings/paths.h"
 
 #include <string>
 
-#include "app/files.h"
-#include "app/state.h"
+#include "core/files.h"
+#include "core/state.h"
 #include "log/debug_log.h"
 #include "platform/kernel.h"
 #include "platform/wstr.h"
 
-namespace app {
+namespace settings {
+
+using namespace core;
 
 namespace {
 void SetPath(std::array<WCHAR, MAX_PATH>& out, std::u16string_view dir, std::u16string_view exe) {
@@ -34,4 +36,4 @@ void ResolveProgramPaths() {
   SetPath(g.FenkPath, dir, u"fenk.exe");
 }
 
-}  // namespace app
+}  // namespace settings

@@ -3,9 +3,9 @@
 
 #include <cstdint>
 
-namespace app {
+namespace core {
 
 // Local time in whole minutes since 1601.
 uint32_t MinuteClock();
 
-}  // namespace app
+}  // namespace core

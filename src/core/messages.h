@@ -3,7 +3,7 @@
 
 #include "platform/win_types.h"
 
-namespace app {
+namespace core {
 
 constexpr WCHAR kDaemonClass[] = u"Dorvane2";
 constexpr WCHAR kSlideClass[] = u"Vurl";
@@ -130,4 +130,4 @@ constexpr UINT kTimerStopUnattended = 1049;
 constexpr LPARAM kFolderCalendar = 9;
 constexpr LPARAM kFolderTasks = 13;
 
-}  // namespace app
+}  // namespace core

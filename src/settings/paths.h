@@ -1,9 +1,9 @@
 // Where the slide screen and the music panel programs live.
 #pragma once
 
-namespace app {
+namespace settings {
 
 // Fills VurlPath and FenkPath from the daemon's own directory.
 void ResolveProgramPaths();
 
-}  // namespace app
+}  // namespace settings

@@ -1,8 +1,8 @@
-#include "app/clock.h"
+#include "core/clock.h"
 
 #include "platform/kernel.h"
 
-namespace app {
+namespace core {
 
 uint32_t MinuteClock() {
   SYSTEMTIME st;
@@ -13,4 +13,4 @@ uint32_t MinuteClock() {
   return static_cast<uint32_t>(ticks / 600000000ull);
 }
 
-}  // namespace app
+}  // namespace core

@@ -1,15 +1,17 @@
-#include "app/wallpaper.h"
+#include "lock/wallpaper.h"
 
-#include "app/clock.h"
-#include "app/messages.h"
-#include "app/state.h"
+#include "core/clock.h"
+#include "core/messages.h"
+#include "core/state.h"
 #include "lock/slide_screen.h"
 #include "log/debug_log.h"
 #include "platform/process_local.h"
 #include "platform/user.h"
 #include "settings/settings.h"
 
-namespace app {
+namespace lock {
+
+using namespace core;
 
 using dlog::DebugLog;
 using dlog::Detailed;
@@ -58,4 +60,4 @@ void WallpaperCatchUp() {
     SetTimer(G().daemonWindow, kTimerWallpaper, 2000, nullptr);
 }
 
-}  // namespace app
+}  // namespace lock

@@ -1,11 +1,11 @@
-#include "app/state.h"
+#include "core/state.h"
 
 #include "platform/process_local.h"
 
-namespace app {
+namespace core {
 
 State& G() {
   return platform::ProcessGlobal<State>();
 }
 
-}  // namespace app
+}  // namespace core

@@ -3,7 +3,7 @@
 
 #include "platform/win_types.h"
 
-namespace app {
+namespace lock {
 
 // Sets timer 1032 when a change interval is configured.
 void ArmWallpaperTimer(HWND hwnd);
@@ -12,4 +12,4 @@ void ChangeWallpaper(HWND hwnd);
 // After a wake-up: a change that fell due while the display was off follows in 2 s.
 void WallpaperCatchUp();
 
-}  // namespace app
+}  // namespace lock

@@ -9,7 +9,7 @@
 #include "platform/relaxed.h"
 #include "platform/win_types.h"
 
-namespace app {
+namespace core {
 
 using Byte = platform::Relaxed<uint8_t>;
 using Word = platform::Relaxed<uint32_t>;
@@ -89,4 +89,4 @@ struct State {
 // The calling process's record.
 State& G();
 
-}  // namespace app
+}  // namespace core
