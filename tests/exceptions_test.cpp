@@ -203,7 +203,8 @@ TEST_F(ExceptionsTest, MusicPlayersAreKnownByName) {
 TEST_F(ExceptionsTest, WithoutASnapshotNothingHoldsBackLockingOrPowerDown) {
   LoadList(true);
   dev.windows().SetForeground(Start(u"wmplayer.exe"));
-  dev.config().snapshotFails = true;
+  dev.faults().SetTarget(u"");
+  dev.faults().Arm("CreateToolhelp32Snapshot", {}, sim::Faults::kAlways);
   EXPECT_FALSE(ExceptionRunning(1));
   EXPECT_FALSE(ExceptionRunning(0));
   EXPECT_FALSE(MusicRunning());

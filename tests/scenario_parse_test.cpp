@@ -207,11 +207,12 @@ TEST(ScenarioParse, ProgramsTimeUserAndPower) {
     EXPECT_EQ(v.state, p.state) << p.line;
     EXPECT_EQ(v.flags, p.flags) << p.line;
   }
-  EXPECT_TRUE(As<verb::PowerAc>("power ac on").online);
-  EXPECT_FALSE(As<verb::PowerAc>("power ac off").online);
+  EXPECT_EQ(As<verb::PowerAc>("power ac on").lineStatus, 1);
+  EXPECT_EQ(As<verb::PowerAc>("power ac off").lineStatus, 0);
+  EXPECT_EQ(As<verb::PowerAc>("power ac unknown").lineStatus, 255);
   EXPECT_EQ(As<verb::PowerBattery>("power battery 255").percent, 255);
   EXPECT_EQ(Error("power battery 256"), "t.scn:1:15: expected a battery percentage from 0 to 255");
-  EXPECT_EQ(Error("power ac maybe"), "t.scn:1:10: unknown AC state 'maybe'; expected on or off");
+  EXPECT_EQ(Error("power ac maybe"), "t.scn:1:10: unknown AC state 'maybe'; expected on, off or unknown");
 }
 
 TEST(ScenarioParse, Expectations) {

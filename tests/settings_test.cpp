@@ -410,9 +410,10 @@ TEST_F(SettingsTest, OldSystemsAndMissingDisplayEscapeAreNoted) {
 
   // Without an answer the last known version stands; without a screen context, no escape.
   dev.config().osMajor = 6;
-  sim::SysInfo().versionFails = true;
   sim::SysInfo().displayEscape = true;
-  sim::SysInfo().getDcFails = true;
+  dev.faults().SetTarget(u"");
+  dev.faults().Arm("GetVersionExW", {}, sim::Faults::kAlways);
+  dev.faults().Arm("GetDC", {}, sim::Faults::kAlways);
   mem = Load();
   EXPECT_EQ(mem.OsMajorVersion, 4u);
   EXPECT_EQ(mem.DisplayPowerEscape, 0);

@@ -28,6 +28,8 @@ void InstallDaemon(sim::Device& dev, const std::u16string& daemonPath) {
   dev.files().AddFile(daemonPath);
   std::u16string dir = daemonPath.substr(0, daemonPath.find_last_of(u'\\'));
   dev.files().AddFile(dir + u"\\vurl.exe");
+  // Faults strike the daemon's own calls, under whatever name it was installed.
+  dev.faults().SetTarget(daemonPath.substr(daemonPath.find_last_of(u'\\') + 1));
 }
 
 }  // namespace device

@@ -93,7 +93,7 @@ bool Runner::Play(const Step& step) {
     installed_ = true;
   }
   if (detail::IsExpectation(step.action)) {
-    detail::ExpectContext ctx{*dev_, daemonPath_, cursor_};
+    detail::ExpectContext ctx{*dev_, daemonPath_, cursor_, daemonStarted_};
     detail::Verdict v = detail::CheckExpectation(step.action, ctx);
     if (v.held) {
       ++passed_;
@@ -139,6 +139,10 @@ bool Runner::RunDevice(const Action& action) {
 
 std::optional<std::string> Runner::Act(const Action& action) {
   sim::Device& dev = *dev_;
+  if (auto* m = std::get_if<verb::Model>(&action)) {
+    detail::ExpectContext ctx{dev, daemonPath_, cursor_, daemonStarted_};
+    return m->step->Play(ctx);
+  }
   if (auto* v = std::get_if<verb::Clock>(&action)) {
     dev.SetClock(v->time);
   } else if (auto* v = std::get_if<verb::Boot>(&action)) {
@@ -178,7 +182,7 @@ std::optional<std::string> Runner::Act(const Action& action) {
   } else if (auto* v = std::get_if<verb::Power>(&action)) {
     sim::PowerManager::Of(dev).Transition(dev, U16(v->state), v->flags);
   } else if (auto* v = std::get_if<verb::PowerAc>(&action)) {
-    sim::PowerManager::Of(dev).PowerInfo(dev, v->online ? 1 : 0, dev.config().power.batteryPercent);
+    sim::PowerManager::Of(dev).PowerInfo(dev, v->lineStatus, dev.config().power.batteryPercent);
   } else if (auto* v = std::get_if<verb::PowerBattery>(&action)) {
     sim::PowerManager::Of(dev).PowerInfo(dev, dev.config().power.acLine, v->percent);
   }
@@ -204,6 +208,7 @@ std::optional<std::string> Runner::Start(const verb::Start& v) {
   DWORD error = 0;
   if (!dev_->Launch(path, U16(v.args), SW_SHOW, &error))
     return "cannot start " + U8(path) + " (error " + std::to_string(error) + ")";
+  if (path == daemonPath_) daemonStarted_ = true;
   return std::nullopt;
 }
 

@@ -80,6 +80,7 @@ class Runner {
   int failed_ = 0;
   bool deviceFailed_ = false;
   bool printing_ = false;
+  bool daemonStarted_ = false;
 };
 
 // Parses the whole text, then plays every step.

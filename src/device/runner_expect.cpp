@@ -18,12 +18,6 @@ namespace {
 // How many near misses a failed message or launch expectation lists.
 constexpr size_t kNearMisses = 5;
 
-using EventMatch = std::function<bool(const TraceEvent&)>;
-
-Verdict Fail(std::string reason) {
-  return {false, std::move(reason)};
-}
-
 // --- Ordered trace expectations --------------------------------------------------------------
 
 std::string Since(const ExpectContext& ctx) {
@@ -45,7 +39,12 @@ std::string NearMisses(const ExpectContext& ctx, const EventMatch& related, std:
   return out;
 }
 
-// The first match from the cursor on; the cursor moves past it.
+}  // namespace
+
+Verdict Fail(std::string reason) {
+  return {false, std::move(reason)};
+}
+
 Verdict FindForward(ExpectContext& ctx, const EventMatch& match, const EventMatch& related,
                     const std::string& what) {
   const auto& events = ctx.dev.trace().Events();
@@ -66,6 +65,8 @@ Verdict FindNone(const ExpectContext& ctx, const EventMatch& match, const std::s
       return Fail(what + " " + Since(ctx) + ":\n  " + sim::Trace::Render(events[i]));
   return {};
 }
+
+namespace {
 
 bool IsMessage(const TraceEvent& e) {
   return e.kind == TraceKind::Post || e.kind == TraceKind::Send;
@@ -205,8 +206,10 @@ std::string Describe(const sim::Window& w) {
 
 Verdict CheckWindow(const verb::ExpectWindow& v, const sim::WindowManager& windows) {
   std::u16string cls = U16(v.windowClass);
-  const sim::Window* w = windows.Get(windows.Find(cls.c_str(), nullptr));
-  std::string none = "there is no top-level window of class " + v.windowClass;
+  std::u16string title = v.title ? U16(*v.title) : u"";
+  const sim::Window* w = windows.Get(windows.Find(cls.c_str(), v.title ? title.c_str() : nullptr));
+  std::string none = "there is no top-level window of class " + v.windowClass +
+                     (v.title ? " titled \"" + *v.title + "\"" : "");
   switch (v.state) {
     case verb::WindowState::Visible:
       return !w ? Fail(none) : w->visible ? Verdict{} : Fail("it is hidden");
@@ -216,7 +219,7 @@ Verdict CheckWindow(const verb::ExpectWindow& v, const sim::WindowManager& windo
       return w ? Fail("there is one: " + Describe(*w)) : Verdict{};
     case verb::WindowState::Foreground: {
       const sim::Window* front = windows.Get(windows.Foreground());
-      if (front && IEquals(front->cls, cls)) return {};
+      if (front && IEquals(front->cls, cls) && (!v.title || front->title == title)) return {};
       return Fail(front ? "the foreground window is " + Describe(*front)
                         : "no window is in the foreground");
     }
@@ -235,6 +238,8 @@ Verdict CheckRunning(const std::string& program, bool wanted, const ExpectContex
 }  // namespace
 
 bool IsExpectation(const Action& a) {
+  if (auto* m = std::get_if<verb::Model>(&a))
+    return m->step->role() == ModelStep::Role::Expectation;
   return std::visit(
       [](const auto& v) {
         using T = std::decay_t<decltype(v)>;
@@ -250,6 +255,7 @@ bool IsExpectation(const Action& a) {
 }
 
 Verdict CheckExpectation(const Action& a, ExpectContext& ctx) {
+  if (auto* m = std::get_if<verb::Model>(&a)) return m->step->Check(ctx);
   if (auto* v = std::get_if<verb::ExpectPosted>(&a))
     return FindForward(ctx, MessageTo(*v), AnyMessageTo(v->windowClass),
                        "such message reached " + v->windowClass);
@@ -280,6 +286,22 @@ Verdict CheckExpectation(const Action& a, ExpectContext& ctx) {
     return CheckRunning(v->program, false, ctx);
   return {};
 }
+
+}  // namespace device::detail
+
+namespace device {
+
+std::optional<std::string> ModelStep::Play(detail::ExpectContext&) const {
+  return std::nullopt;
+}
+
+detail::Verdict ModelStep::Check(detail::ExpectContext&) const {
+  return {};
+}
+
+}  // namespace device
+
+namespace device::detail {
 
 // --- Names and registry data, shared with the runner ----------------------------------------
 

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -32,16 +33,28 @@ std::string DescribeValue(const sim::RegValue& value);
 
 // --- Expectations ----------------------------------------------------------------------------
 
+// What a step is played or checked against.
 struct ExpectContext {
   sim::Device& dev;
   std::u16string daemonPath;
-  size_t& cursor;  // trace index just after the previous posted/launched match
+  size_t& cursor;  // trace index just after the previous ordered match (one for all verbs)
+  bool daemonStarted = false;  // a `start dorvane2` was played
 };
 
 struct Verdict {
   bool held = true;
   std::string reason;  // why not; may hold several lines
 };
+
+Verdict Fail(std::string reason);
+
+using EventMatch = std::function<bool(const sim::TraceEvent&)>;
+// Ordered expectations: the first event from the cursor on that `match` accepts, moving the
+// cursor past it; on failure `what` is named with the events `related` accepts (near misses).
+Verdict FindForward(ExpectContext& ctx, const EventMatch& match, const EventMatch& related,
+                    const std::string& what);
+// `no-` forms: no event from the cursor to now matches; the cursor stays.
+Verdict FindNone(const ExpectContext& ctx, const EventMatch& match, const std::string& what);
 
 bool IsExpectation(const Action& action);
 // Checks an expectation against the device as it is now; moves the cursor on a match.

@@ -12,6 +12,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -42,6 +43,25 @@ struct RegData {
   bool operator==(const RegData&) const = default;
 };
 
+namespace detail {
+struct ExpectContext;
+struct Verdict;
+}  // namespace detail
+
+// A verb of a device model (calls, PIM, messages, keys, faults ...): parsed by a row of the
+// model's own verb table and played or checked by its own code, so that the core language
+// needs no change when a model adds verbs.
+class ModelStep {
+ public:
+  enum class Role { Setup, Event, Expectation };
+  virtual ~ModelStep() = default;
+  virtual Role role() const = 0;
+  // Setting-up verbs and events: acts on the device; the reason when it could not be done.
+  virtual std::optional<std::string> Play(detail::ExpectContext& ctx) const;
+  // Expectations: whether it holds on the device as it is now.
+  virtual detail::Verdict Check(detail::ExpectContext& ctx) const;
+};
+
 // One struct per verb. Text is UTF-8 as written; registry keys are normalised.
 // clang-format off
 namespace verb {
@@ -58,7 +78,7 @@ struct Foreground { std::string program; };
 struct Wait { uint64_t ms; };
 struct Settle {};
 struct Power { std::string state; uint32_t flags; };  // a power manager transition
-struct PowerAc { bool online; };
+struct PowerAc { uint8_t lineStatus; };  // 0 off, 1 on, 255 unknown
 struct PowerBattery { uint8_t percent; };
 struct UserUnlock {};
 struct UserOk {};
@@ -72,23 +92,29 @@ struct ExpectNoReg { std::string key; std::optional<std::string> name; };
 struct ExpectLog { std::string text; };
 struct ExpectNoLog { std::string text; };
 enum class WindowState { Visible, Hidden, Foreground, Absent };
-struct ExpectWindow { std::string windowClass; WindowState state; };
+struct ExpectWindow { std::string windowClass; std::optional<std::string> title; WindowState state; };
 struct ExpectRunning { std::string program; };
 struct ExpectNotRunning { std::string program; };
 struct ExpectLaunched { std::string program; std::optional<std::string> args; };  // none: any
 struct ExpectNoLaunch { std::string program; };
 struct ExpectTimer { std::string windowClass; uint32_t id; std::optional<uint32_t> period; };
 struct ExpectNoTimer { std::string windowClass; uint32_t id; };
+struct Model {
+  std::shared_ptr<const ModelStep> step;
+  bool operator==(const Model&) const = default;
+};
 }  // namespace verb
 // clang-format on
 
-using Action = std::variant<
-    verb::Clock, verb::Boot, verb::FileAdd, verb::FileDelete, verb::Install, verb::RegSet,
-    verb::RegDelete, verb::Start, verb::Kill, verb::Foreground, verb::Wait, verb::Settle,
-    verb::Power, verb::PowerAc, verb::PowerBattery, verb::UserUnlock, verb::UserOk, verb::Post,
-    verb::ExpectPosted, verb::ExpectNoPost, verb::ExpectReg, verb::ExpectNoReg, verb::ExpectLog,
-    verb::ExpectNoLog, verb::ExpectWindow, verb::ExpectRunning, verb::ExpectNotRunning,
-    verb::ExpectLaunched, verb::ExpectNoLaunch, verb::ExpectTimer, verb::ExpectNoTimer>;
+using Action =
+    std::variant<verb::Clock, verb::Boot, verb::FileAdd, verb::FileDelete, verb::Install,
+                 verb::RegSet, verb::RegDelete, verb::Start, verb::Kill, verb::Foreground,
+                 verb::Wait, verb::Settle, verb::Power, verb::PowerAc, verb::PowerBattery,
+                 verb::UserUnlock, verb::UserOk, verb::Post, verb::ExpectPosted, verb::ExpectNoPost,
+                 verb::ExpectReg, verb::ExpectNoReg, verb::ExpectLog, verb::ExpectNoLog,
+                 verb::ExpectWindow, verb::ExpectRunning, verb::ExpectNotRunning,
+                 verb::ExpectLaunched, verb::ExpectNoLaunch, verb::ExpectTimer, verb::ExpectNoTimer,
+                 verb::Model>;
 
 struct Step {
   int line = 0;        // 1-based
@@ -110,7 +136,8 @@ struct ParseResult {
   bool ok() const { return !error; }
 };
 
-// Setting-up verbs (clock, boot, file, install, reg) as opposed to events.
+// Setting-up verbs (clock, boot, file, install, reg, and model verbs such as fail) as opposed
+// to events.
 bool IsSetup(const Action& action);
 
 // The ordering rules: clock only before boot and any event, boot only before any event.

@@ -179,6 +179,17 @@ void Device::EndProcess(Process* p, DWORD exitCode) {
   if (self && self->process == p) sched_.Terminate(self, exitCode);
 }
 
+void Device::Note(std::string text, uint32_t value) {
+  if (!trace_.enabled) return;
+  TraceEvent e;
+  e.time = Now();
+  e.kind = TraceKind::Note;
+  e.actor = windows_.Actor();
+  e.value = value;
+  e.text = std::move(text);
+  trace_.Add(std::move(e));
+}
+
 bool Device::Kill(const std::u16string& exeName) {
   bool any = false;
   for (auto& p : processes_) {

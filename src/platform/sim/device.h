@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/sim/faults.h"
 #include "platform/sim/filesystem.h"
 #include "platform/sim/objects.h"
 #include "platform/sim/process.h"
@@ -22,7 +23,6 @@ namespace sim {
 struct PowerConfig {
   BYTE acLine = 0;  // on battery
   BYTE batteryPercent = 80;
-  bool statusFails = false;
 };
 
 // What the device answers to system queries; tests change it to reach other branches.
@@ -31,10 +31,9 @@ struct DeviceConfig {
   RECT workArea{0, 26, 240, 294};
   std::u16string oemInfo = u"Dorvane Simulated Phone";
   std::u16string platformType = u"PocketPC";
-  bool systemParametersFail = false;
-  bool snapshotFails = false;
   DWORD osMajor = 5;
   DWORD osMinor = 2;
+  DWORD leds = 2;  // notification LEDs; the last one drives the vibration motor
   SysInfoConfig sysInfo;
 };
 
@@ -89,6 +88,9 @@ class Device {
   Registry& registry() { return registry_; }
   FileSystem& files() { return files_; }
   Trace& trace() { return trace_; }
+  // Records a model's own observable act in the trace, as done by the calling program.
+  void Note(std::string text, uint32_t value = 0);
+  Faults& faults() { return faults_; }
   DeviceConfig& config() { return config_; }
   // Holds the process-wide data of code that runs in the driver rather than in a program.
   Process& DriverProcess() { return driverProcess_; }
@@ -119,6 +121,7 @@ class Device {
   Registry registry_;
   FileSystem files_;
   DeviceConfig config_;
+  Faults faults_;
   std::vector<std::unique_ptr<Process>> processes_;
   Process driverProcess_;
   std::map<std::u16string, ProgramMain> programs_;

@@ -2,6 +2,7 @@
 // last-error convention here, the semantics in sim::FileSystem.
 #include "platform/files.h"
 #include "platform/kernel.h"
+#include "platform/sim/faults.h"
 #include "platform/sim/filesystem.h"
 #include "platform/wstr.h"
 
@@ -46,6 +47,7 @@ DWORD GetFileAttributesW(LPCWSTR path) {
 
 HANDLE CreateFileW(LPCWSTR path, DWORD access, DWORD shareMode, LPVOID /*security*/,
                    DWORD disposition, DWORD flags, HANDLE /*templateFile: CE ignores it*/) {
+  if (sim::StruckWithLastError("CreateFileW")) return INVALID_HANDLE_VALUE;
   sim::FileSystem* fs = ForPaths(path);
   HANDLE file = INVALID_HANDLE_VALUE;
   bool existed = false;
@@ -59,6 +61,7 @@ HANDLE CreateFileW(LPCWSTR path, DWORD access, DWORD shareMode, LPVOID /*securit
 }
 
 BOOL WriteFile(HANDLE file, LPCVOID buffer, DWORD bytes, DWORD* written, LPVOID overlapped) {
+  if (sim::StruckWithLastError("WriteFile")) return FALSE;
   if (written) *written = 0;
   sim::FileSystem* fs = ForHandle();
   if (!fs) return FALSE;
@@ -119,16 +122,19 @@ BOOL FlushFileBuffers(HANDLE file) {
 }
 
 BOOL CopyFileW(LPCWSTR from, LPCWSTR to, BOOL failIfExists) {
+  if (sim::StruckWithLastError("CopyFileW")) return FALSE;
   sim::FileSystem* fs = ForPaths(from, to);
   return fs && Succeeded(fs->Copy(WView(from), WView(to), failIfExists != FALSE)) ? TRUE : FALSE;
 }
 
 BOOL MoveFileW(LPCWSTR from, LPCWSTR to) {
+  if (sim::StruckWithLastError("MoveFileW")) return FALSE;
   sim::FileSystem* fs = ForPaths(from, to);
   return fs && Succeeded(fs->Move(WView(from), WView(to))) ? TRUE : FALSE;
 }
 
 BOOL DeleteFileW(LPCWSTR path) {
+  if (sim::StruckWithLastError("DeleteFileW")) return FALSE;
   sim::FileSystem* fs = ForPaths(path);
   return fs && Succeeded(fs->Delete(WView(path))) ? TRUE : FALSE;
 }

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "platform/sim/api.h"
+#include "platform/sim/faults.h"
 #include "platform/wstr.h"
 
 using sim::Dev;
@@ -93,6 +94,7 @@ void SetLastError(DWORD error) {
 
 HANDLE CreateThread(LPVOID, DWORD, LPTHREAD_START_ROUTINE start, LPVOID param, DWORD,
                     DWORD* threadId) {
+  if (sim::StruckWithLastError("CreateThread")) return 0;
   if (!start) {
     SetLastError(ERROR_INVALID_PARAMETER);
     return 0;
@@ -137,6 +139,7 @@ DWORD GetCurrentProcessId() {
 }
 
 HANDLE CreateEventW(LPVOID, BOOL manualReset, BOOL initialState, LPCWSTR name) {
+  if (sim::StruckWithLastError("CreateEventW")) return 0;
   auto& handles = Dev().handles();
   std::u16string n(platform::WView(name));
   if (!n.empty()) {
@@ -318,6 +321,7 @@ BOOL FileTimeToSystemTime(const FILETIME* ft, SYSTEMTIME* st) {
 }
 
 DWORD GetModuleFileNameW(HMODULE, LPWSTR buffer, DWORD size) {
+  if (sim::StruckWithLastError("GetModuleFileNameW")) return 0;
   Thread* self = Self();
   if (!self || !self->process || !buffer || size == 0) {
     SetLastError(ERROR_INVALID_PARAMETER);

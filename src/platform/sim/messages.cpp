@@ -5,6 +5,7 @@
 
 #include "platform/kernel.h"
 #include "platform/sim/api.h"
+#include "platform/sim/faults.h"
 
 using sim::Dev;
 using sim::Device;
@@ -108,6 +109,7 @@ bool RetrieveMessage(Thread* self, MSG* msg, HWND hwnd, UINT min, UINT max, bool
 }  // namespace sim
 
 BOOL PostMessageW(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
+  if (sim::StruckWithLastError("PostMessageW")) return FALSE;
   if (hwnd == 0) return PostThreadMessageW(GetCurrentThreadId(), msg, wp, lp);
   auto& windows = Dev().windows();
   if (hwnd == HWND_BROADCAST) {
@@ -225,6 +227,7 @@ LRESULT DispatchMessageW(const MSG* msg) {
 }
 
 UINT SetTimer(HWND hwnd, UINT id, UINT elapse, TIMERPROC proc) {
+  if (sim::StruckWithLastError("SetTimer")) return 0;
   UINT r = Dev().windows().SetTimer(Self(), hwnd, id, elapse, proc);
   if (!r) SetLastError(ERROR_INVALID_WINDOW_HANDLE);
   return r;

@@ -4,11 +4,13 @@
 #include "platform/kernel.h"
 #include "platform/power.h"
 #include "platform/sim/device.h"
+#include "platform/sim/faults.h"
 #include "platform/wstr.h"
 
 BOOL GetSystemPowerStatusEx(SYSTEM_POWER_STATUS_EX* status, BOOL) {
+  if (sim::StruckWithLastError("GetSystemPowerStatusEx")) return FALSE;
   auto& power = sim::Device::Current().config().power;
-  if (!status || power.statusFails) {
+  if (!status) {
     SetLastError(ERROR_INVALID_PARAMETER);
     return FALSE;
   }
@@ -26,12 +28,12 @@ BOOL GetSystemPowerStatusEx(SYSTEM_POWER_STATUS_EX* status, BOOL) {
 }
 
 DWORD SetSystemPowerState(LPCWSTR name, DWORD state, DWORD options) {
+  if (auto struck = sim::Strike("SetSystemPowerState")) return static_cast<DWORD>(*struck);
   auto& dev = sim::Device::Current();
   char buf[96];
   std::snprintf(buf, sizeof buf, "power request state=0x%08X options=0x%X", state, options);
   std::string text = buf;
   if (name) text += " name=" + platform::U8(platform::WView(name));
-  dev.trace().Add(sim::TraceEvent{
-      dev.Now(), sim::TraceKind::Note, dev.windows().Actor(), 0, {}, {}, 0, 0, 0, 0, text});
+  dev.Note(std::move(text));
   return ERROR_SUCCESS;
 }

@@ -7,13 +7,13 @@
 #include "platform/kernel.h"
 #include "platform/power.h"
 #include "platform/sim/device.h"
+#include "platform/sim/faults.h"
 #include "platform/wstr.h"
 
 namespace sim {
 
 void PowerNote(Device& dev, std::string text) {
-  dev.trace().Add(TraceEvent{
-      dev.Now(), TraceKind::Note, dev.windows().Actor(), 0, {}, {}, 0, 0, 0, 0, std::move(text)});
+  dev.Note(std::move(text));
 }
 
 namespace {
@@ -135,6 +135,7 @@ MsgQueueObj* QueueOf(HANDLE h) {
 }  // namespace
 
 HANDLE CreateMsgQueue(LPCWSTR name, const MSGQUEUEOPTIONS* o) {
+  if (sim::StruckWithLastError("CreateMsgQueue")) return 0;
   Device& dev = Device::Current();
   if (!o || o->dwSize != sizeof(MSGQUEUEOPTIONS) ||
       (o->dwFlags & ~(MSGQUEUE_NOPRECOMMIT | MSGQUEUE_ALLOW_BROKEN)) || o->cbMaxMessage == 0) {
@@ -157,6 +158,7 @@ HANDLE CreateMsgQueue(LPCWSTR name, const MSGQUEUEOPTIONS* o) {
 
 BOOL ReadMsgQueue(HANDLE h, LPVOID buffer, DWORD size, DWORD* bytesRead, DWORD timeoutMs,
                   DWORD* flags) {
+  if (sim::StruckWithLastError("ReadMsgQueue")) return FALSE;
   MsgQueueObj* q = QueueOf(h);
   if (!q || !q->readAccess || !buffer || !bytesRead) {
     SetLastError(q ? ERROR_INVALID_PARAMETER : ERROR_INVALID_HANDLE);
@@ -194,6 +196,7 @@ BOOL CloseMsgQueue(HANDLE h) {
 }
 
 HANDLE RequestPowerNotifications(HANDLE h, DWORD flags) {
+  if (sim::StruckWithLastError("RequestPowerNotifications")) return 0;
   Device& dev = Device::Current();
   PowerManager& pm = PowerManager::Of(dev);
   if (!pm.running) {
@@ -209,10 +212,12 @@ HANDLE RequestPowerNotifications(HANDLE h, DWORD flags) {
 }
 
 DWORD StopPowerNotifications(HANDLE request) {
+  if (auto struck = sim::Strike("StopPowerNotifications")) return static_cast<DWORD>(*struck);
   return PowerManager::Of(Device::Current()).Stop(request) ? ERROR_SUCCESS : ERROR_INVALID_HANDLE;
 }
 
 BOOL PowerPolicyNotify(DWORD message, DWORD data) {
+  if (sim::StruckWithLastError("PowerPolicyNotify")) return FALSE;
   Device& dev = Device::Current();
   PowerManager& pm = PowerManager::Of(dev);
   if (message != PPN_UNATTENDEDMODE || pm.policyNotifyFails) {

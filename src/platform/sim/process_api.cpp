@@ -3,6 +3,7 @@
 #include "platform/kernel.h"
 #include "platform/process_local.h"
 #include "platform/sim/api.h"
+#include "platform/sim/faults.h"
 #include "platform/wstr.h"
 
 using sim::Dev;
@@ -23,6 +24,7 @@ void FillInfo(sim::Process* p, PROCESS_INFORMATION* info) {
 BOOL CreateProcessW(LPCWSTR imageName, LPCWSTR commandLine, LPVOID processSecurity,
                     LPVOID threadSecurity, BOOL inheritHandles, DWORD, LPVOID environment,
                     LPCWSTR currentDirectory, LPVOID startupInfo, PROCESS_INFORMATION* info) {
+  if (sim::StruckWithLastError("CreateProcessW")) return FALSE;
   // The device takes no security attributes, environment, folder or start-up information.
   if (!imageName || !*imageName || processSecurity || threadSecurity || inheritHandles ||
       environment || currentDirectory || startupInfo) {
@@ -61,6 +63,7 @@ BOOL GetExitCodeProcess(HANDLE process, DWORD* exitCode) {
 }
 
 BOOL ShellExecuteEx(SHELLEXECUTEINFO* info) {
+  if (sim::StruckWithLastError("ShellExecuteEx")) return FALSE;
   if (!info || info->cbSize != sizeof(SHELLEXECUTEINFO) || !info->lpFile || !*info->lpFile) {
     SetLastError(ERROR_INVALID_PARAMETER);
     return FALSE;
@@ -80,9 +83,9 @@ BOOL ShellExecuteEx(SHELLEXECUTEINFO* info) {
 }
 
 HANDLE CreateToolhelp32Snapshot(DWORD flags, DWORD) {
+  if (sim::StruckWithLastError("CreateToolhelp32Snapshot")) return INVALID_HANDLE_VALUE;
   // Without TH32CS_SNAPNOHEAPS the snapshot walks every heap, which fails on these devices.
-  if (!(flags & TH32CS_SNAPPROCESS) || !(flags & TH32CS_SNAPNOHEAPS) ||
-      Dev().config().snapshotFails) {
+  if (!(flags & TH32CS_SNAPPROCESS) || !(flags & TH32CS_SNAPNOHEAPS)) {
     SetLastError(ERROR_NOT_ENOUGH_MEMORY);
     return INVALID_HANDLE_VALUE;
   }

@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "platform/registry.h"
+#include "platform/sim/faults.h"
 #include "platform/sim/registry_model.h"
 #include "platform/wstr.h"
 
@@ -92,6 +93,7 @@ HRESULT SetForHelper(HKEY root, LPCWSTR subKey, LPCWSTR valueName, DWORD type,
 
 LONG RegCreateKeyExW(HKEY key, LPCWSTR subKey, DWORD, LPWSTR, DWORD, DWORD, LPVOID, HKEY* result,
                      DWORD* disposition) {
+  if (auto struck = sim::Strike("RegCreateKeyExW")) return static_cast<LONG>(*struck);
   sim::Registry* reg = CurrentRegistry();
   if (!reg) return ERROR_INVALID_HANDLE;
   if (!result) return ERROR_INVALID_PARAMETER;
@@ -99,6 +101,7 @@ LONG RegCreateKeyExW(HKEY key, LPCWSTR subKey, DWORD, LPWSTR, DWORD, DWORD, LPVO
 }
 
 LONG RegOpenKeyExW(HKEY key, LPCWSTR subKey, DWORD, DWORD, HKEY* result) {
+  if (auto struck = sim::Strike("RegOpenKeyExW")) return static_cast<LONG>(*struck);
   sim::Registry* reg = CurrentRegistry();
   if (!reg) return ERROR_INVALID_HANDLE;
   if (!result) return ERROR_INVALID_PARAMETER;
@@ -107,6 +110,7 @@ LONG RegOpenKeyExW(HKEY key, LPCWSTR subKey, DWORD, DWORD, HKEY* result) {
 
 LONG RegQueryValueExW(HKEY key, LPCWSTR valueName, DWORD*, DWORD* type, BYTE* data,
                       DWORD* dataSize) {
+  if (auto struck = sim::Strike("RegQueryValueExW")) return static_cast<LONG>(*struck);
   sim::Registry* reg = CurrentRegistry();
   if (!reg) return ERROR_INVALID_HANDLE;
   LONG r = reg->CheckKey(key);
@@ -120,6 +124,7 @@ LONG RegQueryValueExW(HKEY key, LPCWSTR valueName, DWORD*, DWORD* type, BYTE* da
 
 LONG RegSetValueExW(HKEY key, LPCWSTR valueName, DWORD, DWORD type, const BYTE* data,
                     DWORD dataSize) {
+  if (auto struck = sim::Strike("RegSetValueExW")) return static_cast<LONG>(*struck);
   sim::Registry* reg = CurrentRegistry();
   if (!reg) return ERROR_INVALID_HANDLE;
   if (!data && dataSize) return ERROR_INVALID_PARAMETER;
@@ -128,12 +133,14 @@ LONG RegSetValueExW(HKEY key, LPCWSTR valueName, DWORD, DWORD type, const BYTE* 
 }
 
 LONG RegDeleteValueW(HKEY key, LPCWSTR valueName) {
+  if (auto struck = sim::Strike("RegDeleteValueW")) return static_cast<LONG>(*struck);
   sim::Registry* reg = CurrentRegistry();
   if (!reg) return ERROR_INVALID_HANDLE;
   return reg->DeleteValue(key, WView(valueName));
 }
 
 LONG RegDeleteKeyW(HKEY key, LPCWSTR subKey) {
+  if (auto struck = sim::Strike("RegDeleteKeyW")) return static_cast<LONG>(*struck);
   sim::Registry* reg = CurrentRegistry();
   if (!reg) return ERROR_INVALID_HANDLE;
   return reg->DeleteKey(key, WView(subKey));
@@ -160,6 +167,7 @@ LONG RegEnumKeyExW(HKEY key, DWORD index, LPWSTR name, DWORD* nameChars, DWORD*,
 
 LONG RegEnumValueW(HKEY key, DWORD index, LPWSTR name, DWORD* nameChars, DWORD*, DWORD* type,
                    BYTE* data, DWORD* dataSize) {
+  if (auto struck = sim::Strike("RegEnumValueW")) return static_cast<LONG>(*struck);
   sim::Registry* reg = CurrentRegistry();
   if (!reg) return ERROR_INVALID_HANDLE;
   LONG r = reg->CheckKey(key);
@@ -176,6 +184,7 @@ LONG RegEnumValueW(HKEY key, DWORD index, LPWSTR name, DWORD* nameChars, DWORD*,
 }
 
 LONG RegFlushKey(HKEY key) {
+  if (auto struck = sim::Strike("RegFlushKey")) return static_cast<LONG>(*struck);
   sim::Registry* reg = CurrentRegistry();
   return reg ? reg->CheckKey(key) : ERROR_INVALID_HANDLE;
 }
@@ -186,6 +195,7 @@ LONG RegCloseKey(HKEY key) {
 }
 
 HRESULT RegistryGetDWORD(HKEY root, LPCWSTR subKey, LPCWSTR valueName, DWORD* data) {
+  if (auto struck = sim::Strike("RegistryGetDWORD")) return static_cast<HRESULT>(*struck);
   if (!data) return E_INVALIDARG;
   RegValue v;
   HRESULT hr = QueryForHelper(root, subKey, valueName, &v);
@@ -197,10 +207,12 @@ HRESULT RegistryGetDWORD(HKEY root, LPCWSTR subKey, LPCWSTR valueName, DWORD* da
 }
 
 HRESULT RegistrySetDWORD(HKEY root, LPCWSTR subKey, LPCWSTR valueName, DWORD data) {
+  if (auto struck = sim::Strike("RegistrySetDWORD")) return static_cast<HRESULT>(*struck);
   return SetForHelper(root, subKey, valueName, REG_DWORD, Bytes(&data, sizeof data));
 }
 
 HRESULT RegistryGetString(HKEY root, LPCWSTR subKey, LPCWSTR valueName, LPWSTR data, UINT chars) {
+  if (auto struck = sim::Strike("RegistryGetString")) return static_cast<HRESULT>(*struck);
   if (!data || !chars) return E_INVALIDARG;
   RegValue v;
   HRESULT hr = QueryForHelper(root, subKey, valueName, &v);
@@ -216,6 +228,7 @@ HRESULT RegistryGetString(HKEY root, LPCWSTR subKey, LPCWSTR valueName, LPWSTR d
 }
 
 HRESULT RegistrySetString(HKEY root, LPCWSTR subKey, LPCWSTR valueName, LPCWSTR data) {
+  if (auto struck = sim::Strike("RegistrySetString")) return static_cast<HRESULT>(*struck);
   if (!data) return E_INVALIDARG;
   return SetForHelper(root, subKey, valueName, REG_SZ,
                       Bytes(data, (platform::WLen(data) + 1) * sizeof(WCHAR)));

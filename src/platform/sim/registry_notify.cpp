@@ -6,6 +6,7 @@
 
 #include "platform/registry.h"
 #include "platform/sim/device.h"
+#include "platform/sim/faults.h"
 #include "platform/user.h"
 #include "platform/wstr.h"
 
@@ -245,6 +246,7 @@ void RegistryNotifier::Flush(HREGNOTIFY h) {
 HRESULT RegistryNotifyWindow(HKEY root, LPCWSTR subKey, LPCWSTR valueName, HWND hwnd, UINT msg,
                              DWORD userData, const NOTIFICATIONCONDITION* condition,
                              HREGNOTIFY* notify) {
+  if (auto struck = sim::Strike("RegistryNotifyWindow")) return static_cast<HRESULT>(*struck);
   if (!sim::Device::Exists()) return E_FAIL;
   return sim::RegistryNotifier::Of(sim::Device::Current())
       .Add(root, platform::WView(subKey), platform::WView(valueName), hwnd, msg, userData,
@@ -252,11 +254,13 @@ HRESULT RegistryNotifyWindow(HKEY root, LPCWSTR subKey, LPCWSTR valueName, HWND 
 }
 
 HRESULT RegistryBatchNotification(HREGNOTIFY notify, DWORD idleMs, DWORD maxMs) {
+  if (auto struck = sim::Strike("RegistryBatchNotification")) return static_cast<HRESULT>(*struck);
   if (!sim::Device::Exists()) return E_FAIL;
   return sim::RegistryNotifier::Of(sim::Device::Current()).Batch(notify, idleMs, maxMs);
 }
 
 HRESULT RegistryCloseNotification(HREGNOTIFY notify) {
+  if (auto struck = sim::Strike("RegistryCloseNotification")) return static_cast<HRESULT>(*struck);
   if (!sim::Device::Exists()) return E_FAIL;
   return sim::RegistryNotifier::Of(sim::Device::Current()).Close(notify);
 }

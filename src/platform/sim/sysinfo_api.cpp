@@ -3,6 +3,7 @@
 
 #include "platform/kernel.h"
 #include "platform/sim/device.h"
+#include "platform/sim/faults.h"
 #include "platform/sim/sysinfo_config.h"
 #include "platform/sysinfo.h"
 #include "platform/wstr.h"
@@ -22,15 +23,7 @@ namespace {
 constexpr HDC kFirstDC = 0x0DC00001u;
 
 void TraceDisplay(ULONG state) {
-  auto& trace = Device::Current().trace();
-  if (!trace.enabled) return;
-  sim::TraceEvent e;
-  e.time = Device::Current().Now();
-  e.kind = sim::TraceKind::Note;
-  e.actor = Device::Current().windows().Actor();
-  e.value = state;
-  e.text = "display power " + std::to_string(state);
-  trace.Add(std::move(e));
+  Device::Current().Note("display power " + std::to_string(state), state);
 }
 
 bool Supported(int escape) {
@@ -60,7 +53,8 @@ int GetPowerManagement(int outputSize, LPSTR output) {
 }  // namespace
 
 BOOL GetVersionExW(OSVERSIONINFOW* info) {
-  if (!info || info->dwOSVersionInfoSize != sizeof(OSVERSIONINFOW) || sim::SysInfo().versionFails) {
+  if (sim::StruckWithLastError("GetVersionExW")) return FALSE;
+  if (!info || info->dwOSVersionInfoSize != sizeof(OSVERSIONINFOW)) {
     SetLastError(ERROR_INVALID_PARAMETER);
     return FALSE;
   }
@@ -74,8 +68,9 @@ BOOL GetVersionExW(OSVERSIONINFOW* info) {
 }
 
 HDC GetDC(HWND hwnd) {
+  if (sim::StruckWithLastError("GetDC")) return 0;
   auto& info = sim::SysInfo();
-  if (info.getDcFails || (hwnd && !Device::Current().windows().Get(hwnd))) {
+  if ((hwnd && !Device::Current().windows().Get(hwnd))) {
     SetLastError(hwnd ? ERROR_INVALID_WINDOW_HANDLE : ERROR_NOT_ENOUGH_MEMORY);
     return 0;
   }
@@ -90,6 +85,7 @@ int ReleaseDC(HWND, HDC hdc) {
 }
 
 int ExtEscape(HDC hdc, int escape, int inputSize, LPCSTR input, int outputSize, LPSTR output) {
+  if (auto struck = sim::Strike("ExtEscape")) return static_cast<int>(*struck);
   if (!sim::SysInfo().openDCs.count(hdc)) {
     SetLastError(ERROR_INVALID_HANDLE);
     return -1;

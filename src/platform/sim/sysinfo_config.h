@@ -10,10 +10,8 @@ namespace sim {
 
 struct SysInfoConfig {
   DWORD buildNumber = 19202;
-  bool versionFails = false;  // GetVersionExW answers FALSE
   // Whether the display driver has the power escapes (SETPOWERMANAGEMENT and its query).
   bool displayEscape = true;
-  bool getDcFails = false;  // GetDC answers no device context
   // What the display driver was last told; starts on.
   ULONG displayPowerState = VideoPowerOn;
   // Device contexts handed out and not yet released.

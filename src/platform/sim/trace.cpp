@@ -33,7 +33,11 @@ std::string Hex(uint32_t v) {
 }  // namespace
 
 std::string Trace::Render(const TraceEvent& e) {
-  std::string line = FormatTime(e.time) + " " + e.actor + " ";
+  return FormatTime(e.time) + " " + RenderBody(e);
+}
+
+std::string Trace::RenderBody(const TraceEvent& e) {
+  std::string line = e.actor + " ";
   char buf[128];
   switch (e.kind) {
     case TraceKind::Post:

@@ -52,6 +52,8 @@ class Trace {
   void Clear() { events_.clear(); }
   // One readable line, starting with the time as HH:MM:SS.mmm.
   static std::string Render(const TraceEvent& e);
+  // The same without the time: "ACTOR WHAT".
+  static std::string RenderBody(const TraceEvent& e);
   static std::string FormatTime(uint64_t ms);
 
   bool enabled = true;

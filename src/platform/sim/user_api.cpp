@@ -4,6 +4,7 @@
 
 #include "platform/kernel.h"
 #include "platform/sim/api.h"
+#include "platform/sim/faults.h"
 #include "platform/wstr.h"
 
 using sim::Dev;
@@ -38,6 +39,7 @@ std::string HexText(const char* what, uint32_t v) {
 }  // namespace
 
 ATOM RegisterClassW(const WNDCLASSW* wc) {
+  if (sim::StruckWithLastError("RegisterClassW")) return 0;
   Thread* self = Self();
   if (!wc || !wc->lpszClassName || !self || !self->process) {
     SetLastError(ERROR_INVALID_PARAMETER);
@@ -69,6 +71,7 @@ BOOL UnregisterClassW(LPCWSTR className, HINSTANCE) {
 
 HWND CreateWindowExW(DWORD exStyle, LPCWSTR className, LPCWSTR title, DWORD style, int x, int y,
                      int width, int height, HWND parent, HMENU, HINSTANCE, LPVOID) {
+  if (sim::StruckWithLastError("CreateWindowExW")) return 0;
   Thread* self = Self();
   if (!self || !self->process || !className) {
     SetLastError(ERROR_INVALID_PARAMETER);
@@ -116,6 +119,7 @@ BOOL IsWindowVisible(HWND hwnd) {
 }
 
 HWND FindWindowW(LPCWSTR className, LPCWSTR title) {
+  if (sim::StruckWithLastError("FindWindowW")) return 0;
   return Dev().windows().Find(className, title);
 }
 
@@ -158,6 +162,7 @@ BOOL ShowWindow(HWND hwnd, int cmd) {
 }
 
 BOOL SetForegroundWindow(HWND hwnd) {
+  if (sim::StruckWithLastError("SetForegroundWindow")) return FALSE;
   HWND h = hwnd & ~1u;  // bit 0 asks for the last active owned window, which is the window here
   if (!Win(h)) return FALSE;
   Dev().windows().SetForeground(h);
@@ -169,6 +174,7 @@ HWND GetForegroundWindow() {
 }
 
 BOOL SetWindowPos(HWND hwnd, HWND after, int x, int y, int cx, int cy, UINT flags) {
+  if (sim::StruckWithLastError("SetWindowPos")) return FALSE;
   Window* w = Win(hwnd);
   if (!w) return FALSE;
   auto& windows = Dev().windows();
@@ -241,6 +247,7 @@ LONG_PTR GetWindowLongW(HWND hwnd, int index) {
 }
 
 LONG_PTR SetWindowLongW(HWND hwnd, int index, LONG_PTR value) {
+  if (sim::StruckWithLastError("SetWindowLongW")) return 0;
   Window* w = Win(hwnd);
   if (!w) return 0;
   SetLastError(0);
@@ -249,6 +256,12 @@ LONG_PTR SetWindowLongW(HWND hwnd, int index, LONG_PTR value) {
     case GWL_WNDPROC:
       old = reinterpret_cast<LONG_PTR>(w->proc);
       w->proc = reinterpret_cast<WNDPROC>(value);
+      if (Self() && Self()->process == w->process) {
+        w->ownProc = w->proc;
+        w->subclassedBy = nullptr;
+      } else {
+        w->subclassedBy = w->proc == w->ownProc ? nullptr : Self() ? Self()->process : nullptr;
+      }
       TraceOn(sim::TraceKind::Subclass, hwnd, 0, {});
       return old;
     case GWL_STYLE:
@@ -351,8 +364,9 @@ HWND GetParent(HWND hwnd) {
 }
 
 BOOL SystemParametersInfoW(UINT action, UINT uiParam, LPVOID pv, UINT) {
+  if (sim::StruckWithLastError("SystemParametersInfoW")) return FALSE;
   auto& config = Dev().config();
-  if (config.systemParametersFail || !pv) {
+  if (!pv) {
     SetLastError(ERROR_INVALID_PARAMETER);
     return FALSE;
   }

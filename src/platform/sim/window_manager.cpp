@@ -86,6 +86,7 @@ HWND WindowManager::Create(Thread* thread, const WindowClass& cls, DWORD exStyle
   w->thread = thread;
   w->process = thread ? thread->process : nullptr;
   w->proc = cls.proc;
+  w->ownProc = cls.proc;
   Window* parentWindow = Get(parent);
   if (parentWindow && (style & WS_CHILD)) {
     w->parent = parent;
@@ -144,6 +145,14 @@ void WindowManager::DestroyAllOf(Process* p) {
   for (auto& [h, w] : windows_)
     if (w->process == p && !w->parent) mine.push_back(h);
   for (HWND h : mine) Destroy(h, false);
+  // A replacement procedure whose code has gone would crash the window's owner; the device
+  // gives the window its own procedure back instead.
+  for (auto& [h, w] : windows_) {
+    if (w->subclassedBy != p) continue;
+    w->proc = w->ownProc;
+    w->subclassedBy = nullptr;
+    TraceWindow(TraceKind::Note, h, 0, "subclass-lost " + U8(w->cls));
+  }
 }
 
 HWND WindowManager::Find(const WCHAR* cls, const WCHAR* title) const {

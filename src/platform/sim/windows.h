@@ -26,6 +26,10 @@ struct Window {
   HWND parent = 0;
   HWND owner = 0;
   WNDPROC proc = nullptr;
+  // The procedure its own process last gave it, and the other process whose replacement
+  // procedure it runs now (null: its own).
+  WNDPROC ownProc = nullptr;
+  Process* subclassedBy = nullptr;
   LONG_PTR userData = 0;
   LONG id = 0;
   std::vector<HWND> children;  // creation order

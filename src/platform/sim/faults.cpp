@@ -1,0 +1,150 @@
+#include "platform/sim/faults.h"
+
+#include <array>
+#include <cstdio>
+
+#include "platform/kernel.h"
+#include "platform/sim/api.h"
+#include "platform/wstr.h"
+
+namespace sim {
+namespace {
+
+constexpr uint32_t kGenFailure = 31;  // ERROR_GEN_FAILURE
+constexpr uint32_t kEFail = 0x80004005u;
+
+using S = FailStyle;
+
+// The platform functions the daemon calls and handles a failure of. Models add theirs here.
+constexpr FaultFunction kFunctions[] = {
+    // Window manager and messages.
+    {"CreateWindowExW", S::LastError, kGenFailure},
+    {"RegisterClassW", S::LastError, kGenFailure},
+    {"FindWindowW", S::LastError, kGenFailure},
+    {"PostMessageW", S::LastError, kGenFailure},
+    {"SetTimer", S::LastError, kGenFailure},
+    {"SetForegroundWindow", S::LastError, kGenFailure},
+    {"SetWindowPos", S::LastError, kGenFailure},
+    {"SetWindowLongW", S::LastError, kGenFailure},
+    {"SystemParametersInfoW", S::LastError, kGenFailure},
+    // Kernel, processes, files.
+    {"CreateEventW", S::LastError, kGenFailure},
+    {"CreateThread", S::LastError, kGenFailure},
+    {"CreateProcessW", S::LastError, kGenFailure},
+    {"ShellExecuteEx", S::LastError, kGenFailure},
+    {"CreateToolhelp32Snapshot", S::LastError, kGenFailure},
+    {"CreateFileW", S::LastError, kGenFailure},
+    {"WriteFile", S::LastError, kGenFailure},
+    {"CopyFileW", S::LastError, kGenFailure},
+    {"MoveFileW", S::LastError, kGenFailure},
+    {"DeleteFileW", S::LastError, kGenFailure},
+    {"GetModuleFileNameW", S::LastError, kGenFailure},
+    {"GetVersionExW", S::LastError, kGenFailure},
+    // Registry and the shell's state-store helpers.
+    {"RegOpenKeyExW", S::ErrorCode, kGenFailure},
+    {"RegCreateKeyExW", S::ErrorCode, kGenFailure},
+    {"RegQueryValueExW", S::ErrorCode, kGenFailure},
+    {"RegSetValueExW", S::ErrorCode, kGenFailure},
+    {"RegDeleteValueW", S::ErrorCode, kGenFailure},
+    {"RegDeleteKeyW", S::ErrorCode, kGenFailure},
+    {"RegEnumValueW", S::ErrorCode, kGenFailure},
+    {"RegFlushKey", S::ErrorCode, kGenFailure},
+    {"RegistryNotifyWindow", S::Hresult, kEFail},
+    {"RegistryBatchNotification", S::Hresult, kEFail},
+    {"RegistryCloseNotification", S::Hresult, kEFail},
+    {"RegistryGetDWORD", S::Hresult, kEFail},
+    {"RegistrySetDWORD", S::Hresult, kEFail},
+    {"RegistryGetString", S::Hresult, kEFail},
+    {"RegistrySetString", S::Hresult, kEFail},
+    // Power manager and display.
+    {"CreateMsgQueue", S::LastError, kGenFailure},
+    {"RequestPowerNotifications", S::LastError, kGenFailure},
+    {"StopPowerNotifications", S::ErrorCode, kGenFailure},
+    {"ReadMsgQueue", S::LastError, kGenFailure},
+    {"SetSystemPowerState", S::ErrorCode, kGenFailure},
+    {"PowerPolicyNotify", S::LastError, kGenFailure},
+    {"GetSystemPowerStatusEx", S::LastError, kGenFailure},
+    {"GetDC", S::LastError, kGenFailure},
+    {"ExtEscape", S::Value, 0xFFFFFFFFu},
+};
+
+struct NamedResult {
+  std::string_view name;
+  uint32_t value;
+};
+
+constexpr NamedResult kResults[] = {
+    {"S_OK", 0},
+    {"E_FAIL", kEFail},
+    {"E_INVALIDARG", 0x80070057u},
+    {"E_OUTOFMEMORY", 0x8007000Eu},
+    {"E_NOINTERFACE", 0x80004002u},
+    {"E_ACCESSDENIED", 0x80070005u},
+    {"ERROR_FILE_NOT_FOUND", 2},
+    {"ERROR_ACCESS_DENIED", 5},
+    {"ERROR_INVALID_HANDLE", 6},
+    {"ERROR_NOT_ENOUGH_MEMORY", 8},
+    {"ERROR_GEN_FAILURE", kGenFailure},
+    {"ERROR_INVALID_PARAMETER", 87},
+    {"ERROR_DISK_FULL", 112},
+    {"ERROR_TIMEOUT", 1460},
+    {"ERROR_SERVICE_NOT_ACTIVE", 1062},
+};
+
+std::string Hex(uint32_t v) {
+  char buf[16];
+  std::snprintf(buf, sizeof buf, "0x%X", v);
+  return buf;
+}
+
+}  // namespace
+
+const FaultFunction* FindFaultFunction(std::string_view name) {
+  for (const auto& f : kFunctions)
+    if (f.name == name) return &f;
+  return nullptr;
+}
+
+std::optional<uint32_t> FaultResultByName(std::string_view name) {
+  for (const auto& r : kResults)
+    if (r.name == name) return r.value;
+  return std::nullopt;
+}
+
+void Faults::Arm(std::string_view function, std::optional<uint32_t> result, uint32_t count) {
+  const FaultFunction* f = FindFaultFunction(function);
+  if (!f) return;
+  if (count == 0) {
+    armed_.erase(std::string(function));
+    return;
+  }
+  armed_[std::string(function)] = Armed{result.value_or(f->usualFailure), count};
+}
+
+std::optional<uint32_t> Faults::Strike(std::string_view function) {
+  if (armed_.empty()) return std::nullopt;
+  auto it = armed_.find(function);
+  if (it == armed_.end()) return std::nullopt;
+  Thread* self = Self();
+  if (!target_.empty() &&
+      (!self || !self->process || !platform::IEquals(self->process->exeName, target_)))
+    return std::nullopt;
+  uint32_t result = it->second.result;
+  if (it->second.remaining != kAlways && --it->second.remaining == 0) armed_.erase(it);
+  Dev().Note("fault " + std::string(function) + " fails with " + Hex(result), result);
+  return result;
+}
+
+std::optional<uint32_t> Strike(std::string_view function) {
+  if (!Device::Exists()) return std::nullopt;
+  return Dev().faults().Strike(function);
+}
+
+bool StruckWithLastError(std::string_view function) {
+  auto result = Strike(function);
+  if (!result) return false;
+  SetLastError(*result);
+  return true;
+}
+
+}  // namespace sim
