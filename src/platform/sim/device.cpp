@@ -74,6 +74,8 @@ Device::Device() {
   sched_.onThreadExit = [this](Thread* t) { OnThreadExit(t); };
   registry_.AddObserver([this](const RegChange& c) { TraceRegistryChange(c); });
   files_.AddObserver([this](const FsChange& c) { TraceFileChange(c); });
+  // The core library is always there; the models add the functions they export.
+  libraries_.Add(Library{u"coredll.dll", false, {}});
 }
 
 Device::~Device() {

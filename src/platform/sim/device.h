@@ -8,8 +8,11 @@
 #include <string>
 #include <vector>
 
+#include "platform/sim/com.h"
 #include "platform/sim/faults.h"
 #include "platform/sim/filesystem.h"
+#include "platform/sim/keyboard.h"
+#include "platform/sim/libraries.h"
 #include "platform/sim/objects.h"
 #include "platform/sim/process.h"
 #include "platform/sim/registry_model.h"
@@ -91,6 +94,9 @@ class Device {
   // Records a model's own observable act in the trace, as done by the calling program.
   void Note(std::string text, uint32_t value = 0);
   Faults& faults() { return faults_; }
+  Keyboard& keyboard() { return keyboard_; }
+  ComRuntime& com() { return com_; }
+  Libraries& libraries() { return libraries_; }
   DeviceConfig& config() { return config_; }
   // Holds the process-wide data of code that runs in the driver rather than in a program.
   Process& DriverProcess() { return driverProcess_; }
@@ -122,6 +128,9 @@ class Device {
   FileSystem files_;
   DeviceConfig config_;
   Faults faults_;
+  Keyboard keyboard_;
+  ComRuntime com_;
+  Libraries libraries_;
   std::vector<std::unique_ptr<Process>> processes_;
   Process driverProcess_;
   std::map<std::u16string, ProgramMain> programs_;

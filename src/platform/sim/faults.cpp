@@ -66,6 +66,12 @@ constexpr FaultFunction kFunctions[] = {
     {"GetSystemPowerStatusEx", S::LastError, kGenFailure},
     {"GetDC", S::LastError, kGenFailure},
     {"ExtEscape", S::Value, 0xFFFFFFFFu},
+    // Libraries.
+    {"LoadLibraryW", S::LastError, 126},
+    {"GetProcAddressW", S::LastError, 127},
+    // COM.
+    {"CoInitializeEx", S::Hresult, kEFail},
+    {"CoCreateInstance", S::Hresult, kEFail},
 };
 
 struct NamedResult {
