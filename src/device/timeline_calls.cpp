@@ -92,11 +92,11 @@ void CallsLane::Show(uint64_t t, uint32_t index) {
 }
 
 void CallsLane::Incoming(uint64_t t, uint32_t index) {
-  if (!inCall_) {
+  if (!inCall_ && !ending_) {
     inCall_ = true;
     Mark(lane_, t, "offered", "call offered (32786)" + Who(), index);
   } else {
-    inCall_ = talking_ = held_ = false;
+    inCall_ = talking_ = held_ = ending_ = false;
     Mark(lane_, t, "ended", "call ended (32786)" + Who(), index);
     number_.clear();
     name_.clear();
@@ -107,7 +107,8 @@ void CallsLane::Incoming(uint64_t t, uint32_t index) {
 void CallsLane::Talking(uint64_t t, uint32_t index) {
   talking_ = !talking_;
   held_ = false;
-  if (talking_) inCall_ = true;
+  inCall_ = talking_;
+  ending_ = !talking_;  // disconnected: the next 32786 ends the call
   Mark(lane_, t, talking_ ? "connected" : "disconnected",
        std::string(talking_ ? "call connected" : "call disconnected") + " (32785)" + Who(), index);
   Show(t, index);
@@ -126,20 +127,23 @@ void CallsLane::Note(const sim::TraceEvent& e, uint32_t index) {
   std::string text = Lower(e.text);
   if (!Has(text, "call") && !Has(text, "line") && !Has(text, "tapi") && !Has(text, "phone")) return;
   if (std::string n = NumberIn(e.text); !n.empty()) number_ = n;
-  if (Has(text, "unhold") || Has(text, "resume") || Has(text, "retriev")) {
+  if (Has(text, "idle") || Has(text, "ended") || Has(text, "drop") || Has(text, "hang")) {
+    inCall_ = talking_ = held_ = dialing_ = ending_ = false;
+    number_.clear();
+    name_.clear();
+  } else if (Has(text, "disconnect")) {
+    inCall_ = talking_ = held_ = false;
+    ending_ = true;
+  } else if (Has(text, "unhold") || Has(text, "resume") || Has(text, "retriev")) {
     held_ = false;
   } else if (Has(text, "hold") || Has(text, "held")) {
     held_ = true;
-  } else if (Has(text, "disconnect")) {
-    talking_ = held_ = false;
   } else if (Has(text, "connect") || Has(text, "answer")) {
     talking_ = inCall_ = true;
-  } else if (Has(text, "offer") || Has(text, "incoming") || Has(text, "ring")) {
+  } else if (Has(text, "offer") || Has(text, "incoming") || Has(text, "ringing")) {
     inCall_ = true;
   } else if (Has(text, "dial")) {
     dialing_ = true;
-  } else if (Has(text, "idle") || Has(text, "ended") || Has(text, "drop") || Has(text, "hang")) {
-    inCall_ = talking_ = held_ = dialing_ = false;
   }
   Mark(lane_, e.time, "note", e.text, index);
   Show(e.time, index);
@@ -188,7 +192,8 @@ std::string MessagesLane::Unread() const {
   std::string text;
   for (const auto& [msg, count] : counts_) {
     if (count <= 0) continue;
-    text += (text.empty() ? "" : ", ") + std::to_string(count) + " " + CounterName(msg);
+    text +=
+        (text.empty() ? "" : ", ") + std::string(CounterName(msg)) + " " + std::to_string(count);
   }
   return text;
 }

@@ -76,6 +76,7 @@ class CallsLane {
   bool talking_ = false;
   bool held_ = false;
   bool dialing_ = false;
+  bool ending_ = false;  // disconnected, the end of the call still to come
   std::string number_;
   std::string name_;
 };

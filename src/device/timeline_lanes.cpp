@@ -125,7 +125,7 @@ struct StateLanes {
       }
       Mark(display, e.time, "power", "power manager: " + what, i);
     } else if (IStartsWith(e.text, "display power ")) {
-      bool on = e.value == 1;
+      bool on = NumberAfter(e.text, "display power ") == 1;  // VideoPowerOn; 2-4 are off
       displaySpan.Switch(display, e.time, on ? "on" : "off",
                          on ? "display on" : "display switched off by " + e.actor, i);
       Mark(display, e.time, "switch",

@@ -110,11 +110,11 @@ const char* const kPageBody =
 <h1 id="title">Timeline</h1>
 <p id="summary"></p>
 <div class="controls" role="toolbar" aria-label="Zoom and pan" aria-controls="chart">
-<button type="button" id="zoom-in" aria-keyshortcuts="+">+ Zoom in</button>
-<button type="button" id="zoom-out" aria-keyshortcuts="-">&minus; Zoom out</button>
-<button type="button" id="pan-left" aria-keyshortcuts="ArrowLeft">&#9664; Earlier</button>
-<button type="button" id="pan-right" aria-keyshortcuts="ArrowRight">Later &#9654;</button>
-<button type="button" id="fit" aria-keyshortcuts="Home">Whole run</button>
+<button type="button" id="zoom-in">+ Zoom in</button>
+<button type="button" id="zoom-out">&minus; Zoom out</button>
+<button type="button" id="pan-left">&#9664; Earlier</button>
+<button type="button" id="pan-right">Later &#9654;</button>
+<button type="button" id="fit">Whole run</button>
 <span id="range" aria-live="polite"></span>
 </div>
 <p id="help">Keys on the chart: <kbd>+</kbd>/<kbd>&minus;</kbd> zoom, <kbd>&larr;</kbd>/<kbd>&rarr;</kbd> pan, <kbd>Home</kbd> the whole run, <kbd>Tab</kbd> from mark to mark, <kbd>Enter</kbd> shows the trace there, <kbd>Esc</kbd> closes the card. Mouse: the wheel zooms, dragging pans, a click shows the trace around that moment.</p>
@@ -299,7 +299,8 @@ function render() {
       '" data-marks="' + lane.marks.length + '" data-spans="' + lane.spanCount +
       '" role="group" aria-label="' + esc(lane.name + ', ' + lane.marks.length + ' marks') + '">' +
       '<text class="lane-name" x="10" y="' + (y + 20) + '">' + esc(lane.name) + '</text>' +
-      '<text class="lane-count" x="10" y="' + (y + 36) + '">' + lane.marks.length + ' marks</text>');
+      '<text class="lane-count" x="10" y="' + (y + 36) + '">' + lane.marks.length +
+      (lane.marks.length === 1 ? ' mark' : ' marks') + '</text>');
     spans(out, lane, li, y);
     marks(out, lane, li, y);
     out.push('</g>');
