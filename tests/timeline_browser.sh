@@ -6,8 +6,8 @@
 # usage: timeline_browser.sh SIM SOURCE_DIR OUT_DIR
 # Exit 77 (reported as skipped) only when Chromium is missing and cannot be installed.
 set -uo pipefail
-sim=$1 src=$2 out=$3
-mkdir -p "$out"
+mkdir -p "$3"
+sim=$(realpath "$1") src=$(realpath "$2") out=$(realpath "$3")
 failures=0
 passes=0
 fail() { echo "not ok $*"; failures=$((failures + 1)); }
@@ -39,7 +39,8 @@ browser() {
 
 page="$out/day.html"
 rm -f "$page"
-"$sim" run --quiet --timeline "$page" "$src/tests/timeline/day.scn" >"$out/day.out" 2>&1
+# From the source folder, so that the page names the scenario as tests/timeline/day.scn.
+(cd "$src" && "$sim" run --quiet --timeline "$page" tests/timeline/day.scn) >"$out/day.out" 2>&1
 rc=$?
 [ $rc -eq 1 ] && pass "the day fails its one expectation (exit 1)" || fail "exit $rc, not 1"
 [ -s "$page" ] || { fail "no page written"; echo "$passes passed, $failures failed"; exit 1; }
