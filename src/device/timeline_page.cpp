@@ -394,7 +394,7 @@ function showTrace(time, hits) {
   const hit = new Set(hits);
   const times = DATA.times;
   let at = bound(times, time);
-  if (hits.length) at = Math.min(...hits);
+  if (hits.length) at = hits.reduce((a, b) => Math.min(a, b));
   const from = Math.max(0, at - AROUND), to = Math.min(times.length, at + AROUND + 1);
   traceHead.textContent = 'Trace around ' + fmt(time, true) + ' (lines ' + (from + 1) + ' to ' +
     to + ' of ' + times.length + ')';
