@@ -316,7 +316,10 @@ function render() {
   svg.setAttribute('width', width);
   svg.setAttribute('height', height);
   svg.setAttribute('viewBox', '0 0 ' + width + ' ' + height);
+  // Redrawing replaces the marks; keyboard users keep their place on the chart.
+  const hadFocus = svg.contains(document.activeElement);
   svg.innerHTML = out.join('') + rules.join('');
+  if (hadFocus) chart.focus();
   svg.dataset.start = String(Math.round(v0));
   svg.dataset.end = String(Math.round(v1));
   rangeOut.textContent = fmt(v0, true) + ' to ' + fmt(v1, true) + ' (' + duration(v1 - v0) + ')';
