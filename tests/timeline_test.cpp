@@ -120,6 +120,13 @@ TEST(Timeline, LanesFollowTheTraceAndTheNotesOfOtherModels) {
   EXPECT_EQ(failures.marks[0].label,
             "day.scn:9: expectation failed: expect window Vurl hidden\nit is visible");
   EXPECT_EQ(failures.marks[0].events, (std::vector<uint32_t>{0, 1, 2, 3, 4, 5}));
+
+  // A fast timer left armed all day draws its first fires and counts the rest in its bar.
+  b.Add(Timer(0, TraceKind::SetTimer, 1032, 1));
+  page = b.Finish("day.scn", 86400000);
+  EXPECT_EQ(LaneOf(page, "timers").marks.size(), 101u);
+  EXPECT_EQ(Spans(LaneOf(page, "timers")),
+            "0-86400000 timer 1032 armed, 1 ms, fired 86400000 times\n");
 }
 
 // Window titles, registry text and note text come from programs and scenarios: whatever they

@@ -76,8 +76,9 @@ namespace {
 constexpr uint32_t kPowerOn = 0x00010000;
 constexpr uint32_t kPowerDisplayOff = 0x00100000 | 0x00200000 | 0x00400000;  // idle, suspend,
                                                                              // unattended
-// A daemon timer that fires more often than this within one arming is drawn up to here.
-constexpr int kMaxFiresPerArming = 10000;
+// Fires of one arming drawn as marks; a timer left running longer says how often it fired in
+// its bar instead, so that a fast timer left armed all day cannot swamp the page.
+constexpr uint64_t kMaxFireMarks = 100;
 // Lines of the trace behind a failure's mark, as in the runner's failure report.
 constexpr size_t kFailureTail = 6;
 
@@ -271,16 +272,15 @@ struct TimerLane {
     Arming a = it->second;
     armed.erase(it);
     std::string name = "timer " + std::to_string(id);
-    uint64_t step = std::max<uint64_t>(a.period, 1);
-    int fires = 0;
-    for (uint64_t at = a.start + a.period; at <= t && fires < kMaxFiresPerArming; at += step) {
+    uint64_t fires = t < a.start + a.period ? 0 : a.period == 0 ? 1 : (t - a.start) / a.period;
+    for (uint64_t k = 1; k <= std::min(fires, kMaxFireMarks); ++k) {
+      uint64_t at = a.start + k * a.period;
       Mark(lane, at, "fired", name + " fired", at == t ? endEvent : a.event);
-      ++fires;
-      if (a.period == 0) break;
     }
-    lane.spans.push_back(TimelineSpan{a.start, std::max(t, a.start), "armed",
-                                      name + " armed, " + std::to_string(a.period) + " ms", a.event,
-                                      a.row});
+    std::string label = name + " armed, " + std::to_string(a.period) + " ms";
+    if (fires > kMaxFireMarks) label += ", fired " + std::to_string(fires) + " times";
+    lane.spans.push_back(
+        TimelineSpan{a.start, std::max(t, a.start), "armed", label, a.event, a.row});
     rowBusy[a.row] = false;
   }
 
