@@ -12,7 +12,6 @@ namespace device::timeline {
 
 // Message numbers the lanes read; the daemon's own names are in src/app/messages.h, which the
 // device side may not include.
-constexpr uint32_t kMsgActivate = 6;
 constexpr uint32_t kMsgTalking = 32785;
 constexpr uint32_t kMsgIncoming = 32786;
 constexpr uint32_t kMsgUnlock = 32792;
