@@ -11,3 +11,11 @@ if [ ${#need[@]} -gt 0 ]; then
   [ "$(id -u)" -ne 0 ] && SUDO=sudo
   $SUDO apt-get update -qq && $SUDO apt-get install -y -qq "${need[@]}" >/dev/null
 fi
+# The browser for the timeline page's test; without it that one test is skipped.
+if ! command -v chromium >/dev/null 2>&1 || ! command -v tidy >/dev/null 2>&1; then
+  echo "installing: chromium tidy"
+  SUDO=""
+  [ "$(id -u)" -ne 0 ] && SUDO="sudo -n"
+  { $SUDO apt-get update -qq && $SUDO apt-get install -y -qq chromium tidy; } >/dev/null 2>&1 ||
+    echo "chromium could not be installed: the timeline browser test will be skipped"
+fi

@@ -11,8 +11,8 @@
 namespace {
 
 constexpr const char* kUsage =
-    "usage: dorvane2-sim [--state DIR] [--quiet] run FILE\n"
-    "       dorvane2-sim [--state DIR] [--quiet] shell\n"
+    "usage: dorvane2-sim [--state DIR] [--quiet] [--timeline HTML] run FILE\n"
+    "       dorvane2-sim [--state DIR] [--quiet] [--timeline HTML] shell\n"
     "       dorvane2-sim --help\n";
 
 constexpr const char* kHelp = R"(Runs the dorvane2 lock daemon on a simulated, deterministic phone.
@@ -29,6 +29,10 @@ Options (before or after the command)
                  DIR/clock          the device clock, e.g. "2008-06-01 07:00:12"
                a later run boots afresh at the stored clock; without --state nothing is kept
   --quiet      print only failures and the summary, not the trace
+  --timeline HTML
+               also write the run as a timeline page: one self-contained HTML file with
+               lanes for the display, lock, slide screen, power, calls, messages, daemon
+               timers, programs and failed expectations (docs/timeline.md)
   --help       this text
 
 Output
@@ -90,6 +94,12 @@ bool TakeArgument(CommandLine& cl, int argc, char** argv, int& i) {
     cl.options.stateDir = argv[++i];
   } else if (arg.starts_with("--state=")) {
     cl.options.stateDir = std::string(arg.substr(8));
+  } else if (arg == "--timeline") {
+    if (i + 1 >= argc) return cl.error = "--timeline needs a file name", false;
+    cl.options.timeline = argv[++i];
+  } else if (arg.starts_with("--timeline=")) {
+    cl.options.timeline = std::string(arg.substr(11));
+    if (cl.options.timeline.empty()) return cl.error = "--timeline needs a file name", false;
   } else if (arg.size() > 1 && arg[0] == '-') {
     return cl.error = "unknown option '" + std::string(arg) + "'", false;
   } else if (cl.command.empty()) {

@@ -125,6 +125,14 @@ int Runner::Finish() {
       status = kExitBroken;
     }
   }
+  if (!options_.timeline.empty()) {
+    std::string error;
+    TimelineRun run{fileName_, dev_->Now(), passed_, failed_, std::move(failures_)};
+    if (!WriteTimeline(options_.timeline, dev_->trace(), run, &error)) {
+      err_ << error << '\n';
+      status = kExitBroken;
+    }
+  }
   out_ << passed_ << " passed, " << failed_ << " failed\n";
   out_.flush();
   return status;
@@ -261,6 +269,10 @@ std::optional<std::string> Runner::Post(const verb::Post& v) {
 }
 
 void Runner::ReportFailure(const Step& step, std::string_view what, const std::string& reason) {
+  if (!options_.timeline.empty())
+    failures_.push_back({{dev_->Now(), fileName_ + ':' + std::to_string(step.line), step.source,
+                          std::string(what), reason},
+                         dev_->trace().Events().size()});
   out_ << fileName_ << ':' << step.line << ": " << what << ": " << step.source << '\n';
   std::istringstream lines(reason);
   for (std::string line; std::getline(lines, line);)

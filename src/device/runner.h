@@ -12,6 +12,7 @@
 #include <string_view>
 
 #include "device/scenario.h"
+#include "device/timeline.h"
 #include "platform/sim/device.h"
 
 namespace device {
@@ -24,6 +25,7 @@ constexpr int kExitBroken = 2;  // the scenario, the command line or the state i
 struct RunOptions {
   bool quiet = false;    // print only failures and the summary, not the trace
   std::string stateDir;  // empty: a fresh device, nothing left behind
+  std::string timeline;  // not empty: the run's timeline page is written there at the end
   // Called after InstallPrograms and before the state is loaded: tests register programs or
   // tune the device here.
   std::function<void(sim::Device&)> prepare;
@@ -81,6 +83,7 @@ class Runner {
   bool deviceFailed_ = false;
   bool printing_ = false;
   bool daemonStarted_ = false;
+  std::vector<std::pair<TimelineFailure, size_t>> failures_;  // for the timeline page
 };
 
 // Parses the whole text, then plays every step.
