@@ -137,12 +137,16 @@ TEST_F(PowerQueue, UnattendedReferencesAreCounted) {
     EXPECT_TRUE(PowerPolicyNotify(PPN_UNATTENDEDMODE, TRUE));
     EXPECT_TRUE(PowerPolicyNotify(PPN_UNATTENDEDMODE, FALSE));
     EXPECT_FALSE(PowerPolicyNotify(7, TRUE));
-    pm().policyNotifyFails = true;
+    dev.faults().SetTarget(u"");
+    dev.faults().Arm("PowerPolicyNotify", {}, 1);
+    EXPECT_FALSE(PowerPolicyNotify(PPN_UNATTENDEDMODE, FALSE));
+    EXPECT_TRUE(PowerPolicyNotify(PPN_UNATTENDEDMODE, FALSE));
+    // The count cannot go below zero: a release without a request is refused.
     EXPECT_FALSE(PowerPolicyNotify(PPN_UNATTENDEDMODE, FALSE));
     return 0;
   });
   ASSERT_TRUE(dev.Settle());
-  EXPECT_EQ(pm().unattendedReferences, 1);
+  EXPECT_EQ(pm().unattendedReferences, 0);
 }
 
 }  // namespace

@@ -115,7 +115,7 @@ TEST_F(Power, StartUnattendedOnlyWithForceWhileActive) {
   EXPECT_TRUE(forced);
   EXPECT_EQ(Count("power unattended on"), notes + 1);
   // A refused release leaves the mode marked active so that timer 1049 tries again.
-  pm().policyNotifyFails = true;
+  dev.faults().Arm("PowerPolicyNotify", {}, sim::Faults::kAlways);
   bool active = false;
   dev.RunInProcess(p, [&] {
     power::StopUnattendedMode();

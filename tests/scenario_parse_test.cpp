@@ -284,3 +284,24 @@ TEST(ScenarioParse, ShellLines) {
             "shell:8:1: boot must come before any event");
   EXPECT_TRUE(ParseLine("boot 1", 8, "shell").ok());  // without an order, lines stand alone
 }
+
+TEST(ScenarioParse, FaultAndObservationVerbs) {
+  for (const char* line : {"fail CreateProcessW", "fail RegOpenKeyExW 5 3",
+                           "fail ExtEscape 0 always", "fail CoCreateInstance E_FAIL",
+                           "fail PowerPolicyNotify -1", "expect trace \"fault\"",
+                           "expect exit iexplore 1", "expect subclassed Manila", "device os 4"})
+    EXPECT_TRUE(std::holds_alternative<verb::Model>(One(line))) << line;
+  EXPECT_EQ(As<verb::ExpectWindow>("expect window Dialog \"Phone - Incoming...\" hidden").title,
+            "Phone - Incoming...");
+  EXPECT_EQ(Error("fail NoSuchCall"),
+            "t.scn:1:6: unknown platform function 'NoSuchCall' (no fault can be set on it)");
+  EXPECT_EQ(Error("fail CreateProcessW 5 0"), "t.scn:1:23: expected a count from 1 (or always)");
+  EXPECT_EQ(Error("fail CreateProcessW five"),
+            "t.scn:1:21: expected a result (a number or a name like E_FAIL), not 'five'");
+  EXPECT_EQ(Error("fail CreateProcessW 5 3 4"), "t.scn:1:25: unexpected extra word '4'");
+  EXPECT_EQ(Error("expect exit iexplore"), "t.scn:1:21: expected an exit code");
+  // Setting-up verbs may come before boot; events may not.
+  EXPECT_EQ(Error("start dorvane2\nfail CreateProcessW\nboot 5"),
+            "t.scn:3:1: boot must come before any event");
+  EXPECT_TRUE(Parse("fail CreateProcessW\ndevice leds 1\nboot 5\n").ok());
+}

@@ -81,6 +81,8 @@ void OnDestroy(HWND hwnd, WPARAM, LPARAM) {
   KillTimer(hwnd, kTimerSlideStarted);
   state::UnregisterSnapi();
   power::StopUnattendedMode();
+  // Whatever the decisions above, a daemon that is going away holds no request.
+  power::ReleaseUnattendedRequests();
   Log(u"WM_DESTROY 2");
   if (w.powerStop) StopWorker(w.powerStop, w.powerThread, 300);
   Log(u"WM_DESTROY 3");

@@ -43,6 +43,9 @@ struct State {
   Byte DisplayOff{0};
   Byte PowerConnected{0};
   Byte UnattendedActive{0};
+  // Unattended-mode requests this daemon made and has not released (main thread and power
+  // thread both change it).
+  Word UnattendedRequests{0};
   Word DisplayOnTick{0};
   Word CallEndTick{0};
 

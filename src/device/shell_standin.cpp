@@ -27,7 +27,7 @@ int ShellMain(const std::u16string&, int) {
   HWND desktop = Make(u"DesktopExplorerWindow", u"Desktop", 0, RECT{0, 0, 240, 320});
   HWND taskBar =
       Make(u"HHTaskBar", u"", WS_EX_TOPMOST | WS_EX_TOOLWINDOW, RECT{0, 0, work.right, work.top});
-  Make(u"WinCENotify", u"", 0, RECT{0, 0, 0, 0});
+  Make(u"WinCENotify", u"WinCENotify", 0, RECT{0, 0, 0, 0});
   ShowWindow(desktop, SW_SHOW);
   ShowWindow(taskBar, SW_SHOWNA);
   MSG msg;

@@ -65,7 +65,9 @@ int VurlMain(const std::u16string& cmdLine, int) {
   HWND h = CreateWindowExW(0, core::kSlideClass, core::kSlideClass, WS_POPUP, CW_USEDEFAULT,
                            CW_USEDEFAULT, 0, 0, 0, 0, 0, nullptr);
   if (!h) return 1;
+  // Asks for every counter, then says it is ready for a call that may be waiting.
   PostToDaemon(core::kMsgAllCounters);
+  PostToDaemon(core::kMsgSlideReady);
   if (!platform::IStartsWith(cmdLine, u"-hide")) {
     ShowWindow(h, SW_SHOW);
     SetForegroundWindow(h);

@@ -67,7 +67,10 @@ void AwakeSlideScreen(bool frontIfLocked, bool startHidden) {
   core::State& g = G();
   if (Detailed()) DebugLog(u"Awaking Vurl cl:%d lk:%d", frontIfLocked ? 1 : 0, g.Locked.load());
   if (!startHidden && IsPhoneBusy()) return;
-  if (frontIfLocked && g.Locked) {
+  // A slide screen that was ended leaves a handle that names nothing; forgetting it here lets
+  // the lock screen be launched again instead of "brought forward" for ever.
+  if (g.SlideWindow && !IsWindow(g.SlideWindow)) g.SlideWindow = 0;
+  if (frontIfLocked && g.Locked && g.SlideWindow) {
     HWND fg = GetForegroundWindow();
     if (fg == g.SlideWindow) return;
     if (Detailed()) DebugLog(u"GW %0X", fg);

@@ -7,6 +7,7 @@
 #include "platform/registry.h"
 #include "platform/wstr.h"
 #include "settings/settings.h"
+#include "settings/store_io.h"
 
 namespace dlog {
 
@@ -18,19 +19,15 @@ LogState& L() {
   return platform::ProcessGlobal<LogState>();
 }
 
-// DebugOn is kept as a one-byte binary value by the settings store, so besides the DWORD form
-// any non-zero first byte means on; otherwise rotation and the detailed lines would disagree.
+// The log decides about rotation before the settings are loaded; it reads DebugOn exactly as the
+// settings loader will, so that rotation and the detailed lines never disagree (a value the
+// loader cannot read as its one-byte flag counts as off for both).
 bool StoredDebugOn() {
-  DWORD value = 0;
-  if (SUCCEEDED(RegistryGetDWORD(HKEY_CURRENT_USER, settings::kStoreKey, u"DebugOn", &value)))
-    return value != 0;
   HKEY key = 0;
   if (RegOpenKeyExW(HKEY_CURRENT_USER, settings::kStoreKey, 0, 0, &key) != ERROR_SUCCESS)
     return false;
-  BYTE data[4] = {};
-  DWORD size = sizeof data;
-  bool on = RegQueryValueExW(key, u"DebugOn", nullptr, nullptr, data, &size) == ERROR_SUCCESS &&
-            size >= 1 && data[0] != 0;
+  uint8_t value = 0;
+  bool on = settings::store::ReadByte(key, u"DebugOn", &value) && value != 0;
   RegCloseKey(key);
   return on;
 }

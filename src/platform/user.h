@@ -43,6 +43,8 @@ HWND FindWindowW(LPCWSTR className, LPCWSTR title);
 BOOL ShowWindow(HWND hwnd, int cmdShow);
 BOOL SetForegroundWindow(HWND hwnd);
 HWND GetForegroundWindow();
+// The shell's desktop window (class "DesktopExplorerWindow"); 0 while the shell has none.
+HWND GetDesktopWindow();
 BOOL SetWindowPos(HWND hwnd, HWND insertAfter, int x, int y, int cx, int cy, UINT flags);
 BOOL MoveWindow(HWND hwnd, int x, int y, int width, int height, BOOL repaint);
 BOOL GetWindowRect(HWND hwnd, RECT* rect);

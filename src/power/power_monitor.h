@@ -18,5 +18,7 @@ bool StartUnattendedMode(bool force);
 void PoweringSuspend(bool displayOnly);
 void SwitchDisplay(bool off);
 void StopUnattendedMode();
+// Gives back every unattended-mode request the daemon still holds; false when one was refused.
+bool ReleaseUnattendedRequests();
 
 }  // namespace power

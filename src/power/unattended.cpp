@@ -43,7 +43,19 @@ bool StartUnattendedMode(bool force) {
   core::State& g = G();
   if (Detailed()) DebugLog(u"Start Unattended Mode %d", g.UnattendedActive.load());
   if (g.UnattendedActive > (force ? 1 : 0)) return false;
-  PowerPolicyNotify(PPN_UNATTENDEDMODE, TRUE);
+  // A plain request that still stands is not made twice: the power manager counts every one,
+  // and an unreleased pile keeps the phone awake. A forced one asks again.
+  if (!force && g.UnattendedRequests > 0) return true;
+  if (PowerPolicyNotify(PPN_UNATTENDEDMODE, TRUE)) g.UnattendedRequests = g.UnattendedRequests + 1;
+  return true;
+}
+
+bool ReleaseUnattendedRequests() {
+  core::State& g = G();
+  while (g.UnattendedRequests > 0) {
+    if (!PowerPolicyNotify(PPN_UNATTENDEDMODE, FALSE)) return false;
+    g.UnattendedRequests = g.UnattendedRequests - 1;
+  }
   return true;
 }
 
@@ -52,7 +64,8 @@ void StopUnattendedMode() {
   core::State& g = G();
   if (Detailed()) DebugLog(u"Stop Unattended Mode %d", g.UnattendedActive.load());
   if (!g.UnattendedActive) return;
-  if (PowerPolicyNotify(PPN_UNATTENDEDMODE, FALSE)) {
+  // Only the daemon's own requests are released, all of them at once.
+  if (ReleaseUnattendedRequests()) {
     g.UnattendedActive = 0;
     if (Detailed()) DebugLog(u"Stopped Unattended Mode");
   }

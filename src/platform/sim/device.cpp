@@ -72,6 +72,12 @@ Device::Device() {
   SetCurrentRegistry(&registry_);
   SetCurrentFileSystem(&files_);
   sched_.onThreadExit = [this](Thread* t) { OnThreadExit(t); };
+  auto caller = [this]() -> const void* {
+    Thread* t = sched_.Current();
+    return t ? t->process : nullptr;
+  };
+  handles_.currentOwner = caller;
+  files_.currentOwner = caller;
   registry_.AddObserver([this](const RegChange& c) { TraceRegistryChange(c); });
   files_.AddObserver([this](const FsChange& c) { TraceFileChange(c); });
   // The core library is always there; the models add the functions they export.
@@ -167,6 +173,9 @@ void Device::EndProcess(Process* p, DWORD exitCode) {
   p->ended = true;
   p->exitCode = exitCode;
   windows_.DestroyAllOf(p);
+  // The system closes whatever the process left open: its files, events, threads, queues.
+  handles_.CloseAllOf(p);
+  files_.CloseAllOf(p);
   if (trace_.enabled) {
     TraceEvent e;
     e.time = Now();

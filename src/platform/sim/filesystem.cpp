@@ -36,6 +36,7 @@ struct FileSystem::OpenFile {
   DWORD share = 0;
   uint64_t position = 0;
   bool changed = false;
+  const void* owner = nullptr;  // the process that opened it
 };
 
 // Where a path leads. `parent` is null only for the root; `node` is null when the last name
@@ -345,6 +346,7 @@ DWORD FileSystem::Open(std::u16string_view path, DWORD access, DWORD share, DWOR
   open->key = p.key;
   open->access = access;
   open->share = share;
+  open->owner = currentOwner ? currentOwner() : nullptr;
   *handle = nextHandle_;
   nextHandle_ += 4;
   handles_[*handle] = std::move(open);
@@ -484,6 +486,13 @@ DWORD FileSystem::MakeDirectory(std::u16string_view path) {
 
 bool FileSystem::OwnsHandle(HANDLE h) const {
   return handles_.contains(h);
+}
+
+void FileSystem::CloseAllOf(const void* owner) {
+  std::vector<HANDLE> mine;
+  for (auto& [h, open] : handles_)
+    if (owner && open->owner == owner) mine.push_back(h);
+  for (HANDLE h : mine) Close(h);
 }
 
 BOOL FileSystem::Close(HANDLE h) {

@@ -94,6 +94,10 @@ class FileSystem {
   bool OwnsHandle(HANDLE h) const;
   BOOL Close(HANDLE h);
   size_t OpenHandleCount() const { return handles_.size(); }
+  // Closes every handle `owner` opened (a process that ended), as the system does.
+  void CloseAllOf(const void* owner);
+  // Who opens a handle now; the device answers with the calling process.
+  std::function<const void*()> currentOwner;
 
   static constexpr HANDLE kFirstHandle = 0x00F00000u;
   static constexpr HANDLE kLastHandle = 0x00FFFFFCu;

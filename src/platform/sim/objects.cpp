@@ -13,7 +13,20 @@ HANDLE HandleTable::Add(std::shared_ptr<KObject> obj) {
   HANDLE h = next_;
   next_ += 4;
   map_[h] = std::move(obj);
+  if (const void* owner = currentOwner ? currentOwner() : nullptr) owners_[h] = owner;
   return h;
+}
+
+void HandleTable::CloseAllOf(const void* owner) {
+  if (!owner) return;
+  for (auto it = owners_.begin(); it != owners_.end();) {
+    if (it->second == owner) {
+      map_.erase(it->first);
+      it = owners_.erase(it);
+    } else {
+      ++it;
+    }
+  }
 }
 
 std::shared_ptr<KObject> HandleTable::Get(HANDLE h) const {
@@ -22,6 +35,7 @@ std::shared_ptr<KObject> HandleTable::Get(HANDLE h) const {
 }
 
 bool HandleTable::Close(HANDLE h) {
+  owners_.erase(h);
   return map_.erase(h) > 0;
 }
 

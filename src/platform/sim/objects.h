@@ -2,6 +2,7 @@
 #pragma once
 
 #include <map>
+#include <functional>
 #include <memory>
 #include <string>
 #include <unordered_map>
@@ -68,12 +69,17 @@ class HandleTable {
     return static_cast<T*>(it->second.get());
   }
   bool Close(HANDLE h);
+  // Closes every handle `owner` holds (a process that ended), as the system does.
+  void CloseAllOf(const void* owner);
+  // Who takes a handle now; the device answers with the calling process.
+  std::function<const void*()> currentOwner;
   // Named events are shared by every process of the device; names compare case-insensitively.
   std::shared_ptr<EventObj> FindNamedEvent(const std::u16string& name) const;
   void AddNamedEvent(const std::shared_ptr<EventObj>& ev);
 
  private:
   std::unordered_map<HANDLE, std::shared_ptr<KObject>> map_;
+  std::unordered_map<HANDLE, const void*> owners_;
   std::map<std::u16string, std::weak_ptr<EventObj>> named_;
   HANDLE next_ = 0x00001004;
 };

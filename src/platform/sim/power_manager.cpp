@@ -220,7 +220,13 @@ BOOL PowerPolicyNotify(DWORD message, DWORD data) {
   if (sim::StruckWithLastError("PowerPolicyNotify")) return FALSE;
   Device& dev = Device::Current();
   PowerManager& pm = PowerManager::Of(dev);
-  if (message != PPN_UNATTENDEDMODE || pm.policyNotifyFails) {
+  if (message != PPN_UNATTENDEDMODE) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return FALSE;
+  }
+  // The power manager's count never goes below zero: a release nobody asked for is refused.
+  if (!data && pm.unattendedReferences <= 0) {
+    sim::PowerNote(dev, "power unattended off refused (no request)");
     SetLastError(ERROR_INVALID_PARAMETER);
     return FALSE;
   }

@@ -43,7 +43,6 @@ class PowerManager {
 
   // Failure switches for tests.
   bool running = true;             // false: RequestPowerNotifications fails with 1062
-  bool policyNotifyFails = false;  // PowerPolicyNotify answers FALSE
   int unattendedReferences = 0;    // net PowerPolicyNotify(PPN_UNATTENDEDMODE) count
 
   HANDLE Request(Device& dev, const std::shared_ptr<QueueCore>& queue, DWORD mask);

@@ -169,6 +169,10 @@ BOOL SetForegroundWindow(HWND hwnd) {
   return TRUE;
 }
 
+HWND GetDesktopWindow() {
+  return Dev().windows().Find(u"DesktopExplorerWindow", nullptr);
+}
+
 HWND GetForegroundWindow() {
   return Dev().windows().Foreground();
 }
