@@ -85,11 +85,11 @@ bool TakeArgument(CommandLine& cl, int argc, char** argv, int& i) {
     cl.help = true;
   } else if (arg == "--quiet" || arg == "-q") {
     cl.options.quiet = true;
-  } else if (arg == "--state") {
-    if (i + 1 >= argc) return cl.error = "--state needs a folder", false;
-    cl.options.stateDir = argv[++i];
-  } else if (arg.starts_with("--state=")) {
-    cl.options.stateDir = std::string(arg.substr(8));
+  } else if (arg == "--state" || arg.starts_with("--state=")) {
+    if (arg == "--state" && i + 1 >= argc) return cl.error = "--state needs a folder", false;
+    cl.options.stateDir = arg == "--state" ? argv[++i] : std::string(arg.substr(8));
+    // Empty would silently mean "keep nothing", the opposite of what was asked.
+    if (cl.options.stateDir.empty()) return cl.error = "--state needs a folder, not \"\"", false;
   } else if (arg.size() > 1 && arg[0] == '-') {
     return cl.error = "unknown option '" + std::string(arg) + "'", false;
   } else if (cl.command.empty()) {

@@ -13,6 +13,7 @@
 
 #include "device/scenario.h"
 #include "platform/sim/device.h"
+#include "platform/sim/host_files.h"
 
 namespace device {
 
@@ -80,6 +81,7 @@ class Runner {
   int failed_ = 0;
   bool deviceFailed_ = false;
   bool printing_ = false;
+  sim::HostFolderLock stateLock_;  // held from Open to the end of the run
 };
 
 // Parses the whole text, then plays every step.

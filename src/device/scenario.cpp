@@ -4,6 +4,8 @@
 #include <limits>
 #include <span>
 
+#include "platform/wstr.h"
+
 namespace device {
 namespace {
 
@@ -29,6 +31,18 @@ int ColumnAt(std::string_view line, size_t byte) {
   for (size_t i = 0; i < byte && i < line.size(); ++i)
     if ((static_cast<unsigned char>(line[i]) & 0xC0) != 0x80) ++col;
   return col;
+}
+
+// Scenario text is UTF-8 like the .reg files: a malformed byte is an error at its column,
+// never a character guessed from it.
+void CheckUtf8(std::string_view line) {
+  const size_t bad = platform::FirstInvalidUtf8(line);
+  if (bad == std::string_view::npos) return;
+  static constexpr char kHex[] = "0123456789ABCDEF";
+  const auto b = static_cast<unsigned char>(line[bad]);
+  throw Failure{ColumnAt(line, bad), std::string("invalid UTF-8 at byte 0x") + kHex[b >> 4] +
+                                         kHex[b & 15] +
+                                         " (an overlong, surrogate, stray or cut short sequence)"};
 }
 
 std::vector<Token> Tokenize(std::string_view line) {
@@ -105,22 +119,23 @@ uint32_t ParseNumber(const Token& t, int column, bool allowNegative) {
     uint64_t v = 0;
     for (char c : s.substr(2)) {
       int d = HexDigit(c);
-      if (d < 0) throw Failure{column, "expected a number, not '" + t.text + "'"};
+      if (d < 0) throw Failure{column, "expected a number, not '" + Excerpt(t.text) + "'"};
       v = v * 16 + static_cast<uint64_t>(d);
-      if (v > 0xFFFFFFFFu) throw Failure{column, "number out of range (32 bits): " + t.text};
+      if (v > 0xFFFFFFFFu)
+        throw Failure{column, "number out of range (32 bits): " + Excerpt(t.text)};
     }
     return static_cast<uint32_t>(v);
   }
-  if (!LooksNumeric(s)) throw Failure{column, "expected a number, not '" + t.text + "'"};
+  if (!LooksNumeric(s)) throw Failure{column, "expected a number, not '" + Excerpt(t.text) + "'"};
   bool negative = s[0] == '-';
   if (negative && !allowNegative)
-    throw Failure{column, "expected a number that is not negative, not '" + t.text + "'"};
+    throw Failure{column, "expected a number that is not negative, not '" + Excerpt(t.text) + "'"};
   if (negative) s.remove_prefix(1);
   auto v = Decimal(s, negative ? 0x80000000u : 0xFFFFFFFFu);
   if (!v) {
     bool digits = s.find_first_not_of("0123456789") == std::string_view::npos;
-    throw Failure{column, digits ? "number out of range (32 bits): " + t.text
-                                 : "expected a number, not '" + t.text + "'"};
+    throw Failure{column, digits ? "number out of range (32 bits): " + Excerpt(t.text)
+                                 : "expected a number, not '" + Excerpt(t.text) + "'"};
   }
   return negative ? static_cast<uint32_t>(0u - static_cast<uint32_t>(*v))
                   : static_cast<uint32_t>(*v);
@@ -140,7 +155,7 @@ uint64_t ParseDuration(const Token& t, int column) {
                                   : 0;
   if (digits == 0 || factor == 0) throw Failure{column, kDurationHelp};
   auto v = Decimal(s.substr(0, digits), std::numeric_limits<uint64_t>::max() / factor);
-  if (!v) throw Failure{column, "duration out of range: " + t.text};
+  if (!v) throw Failure{column, "duration out of range: " + Excerpt(t.text)};
   return *v * factor;
 }
 
@@ -266,10 +281,11 @@ class Cursor {
     const Token& t = Next("expected " + std::string(what) + ": " + list);
     for (size_t i = 0; i < choices.size(); ++i)
       if (t.text == choices[i]) return i;
-    throw Failure{col, "unknown " + std::string(what) + " '" + t.text + "'; expected " + list};
+    throw Failure{col,
+                  "unknown " + std::string(what) + " '" + Excerpt(t.text) + "'; expected " + list};
   }
   void End() {
-    if (!AtEnd()) throw Failure{Column(), "unexpected extra word '" + Peek().text + "'"};
+    if (!AtEnd()) throw Failure{Column(), "unexpected extra word '" + Excerpt(Peek().text) + "'"};
   }
 
  private:
@@ -316,7 +332,7 @@ MsgParam ReadParam(Cursor& c, bool expectation, bool isMsg) {
     throw Failure{col, std::string(expectation ? "expected a number or *"
                                    : isMsg     ? "expected a message number"
                                                : "expected a number or @CLASS") +
-                           ", not '" + t.text + "'"};
+                           ", not '" + Excerpt(t.text) + "'"};
   return {MsgParam::Kind::Value, ParseNumber(t, col, !isMsg), {}};
 }
 
@@ -490,7 +506,8 @@ Action ParseTokens(std::string_view line, const std::vector<Token>& tokens) {
     }
     family = true;
   }
-  if (!family) throw Failure{ColumnAt(line, first.begin), "unknown verb '" + first.text + "'"};
+  if (!family)
+    throw Failure{ColumnAt(line, first.begin), "unknown verb '" + Excerpt(first.text) + "'"};
   Cursor c(line, tokens, 1);
   int col = c.Column();
   const Token& sub = c.Next("expected " + SubVerbList(first.text) + " after " + first.text);
@@ -500,7 +517,7 @@ Action ParseTokens(std::string_view line, const std::vector<Token>& tokens) {
     c.End();
     return a;
   }
-  throw Failure{col, "unknown verb '" + first.text + " " + sub.text + "'; expected " +
+  throw Failure{col, "unknown verb '" + Excerpt(first.text + " " + sub.text) + "'; expected " +
                          SubVerbList(first.text) + " after " + first.text};
 }
 
@@ -520,15 +537,29 @@ bool IsSetup(const Action& a) {
          std::holds_alternative<verb::RegDelete>(a);
 }
 
+// The device clock ends in the year 30827 and a kept clock reaches 9999, so a run moves it
+// on by no more than 10000 years (of 365.2425 days).
+constexpr uint64_t kMaxRunMs = 10000ull * 31556952000ull;
+// A settle lets at most a day and the minute it looks ahead pass.
+constexpr uint64_t kSettleMaxMs = 24ull * 3600000 + 60000;
+
 std::optional<std::string> ScenarioOrder::Admit(const Step& step) {
-  if (std::holds_alternative<verb::Clock>(step.action)) {
-    if (booted_ || eventSeen_) return "clock must come before boot and before any event";
-  } else if (std::holds_alternative<verb::Boot>(step.action)) {
-    if (eventSeen_) return "boot must come before any event";
+  const bool clock = std::holds_alternative<verb::Clock>(step.action);
+  const bool boot = std::holds_alternative<verb::Boot>(step.action);
+  if (clock && (booted_ || eventSeen_)) return "clock must come before boot and before any event";
+  if (boot && eventSeen_) return "boot must come before any event";
+  uint64_t moves = 0;
+  if (auto* w = std::get_if<verb::Wait>(&step.action)) moves = w->ms;
+  if (boot) moves = std::get<verb::Boot>(step.action).tick;
+  if (std::holds_alternative<verb::Settle>(step.action)) moves = kSettleMaxMs;
+  if (moves > kMaxRunMs - elapsedMs_)
+    return "this takes the device clock past its end: a run may move it on by at most 10000 "
+           "years";
+  elapsedMs_ += moves;
+  if (boot)
     booted_ = true;
-  } else if (!IsSetup(step.action)) {
+  else if (!clock && !IsSetup(step.action))
     eventSeen_ = true;
-  }
   return std::nullopt;
 }
 
@@ -537,6 +568,7 @@ ParseResult ParseLine(std::string_view line, int lineNo, std::string_view fileNa
   if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
   ParseResult result;
   try {
+    CheckUtf8(line);
     std::vector<Token> tokens = Tokenize(line);
     if (tokens.empty()) return result;
     size_t begin = tokens.front().begin;
@@ -553,9 +585,9 @@ ParseResult ParseLine(std::string_view line, int lineNo, std::string_view fileNa
   return result;
 }
 
-ParseResult ParseScenario(std::string_view text, std::string_view fileName) {
+std::optional<ParseError> ForEachStep(std::string_view text, std::string_view fileName,
+                                      const std::function<bool(Step&&)>& each) {
   if (text.starts_with("\xEF\xBB\xBF")) text.remove_prefix(3);  // UTF-8 byte order mark
-  ParseResult result;
   ScenarioOrder order;
   int lineNo = 0;
   while (!text.empty()) {
@@ -563,10 +595,32 @@ ParseResult ParseScenario(std::string_view text, std::string_view fileName) {
     std::string_view line = text.substr(0, nl);
     text = nl == std::string_view::npos ? std::string_view{} : text.substr(nl + 1);
     ParseResult one = ParseLine(line, ++lineNo, fileName, &order);
-    if (!one.ok()) return {{}, std::move(one.error)};
-    for (auto& s : one.steps) result.steps.push_back(std::move(s));
+    if (!one.ok()) return std::move(one.error);
+    for (auto& s : one.steps)
+      if (!each(std::move(s))) return std::nullopt;
   }
+  return std::nullopt;
+}
+
+ParseResult ParseScenario(std::string_view text, std::string_view fileName) {
+  ParseResult result;
+  result.error = ForEachStep(text, fileName, [&](Step&& s) {
+    result.steps.push_back(std::move(s));
+    return true;
+  });
+  if (result.error) result.steps.clear();
   return result;
+}
+
+std::string Excerpt(std::string_view word) {
+  constexpr size_t kMaxChars = 40;
+  size_t chars = 0, end = 0;
+  for (; end < word.size(); ++end) {
+    if ((static_cast<unsigned char>(word[end]) & 0xC0) == 0x80) continue;  // inside a character
+    if (chars++ == kMaxChars) break;
+  }
+  if (end >= word.size()) return std::string(word);
+  return std::string(word.substr(0, end)) + "...";
 }
 
 }  // namespace device
