@@ -72,5 +72,7 @@ class HostFolderLock {
 // touched; so failing every call from the Nth on is a run killed at that point. Empty: none.
 using HostCallHook = std::function<int(std::string_view call, const std::string& path)>;
 void SetHostCallHook(HostCallHook hook);
+// For tests: flushes still go through the hook but do not wait for the disk.
+void SetHostFlushing(bool on);
 
 }  // namespace sim
