@@ -27,7 +27,9 @@ Options (before or after the command)
                  DIR/registry.reg   the registry (.reg text, "Windows Registry Editor 5.00")
                  DIR/fs/...         the device's files, backslashes as folders
                  DIR/clock          the device clock, e.g. "2008-06-01 07:00:12"
-               a later run boots afresh at the stored clock; without --state nothing is kept
+               a later run boots afresh at the stored clock; without --state nothing is kept;
+               the three are saved together (a killed or failed save keeps the state before
+               it, and the next run tidies up and says so); one run at a time per DIR
   --quiet      print only failures and the summary, not the trace
   --help       this text
 
@@ -114,10 +116,10 @@ CommandLine ParseCommandLine(int argc, char** argv) {
   return cl;
 }
 
-bool ReadScenarioFile(const std::string& path, std::string* text) {
-  if (sim::HostEntryAt(path) != sim::HostEntry::File) return false;
-  std::string error;
-  return sim::ReadHostFile(path, text, &error);
+bool ReadScenarioFile(const std::string& path, std::string* text, std::string* error) {
+  if (sim::HostEntryAt(path) == sim::HostEntry::File) return sim::ReadHostFile(path, text, error);
+  *error = "cannot read " + path + ": not a file";
+  return false;
 }
 
 }  // namespace
@@ -133,9 +135,9 @@ int main(int argc, char** argv) {
     return device::kExitPassed;
   }
   if (cl.command == "shell") return device::RunShell(std::cin, cl.options, std::cout, std::cerr);
-  std::string text;
-  if (!ReadScenarioFile(cl.file, &text)) {
-    std::cerr << "dorvane2-sim: cannot read " << cl.file << '\n';
+  std::string text, error;
+  if (!ReadScenarioFile(cl.file, &text, &error)) {
+    std::cerr << "dorvane2-sim: " << error << '\n';
     return device::kExitBroken;
   }
   return device::RunScenarioText(text, cl.file, cl.options, std::cout, std::cerr);
