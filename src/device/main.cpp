@@ -118,7 +118,8 @@ CommandLine ParseCommandLine(int argc, char** argv) {
 
 bool ReadScenarioFile(const std::string& path, std::string* text, std::string* error) {
   if (sim::HostEntryAt(path) == sim::HostEntry::File) return sim::ReadHostFile(path, text, error);
-  *error = "cannot read " + path + ": not a file";
+  const bool missing = sim::HostEntryAt(path) == sim::HostEntry::Missing;
+  *error = "cannot read " + path + (missing ? ": no such file" : ": not a file");
   return false;
 }
 

@@ -61,7 +61,7 @@ bool SaveClock(const std::string& path, std::string* error) {
 
 bool LoadState(sim::Device& dev, const std::string& dir, std::string* error) {
   sim::HostEntry entry = sim::HostEntryAt(dir);
-  if (entry == sim::HostEntry::Missing) return true;  // a first run: the folder is made when saving
+  if (entry == sim::HostEntry::Missing) return true;  // nothing kept yet
   if (entry != sim::HostEntry::Folder) {
     *error = dir + ": not a folder";
     return false;

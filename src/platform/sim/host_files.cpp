@@ -203,7 +203,8 @@ bool FlushHostFolder(const std::string& path, std::string* error) {
   if (!Do("flush", path, &err,
           [&] { return fd = ::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC); }))
     return Fail(error, "flush", path, err);
-  bool ok = !g_flushing || ::fsync(fd) == 0 || errno == EINVAL;  // some file systems keep folders in order anyway
+  bool ok = !g_flushing || ::fsync(fd) == 0 ||
+            errno == EINVAL;  // some file systems keep folders in order anyway
   err = errno;
   ::close(fd);
   return ok ? true : Fail(error, "flush", path, err);
