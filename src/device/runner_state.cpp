@@ -54,7 +54,7 @@ bool SaveClock(const std::string& path, std::string* error) {
   char line[40];
   std::snprintf(line, sizeof line, "%04u-%02u-%02u %02u:%02u:%02u\n", now.wYear, now.wMonth,
                 now.wDay, now.wHour, now.wMinute, now.wSecond);
-  return sim::WriteHostFile(path, line, true, error);
+  return sim::WriteHostFile(path, line, false, error);
 }
 
 }  // namespace
@@ -86,10 +86,10 @@ bool LoadState(sim::Device& dev, const std::string& dir, std::string* error) {
 bool WriteStateTo(sim::Device& dev, const std::string& folder, std::string* error) {
   return sim::MakeHostFolder(folder, error) &&
          sim::WriteHostFile(sim::HostJoin(folder, kStateRegistry),
-                            sim::ExportRegText(dev.registry()), true, error) &&
+                            sim::ExportRegText(dev.registry()), false, error) &&
          dev.files().WriteTo(sim::HostJoin(folder, kStateFiles), error) &&
          SaveClock(sim::HostJoin(folder, kStateClock), error) &&
-         sim::FlushHostFolder(folder, error);
+         sim::FlushHostFileSystem(folder, error);
 }
 
 }  // namespace device::detail

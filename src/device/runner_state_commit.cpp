@@ -27,6 +27,7 @@ bool Exists(const std::string& path) {
 bool PutSavedInPlace(const std::string& dir, std::string* error) {
   const std::string saved = sim::HostJoin(dir, kSaved);
   const std::string replaced = sim::HostJoin(dir, kReplaced);
+  if (!sim::FlushHostFolder(dir, error)) return false;  // the commit itself first
   for (std::string_view part : kParts) {
     const std::string name(part), from = sim::HostJoin(saved, name), to = sim::HostJoin(dir, name);
     if (!Exists(from)) continue;

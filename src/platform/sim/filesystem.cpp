@@ -500,7 +500,6 @@ std::string HostFolder(const std::string& dir) {
   return p;
 }
 
-// Every file and folder is flushed, so the tree is on the disk once this returns.
 bool WriteTree(const Node& folder, const std::string& dir, std::string* error) {
   if (!MakeHostFolder(dir, error)) return false;
   for (const auto& [key, child] : folder.children) {
@@ -508,10 +507,10 @@ bool WriteTree(const Node& folder, const std::string& dir, std::string* error) {
       return Fail(error, "device name cannot be stored on the host: " + U8(child->name));
     const std::string p = HostJoin(dir, U8(child->name));
     if (child->IsFolder() ? !WriteTree(*child, p, error)
-                          : !WriteHostFile(p, child->file->bytes, true, error))
+                          : !WriteHostFile(p, child->file->bytes, false, error))
       return false;
   }
-  return FlushHostFolder(dir, error);
+  return true;
 }
 
 bool ReadTree(const std::string& dir, Node& folder, std::string* error) {
@@ -554,7 +553,7 @@ bool FileSystem::SaveTo(const std::string& hostDir, std::string* error) const {
   if (existing != HostEntry::Missing && existing != HostEntry::Folder)
     return Fail(error, target + ": not a folder");
   if (!RemoveHostTree(temp, error)) return false;
-  if (!WriteTree(*root_, temp, error)) {
+  if (!WriteTree(*root_, temp, error) || !FlushHostFileSystem(temp, error)) {
     RemoveHostTree(temp, nullptr);
     return false;
   }

@@ -210,6 +210,21 @@ bool FlushHostFolder(const std::string& path, std::string* error) {
   return ok ? true : Fail(error, "flush", path, err);
 }
 
+bool FlushHostFileSystem(const std::string& path, std::string* error) {
+  int err = 0, fd = -1;
+  if (!Do("flush", path, &err, [&] { return fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC); }))
+    return Fail(error, "flush", path, err);
+#ifdef __linux__
+  const bool ok = !g_flushing || ::syncfs(fd) == 0;
+  err = errno;
+#else
+  if (g_flushing) ::sync();
+  const bool ok = true;
+#endif
+  ::close(fd);
+  return ok ? true : Fail(error, "flush", path, err);
+}
+
 bool ListHostFolder(const std::string& path, std::vector<HostListing>* entries,
                     std::string* error) {
   entries->clear();

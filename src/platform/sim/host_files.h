@@ -41,6 +41,9 @@ bool RenameHost(const std::string& from, const std::string& to, std::string* err
 bool RemoveHostTree(const std::string& path, std::string* error);
 // Makes a folder's entries (names added, renamed or removed in it) durable.
 bool FlushHostFolder(const std::string& path, std::string* error);
+// Everything written so far on the file system that holds `path` reaches the disk: one wait
+// for a whole tree of files rather than one per file.
+bool FlushHostFileSystem(const std::string& path, std::string* error);
 
 struct HostListing {
   std::string name;
