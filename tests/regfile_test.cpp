@@ -123,7 +123,7 @@ TEST(RegFileParse, ReadsUtf8ShortRootsAndEdits) {
       "\"Old\"=-\n"
       "\"Name\" = \"caf\xC3\xA9 \\\\ \\\"x\\\"\"\n"
       "@=dword:A\n"
-      "\"Bytes\"=hex:01, 2 ,\\\n"
+      "\"Bytes\"=hex:01, 02 ,\\\n"
       "    ff\n"
       "\"Multi\"=hex(7):61,00,00,00,00,00\n"
       "[-HKEY_CURRENT_USER\\ZEQ\\gone]\n"
@@ -167,6 +167,7 @@ TEST(RegFileParse, RefusesMalformedFilesWholeWithTheLine) {
       {head + "\"a\"=hex:01,zz\r\n", 4, "bad hex byte 'zz'"},
       {head + "\"a\"=hex:01,\\\r\n  02,\\\r\n  1ff\r\n", 6, "bad hex byte '1ff'"},
       {head + "\"a\"=hex:01,,02\r\n", 4, "missing hex byte"},
+      {head + "\"a\"=hex:01,\\\r\n  0\r\n", 5, "bad hex byte '0': expected two hex digits"},
       {head + "\"a\"=hex:01,02,\r\n", 4, "ends with ','"},
       {head + "\"a\"=hex:01,\\\r\n", 4, "file ends inside"},
       {head + "\"a\"=hex(q):01\r\n", 4, "bad value type"},

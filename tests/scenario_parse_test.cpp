@@ -305,3 +305,31 @@ TEST(ScenarioParse, FaultAndObservationVerbs) {
             "t.scn:3:1: boot must come before any event");
   EXPECT_TRUE(Parse("fail CreateProcessW\ndevice leds 1\nboot 5\n").ok());
 }
+
+TEST(ScenarioParse, HostileInputGetsAShortErrorAtItsLineAndColumn) {
+  const std::string kBadUtf8 = " (an overlong, surrogate, stray or cut short sequence)";
+  // C1 9C would be a backslash if overlong forms were read; it must not name a folder.
+  EXPECT_EQ(Error("file add \"\xC1\x9CTemp\""),
+            "t.scn:1:11: invalid UTF-8 at byte 0xC1" + kBadUtf8);
+  EXPECT_EQ(Error("settle\nreg set HKCU\\S v sz \xC3\xA9\xED\xA0\x80"),
+            "t.scn:2:22: invalid UTF-8 at byte 0xED" + kBadUtf8);
+  EXPECT_EQ(Error("expect log ab\xE2\x82"), "t.scn:1:14: invalid UTF-8 at byte 0xE2" + kBadUtf8);
+  EXPECT_EQ(Error("# \x80 even in a comment"), "t.scn:1:3: invalid UTF-8 at byte 0x80" + kBadUtf8);
+  EXPECT_EQ(ParseLine("kill \xF4\x90\x80\x80", 3, "shell").error->text,
+            "shell:3:6: invalid UTF-8 at byte 0xF4" + kBadUtf8);
+
+  // A huge word is quoted by its first 40 characters, cut between characters.
+  EXPECT_EQ(Error(std::string(1 << 20, 'x')),
+            "t.scn:1:1: unknown verb '" + std::string(40, 'x') + "...'");
+  std::string accents;
+  for (int i = 0; i < 100; ++i) accents += "\xC3\xA9";
+  EXPECT_EQ(Error("settle " + accents),
+            "t.scn:1:8: unexpected extra word '" + accents.substr(0, 80) + "...'");
+
+  // No run can move the device clock past its end, one wait at a time or all together.
+  const std::string kPastEnd =
+      "this takes the device clock past its end: a run may move it on by at most 10000 years";
+  EXPECT_EQ(Error("wait 999999999h"), "t.scn:1:1: " + kPastEnd);
+  EXPECT_TRUE(Parse("boot 5\nwait 52596000h\nsettle\n").ok());  // 6000 years
+  EXPECT_EQ(Error("boot 5\nwait 52596000h\nsettle\n  wait 52596000h\n"), "t.scn:4:3: " + kPastEnd);
+}

@@ -27,7 +27,9 @@ Options (before or after the command)
                  DIR/registry.reg   the registry (.reg text, "Windows Registry Editor 5.00")
                  DIR/fs/...         the device's files, backslashes as folders
                  DIR/clock          the device clock, e.g. "2008-06-01 07:00:12"
-               a later run boots afresh at the stored clock; without --state nothing is kept
+               a later run boots afresh at the stored clock; without --state nothing is kept;
+               the three are saved together (a killed or failed save keeps the state before
+               it, and the next run tidies up and says so); one run at a time per DIR
   --quiet      print only failures and the summary, not the trace
   --timeline HTML
                also write the run as a timeline page: one self-contained HTML file with
@@ -89,11 +91,11 @@ bool TakeArgument(CommandLine& cl, int argc, char** argv, int& i) {
     cl.help = true;
   } else if (arg == "--quiet" || arg == "-q") {
     cl.options.quiet = true;
-  } else if (arg == "--state") {
-    if (i + 1 >= argc) return cl.error = "--state needs a folder", false;
-    cl.options.stateDir = argv[++i];
-  } else if (arg.starts_with("--state=")) {
-    cl.options.stateDir = std::string(arg.substr(8));
+  } else if (arg == "--state" || arg.starts_with("--state=")) {
+    if (arg == "--state" && i + 1 >= argc) return cl.error = "--state needs a folder", false;
+    cl.options.stateDir = arg == "--state" ? argv[++i] : std::string(arg.substr(8));
+    // Empty would silently mean "keep nothing", the opposite of what was asked.
+    if (cl.options.stateDir.empty()) return cl.error = "--state needs a folder, not \"\"", false;
   } else if (arg == "--timeline") {
     if (i + 1 >= argc) return cl.error = "--timeline needs a file name", false;
     cl.options.timeline = argv[++i];
@@ -124,10 +126,11 @@ CommandLine ParseCommandLine(int argc, char** argv) {
   return cl;
 }
 
-bool ReadScenarioFile(const std::string& path, std::string* text) {
-  if (sim::HostEntryAt(path) != sim::HostEntry::File) return false;
-  std::string error;
-  return sim::ReadHostFile(path, text, &error);
+bool ReadScenarioFile(const std::string& path, std::string* text, std::string* error) {
+  if (sim::HostEntryAt(path) == sim::HostEntry::File) return sim::ReadHostFile(path, text, error);
+  const bool missing = sim::HostEntryAt(path) == sim::HostEntry::Missing;
+  *error = "cannot read " + path + (missing ? ": no such file" : ": not a file");
+  return false;
 }
 
 }  // namespace
@@ -143,9 +146,9 @@ int main(int argc, char** argv) {
     return device::kExitPassed;
   }
   if (cl.command == "shell") return device::RunShell(std::cin, cl.options, std::cout, std::cerr);
-  std::string text;
-  if (!ReadScenarioFile(cl.file, &text)) {
-    std::cerr << "dorvane2-sim: cannot read " << cl.file << '\n';
+  std::string text, error;
+  if (!ReadScenarioFile(cl.file, &text, &error)) {
+    std::cerr << "dorvane2-sim: " << error << '\n';
     return device::kExitBroken;
   }
   return device::RunScenarioText(text, cl.file, cl.options, std::cout, std::cerr);

@@ -59,8 +59,10 @@ bool Runner::Open() {
   if (!options_.stateDir.empty()) {
     // What was stored is the starting point, not something that happens in this run.
     dev_->trace().enabled = false;
-    std::string error;
-    bool ok = detail::LoadState(*dev_, options_.stateDir, &error);
+    std::string error, notes;
+    bool ok = detail::OpenStateFolder(options_.stateDir, &stateLock_, &notes, &error);
+    err_ << notes;
+    ok = ok && detail::LoadState(*dev_, options_.stateDir, &error);
     dev_->trace().enabled = true;
     if (!ok) {
       err_ << error << '\n';
@@ -118,7 +120,7 @@ bool Runner::Play(const Step& step) {
 
 int Runner::Finish() {
   int status = failed_ > 0 || deviceFailed_ ? kExitFailed : kExitPassed;
-  if (!options_.stateDir.empty()) {
+  if (stateLock_.held()) {
     std::string error;
     if (!detail::SaveState(*dev_, options_.stateDir, &error)) {
       err_ << "cannot save the device state: " << error << '\n';
@@ -292,15 +294,15 @@ void Runner::ReportFailure(const Step& step, std::string_view what, const std::s
 
 int RunScenarioText(std::string_view text, std::string_view fileName, const RunOptions& options,
                     std::ostream& out, std::ostream& err) {
-  ParseResult parsed = ParseScenario(text, fileName);
-  if (!parsed.ok()) {
-    err << parsed.error->text << '\n';
+  // Checked whole before anything is played, then parsed again line by line as it is played:
+  // no list of steps, so a huge scenario needs little more memory than its text.
+  if (auto error = ForEachStep(text, fileName, [](Step&&) { return true; })) {
+    err << error->text << '\n';
     return kExitBroken;
   }
   Runner runner(std::string(fileName), options, out, err);
   if (!runner.Open()) return kExitBroken;
-  for (const Step& step : parsed.steps)
-    if (!runner.Play(step)) break;
+  ForEachStep(text, fileName, [&](Step&& step) { return runner.Play(step); });
   return runner.Finish();
 }
 

@@ -14,6 +14,7 @@
 #include "device/scenario.h"
 #include "device/timeline.h"
 #include "platform/sim/device.h"
+#include "platform/sim/host_files.h"
 
 namespace device {
 
@@ -45,7 +46,7 @@ class Runner {
   Runner(const Runner&) = delete;
   Runner& operator=(const Runner&) = delete;
 
-  // Loads the state folder, if any, and starts printing the trace. False (the reason
+  // Locks and loads the state folder, if any, and starts printing the trace. False (the reason
   // printed) means exit status 2.
   bool Open();
   // Plays one step and runs the device until nothing is runnable. False when the device
@@ -84,9 +85,10 @@ class Runner {
   bool printing_ = false;
   bool daemonStarted_ = false;
   std::vector<std::pair<TimelineFailure, size_t>> failures_;  // for the timeline page
+  sim::HostFolderLock stateLock_;  // held from Open to the end of the run
 };
 
-// Parses the whole text, then plays every step.
+// Checks the whole text, then plays it step by step.
 int RunScenarioText(std::string_view text, std::string_view fileName, const RunOptions& options,
                     std::ostream& out, std::ostream& err);
 // The same, with everything printed collected into the result.

@@ -5,6 +5,7 @@
 #include <span>
 
 #include "device/verb_reader.h"
+#include "platform/wstr.h"
 
 namespace device {
 namespace {
@@ -13,6 +14,18 @@ using namespace parse;
 
 bool IsBlank(char c) {
   return c == ' ' || c == '\t';
+}
+
+// Scenario text is UTF-8 like the .reg files: a malformed byte is an error at its column,
+// never a character guessed from it.
+void CheckUtf8(std::string_view line) {
+  const size_t bad = platform::FirstInvalidUtf8(line);
+  if (bad == std::string_view::npos) return;
+  static constexpr char kHex[] = "0123456789ABCDEF";
+  const auto b = static_cast<unsigned char>(line[bad]);
+  throw Failure{ColumnAt(line, bad), std::string("invalid UTF-8 at byte 0x") + kHex[b >> 4] +
+                                         kHex[b & 15] +
+                                         " (an overlong, surrogate, stray or cut short sequence)"};
 }
 
 std::vector<Token> Tokenize(std::string_view line) {
@@ -236,7 +249,7 @@ Action ParseTokens(std::string_view line, const std::vector<Token>& tokens) {
     return a;
   }
   if (!IsFamily(first.text))
-    throw Failure{ColumnAt(line, first.begin), "unknown verb '" + first.text + "'"};
+    throw Failure{ColumnAt(line, first.begin), "unknown verb '" + Excerpt(first.text) + "'"};
   Cursor c(line, tokens, 1);
   int col = c.Column();
   const Token& sub = c.Next("expected " + SubVerbList(first.text) + " after " + first.text);
@@ -245,7 +258,7 @@ Action ParseTokens(std::string_view line, const std::vector<Token>& tokens) {
     c.End();
     return a;
   }
-  throw Failure{col, "unknown verb '" + first.text + " " + sub.text + "'; expected " +
+  throw Failure{col, "unknown verb '" + Excerpt(first.text + " " + sub.text) + "'; expected " +
                          SubVerbList(first.text) + " after " + first.text};
 }
 
@@ -266,15 +279,29 @@ bool IsSetup(const Action& a) {
          std::holds_alternative<verb::RegDelete>(a);
 }
 
+// The device clock ends in the year 30827 and a kept clock reaches 9999, so a run moves it
+// on by no more than 10000 years (of 365.2425 days).
+constexpr uint64_t kMaxRunMs = 10000ull * 31556952000ull;
+// A settle lets at most a day and the minute it looks ahead pass.
+constexpr uint64_t kSettleMaxMs = 24ull * 3600000 + 60000;
+
 std::optional<std::string> ScenarioOrder::Admit(const Step& step) {
-  if (std::holds_alternative<verb::Clock>(step.action)) {
-    if (booted_ || eventSeen_) return "clock must come before boot and before any event";
-  } else if (std::holds_alternative<verb::Boot>(step.action)) {
-    if (eventSeen_) return "boot must come before any event";
+  const bool clock = std::holds_alternative<verb::Clock>(step.action);
+  const bool boot = std::holds_alternative<verb::Boot>(step.action);
+  if (clock && (booted_ || eventSeen_)) return "clock must come before boot and before any event";
+  if (boot && eventSeen_) return "boot must come before any event";
+  uint64_t moves = 0;
+  if (auto* w = std::get_if<verb::Wait>(&step.action)) moves = w->ms;
+  if (boot) moves = std::get<verb::Boot>(step.action).tick;
+  if (std::holds_alternative<verb::Settle>(step.action)) moves = kSettleMaxMs;
+  if (moves > kMaxRunMs - elapsedMs_)
+    return "this takes the device clock past its end: a run may move it on by at most 10000 "
+           "years";
+  elapsedMs_ += moves;
+  if (boot)
     booted_ = true;
-  } else if (!IsSetup(step.action)) {
+  else if (!clock && !IsSetup(step.action))
     eventSeen_ = true;
-  }
   return std::nullopt;
 }
 
@@ -283,6 +310,7 @@ ParseResult ParseLine(std::string_view line, int lineNo, std::string_view fileNa
   if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
   ParseResult result;
   try {
+    CheckUtf8(line);
     std::vector<Token> tokens = Tokenize(line);
     if (tokens.empty()) return result;
     size_t begin = tokens.front().begin;
@@ -300,18 +328,12 @@ ParseResult ParseLine(std::string_view line, int lineNo, std::string_view fileNa
 }
 
 ParseResult ParseScenario(std::string_view text, std::string_view fileName) {
-  if (text.starts_with("\xEF\xBB\xBF")) text.remove_prefix(3);  // UTF-8 byte order mark
   ParseResult result;
-  ScenarioOrder order;
-  int lineNo = 0;
-  while (!text.empty()) {
-    size_t nl = text.find('\n');
-    std::string_view line = text.substr(0, nl);
-    text = nl == std::string_view::npos ? std::string_view{} : text.substr(nl + 1);
-    ParseResult one = ParseLine(line, ++lineNo, fileName, &order);
-    if (!one.ok()) return {{}, std::move(one.error)};
-    for (auto& s : one.steps) result.steps.push_back(std::move(s));
-  }
+  result.error = ForEachStep(text, fileName, [&](Step&& s) {
+    result.steps.push_back(std::move(s));
+    return true;
+  });
+  if (result.error) result.steps.clear();
   return result;
 }
 

@@ -13,6 +13,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -149,10 +150,19 @@ class ScenarioOrder {
  private:
   bool booted_ = false;
   bool eventSeen_ = false;
+  uint64_t elapsedMs_ = 0;  // how far boot, wait and settle can move the device clock
 };
 
 // Stops at the first error.
 ParseResult ParseScenario(std::string_view text, std::string_view fileName);
+// The same, one line at a time: `each` gets every step as soon as its line is parsed and
+// nothing is kept, so memory does not grow with the scenario. `each` returning false stops.
+std::optional<ParseError> ForEachStep(std::string_view text, std::string_view fileName,
+                                      const std::function<bool(Step&&)>& each);
+
+// A word quoted in an error message: the whole word when short, else its first characters and
+// "...", so a huge word never floods the terminal.
+std::string Excerpt(std::string_view word);
 
 // One line: no step for a blank or comment line. With `order`, the ordering rules are checked
 // against the lines admitted before (the shell keeps one across lines).

@@ -53,22 +53,22 @@ uint32_t ParseNumber(const Token& t, int column, bool allowNegative) {
     uint64_t v = 0;
     for (char c : s.substr(2)) {
       int d = HexDigit(c);
-      if (d < 0) throw Failure{column, "expected a number, not '" + t.text + "'"};
+      if (d < 0) throw Failure{column, "expected a number, not '" + Excerpt(t.text) + "'"};
       v = v * 16 + static_cast<uint64_t>(d);
-      if (v > 0xFFFFFFFFu) throw Failure{column, "number out of range (32 bits): " + t.text};
+      if (v > 0xFFFFFFFFu) throw Failure{column, "number out of range (32 bits): " + Excerpt(t.text)};
     }
     return static_cast<uint32_t>(v);
   }
-  if (!LooksNumeric(s)) throw Failure{column, "expected a number, not '" + t.text + "'"};
+  if (!LooksNumeric(s)) throw Failure{column, "expected a number, not '" + Excerpt(t.text) + "'"};
   bool negative = s[0] == '-';
   if (negative && !allowNegative)
-    throw Failure{column, "expected a number that is not negative, not '" + t.text + "'"};
+    throw Failure{column, "expected a number that is not negative, not '" + Excerpt(t.text) + "'"};
   if (negative) s.remove_prefix(1);
   auto v = Decimal(s, negative ? 0x80000000u : 0xFFFFFFFFu);
   if (!v) {
     bool digits = s.find_first_not_of("0123456789") == std::string_view::npos;
-    throw Failure{column, digits ? "number out of range (32 bits): " + t.text
-                                 : "expected a number, not '" + t.text + "'"};
+    throw Failure{column, digits ? "number out of range (32 bits): " + Excerpt(t.text)
+                                 : "expected a number, not '" + Excerpt(t.text) + "'"};
   }
   return negative ? static_cast<uint32_t>(0u - static_cast<uint32_t>(*v))
                   : static_cast<uint32_t>(*v);
@@ -88,7 +88,7 @@ uint64_t ParseDuration(const Token& t, int column) {
                                   : 0;
   if (digits == 0 || factor == 0) throw Failure{column, kDurationHelp};
   auto v = Decimal(s.substr(0, digits), std::numeric_limits<uint64_t>::max() / factor);
-  if (!v) throw Failure{column, "duration out of range: " + t.text};
+  if (!v) throw Failure{column, "duration out of range: " + Excerpt(t.text)};
   return *v * factor;
 }
 
@@ -211,7 +211,7 @@ MsgParam ReadParam(Cursor& c, bool expectation, bool isMsg) {
     throw Failure{col, std::string(expectation ? "expected a number or *"
                                    : isMsg     ? "expected a message number"
                                                : "expected a number or @CLASS") +
-                           ", not '" + t.text + "'"};
+                           ", not '" + Excerpt(t.text) + "'"};
   return {MsgParam::Kind::Value, ParseNumber(t, col, !isMsg), {}};
 }
 

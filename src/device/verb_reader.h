@@ -89,10 +89,10 @@ class Cursor {
     const Token& t = Next("expected " + std::string(what) + ": " + list);
     for (size_t i = 0; i < choices.size(); ++i)
       if (t.text == choices[i]) return i;
-    throw Failure{col, "unknown " + std::string(what) + " '" + t.text + "'; expected " + list};
+    throw Failure{col, "unknown " + std::string(what) + " '" + Excerpt(t.text) + "'; expected " + list};
   }
   void End() {
-    if (!AtEnd()) throw Failure{Column(), "unexpected extra word '" + Peek().text + "'"};
+    if (!AtEnd()) throw Failure{Column(), "unexpected extra word '" + Excerpt(Peek().text) + "'"};
   }
 
  private:

@@ -136,7 +136,7 @@ uint32_t ReadResult(Cursor& c) {
   const Token& t = c.Next("expected a result");
   if (auto named = sim::FaultResultByName(t.text)) return *named;
   if (!LooksNumeric(t.text))
-    throw Failure{col, "expected a result (a number or a name like E_FAIL), not '" + t.text + "'"};
+    throw Failure{col, "expected a result (a number or a name like E_FAIL), not '" + Excerpt(t.text) + "'"};
   return ParseNumber(t, col, true);
 }
 
@@ -144,7 +144,7 @@ Action ParseFail(Cursor& c) {
   int col = c.Column();
   std::string function = c.Word("expected a platform function like CreateProcessW");
   if (!sim::FindFaultFunction(function))
-    throw Failure{col, "unknown platform function '" + function + "' (no fault can be set on it)"};
+    throw Failure{col, "unknown platform function '" + Excerpt(function) + "' (no fault can be set on it)"};
   std::optional<uint32_t> result;
   uint32_t count = 1;
   if (!c.AtEnd() && c.Peek().text != "always") result = ReadResult(c);

@@ -4,27 +4,37 @@
 
 namespace platform {
 
+namespace {
+
+// The well-formed character at s[i]: its length, or 0 for an overlong form, a surrogate, a
+// code point past U+10FFFF, a stray continuation byte or a truncated sequence.
+size_t DecodeOne(std::string_view s, size_t i, char32_t* cp) {
+  auto byte = [&](size_t k) { return static_cast<unsigned char>(s[k]); };
+  const unsigned char c = byte(i);
+  const size_t len = c < 0x80 ? 1 : (c >> 5) == 6 ? 2 : (c >> 4) == 14 ? 3 : (c >> 3) == 30 ? 4 : 0;
+  if (len == 0 || i + len > s.size()) return 0;
+  char32_t v = len == 1 ? c : c & (0x7F >> len);
+  for (size_t k = 1; k < len; ++k) {
+    if ((byte(i + k) & 0xC0) != 0x80) return 0;
+    v = v << 6 | (byte(i + k) & 0x3F);
+  }
+  static constexpr char32_t kMin[] = {0, 0, 0x80, 0x800, 0x10000};
+  if (v < kMin[len] || v > 0x10FFFF || (v >= 0xD800 && v < 0xE000)) return 0;
+  *cp = v;
+  return len;
+}
+
+}  // namespace
+
+// Malformed bytes become U+FFFD one by one: an overlong form never turns into a character
+// (C1 9C is not a backslash).
 std::u16string U16(std::string_view s) {
   std::u16string out;
   out.reserve(s.size());
   for (size_t i = 0; i < s.size();) {
-    unsigned char c = static_cast<unsigned char>(s[i]);
     char32_t cp = 0xFFFD;
-    size_t len = 1;
-    if (c < 0x80) {
-      cp = c;
-    } else if ((c >> 5) == 6 && i + 1 < s.size()) {
-      cp = ((c & 0x1F) << 6) | (s[i + 1] & 0x3F);
-      len = 2;
-    } else if ((c >> 4) == 14 && i + 2 < s.size()) {
-      cp = ((c & 0x0F) << 12) | ((s[i + 1] & 0x3F) << 6) | (s[i + 2] & 0x3F);
-      len = 3;
-    } else if ((c >> 3) == 30 && i + 3 < s.size()) {
-      cp = ((c & 0x07) << 18) | ((s[i + 1] & 0x3F) << 12) | ((s[i + 2] & 0x3F) << 6) |
-           (s[i + 3] & 0x3F);
-      len = 4;
-    }
-    i += len;
+    size_t len = DecodeOne(s, i, &cp);
+    i += len ? len : 1;
     if (cp >= 0x10000) {
       cp -= 0x10000;
       out.push_back(static_cast<char16_t>(0xD800 + (cp >> 10)));
@@ -34,6 +44,16 @@ std::u16string U16(std::string_view s) {
     }
   }
   return out;
+}
+
+size_t FirstInvalidUtf8(std::string_view s) {
+  char32_t cp = 0;
+  for (size_t i = 0; i < s.size();) {
+    size_t len = DecodeOne(s, i, &cp);
+    if (len == 0) return i;
+    i += len;
+  }
+  return std::string_view::npos;
 }
 
 std::string U8(std::u16string_view s) {

@@ -9,6 +9,9 @@
 namespace platform {
 
 std::u16string U16(std::string_view utf8);
+// Strict UTF-8: the offset of the first byte that does not start a well-formed character
+// (overlong, surrogate, past U+10FFFF, stray or cut short), or npos when all of it is fine.
+size_t FirstInvalidUtf8(std::string_view utf8);
 std::string U8(std::u16string_view text);
 
 // Characters up to the terminating NUL; 0 for a null pointer.

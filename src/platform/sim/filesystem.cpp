@@ -1,18 +1,14 @@
 #include "platform/sim/filesystem.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <cstring>
-#include <filesystem>
-#include <fstream>
-#include <iterator>
 
 #include "platform/kernel.h"
+#include "platform/sim/host_files.h"
 #include "platform/wstr.h"
 
 namespace sim {
 
-namespace hostfs = std::filesystem;
 using platform::U16;
 using platform::U8;
 
@@ -108,10 +104,6 @@ DWORD NewFileAttributes(DWORD requested) {
 bool Fail(std::string* error, std::string message) {
   if (error) *error = std::move(message);
   return false;
-}
-
-std::string Describe(const hostfs::path& p, const std::error_code& ec) {
-  return p.string() + ": " + ec.message();
 }
 
 }  // namespace
@@ -511,127 +503,92 @@ BOOL FileSystem::Close(HANDLE h) {
 
 namespace {
 
-hostfs::path HostFolder(const std::string& dir) {
-  hostfs::path p(dir);
-  return p.has_filename() ? p : p.parent_path();  // "state/fs/" names "state/fs"
+std::string HostFolder(const std::string& dir) {
+  std::string p = dir;
+  while (p.size() > 1 && p.back() == '/') p.pop_back();  // "state/fs/" names "state/fs"
+  return p;
 }
 
-hostfs::path Sibling(const hostfs::path& p, const char* suffix) {
-  hostfs::path s = p;
-  s += suffix;
-  return s;
-}
-
-bool WriteTree(const Node& folder, const hostfs::path& dir, std::string* error) {
+bool WriteTree(const Node& folder, const std::string& dir, std::string* error) {
+  if (!MakeHostFolder(dir, error)) return false;
   for (const auto& [key, child] : folder.children) {
     if (!ValidName(child->name))
       return Fail(error, "device name cannot be stored on the host: " + U8(child->name));
-    const hostfs::path p = dir / U8(child->name);
-    if (child->IsFolder()) {
-      std::error_code ec;
-      hostfs::create_directory(p, ec);
-      if (ec) return Fail(error, Describe(p, ec));
-      if (!WriteTree(*child, p, error)) return false;
-      continue;
-    }
-    errno = 0;
-    std::ofstream out(p, std::ios::binary | std::ios::trunc);
-    out.write(child->file->bytes.data(), static_cast<std::streamsize>(child->file->bytes.size()));
-    out.close();
-    if (!out) return Fail(error, p.string() + ": cannot write: " + std::strerror(errno));
+    const std::string p = HostJoin(dir, U8(child->name));
+    if (child->IsFolder() ? !WriteTree(*child, p, error)
+                          : !WriteHostFile(p, child->file->bytes, false, error))
+      return false;
   }
   return true;
 }
 
-bool ReadHostFile(const hostfs::path& p, std::string* bytes, std::string* error) {
-  std::error_code ec;
-  const uintmax_t size = hostfs::file_size(p, ec);
-  if (ec) return Fail(error, Describe(p, ec));
-  if (size > FileSystem::kMaxFileSize)
-    return Fail(error, p.string() + ": too large for the device");
-  std::ifstream in(p, std::ios::binary);
-  bytes->assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-  if (!in.is_open() || in.bad()) return Fail(error, p.string() + ": cannot read");
-  return true;
-}
-
-bool ReadTree(const hostfs::path& dir, Node& folder, std::string* error) {
-  std::error_code ec;
-  for (hostfs::directory_iterator it(dir, ec), end; !ec && it != end; it.increment(ec)) {
-    const hostfs::path& p = it->path();
-    const std::string host = p.filename().string();
-    const std::u16string name = U16(host);
-    if (U8(name) != host || !ValidName(name))
-      return Fail(error, p.string() + ": not a valid device file name");
+bool ReadTree(const std::string& dir, Node& folder, std::string* error) {
+  std::vector<HostListing> entries;
+  if (!ListHostFolder(dir, &entries, error)) return false;
+  for (const HostListing& e : entries) {
+    const std::string p = HostJoin(dir, e.name);
+    const std::u16string name = U16(e.name);
+    if (U8(name) != e.name || !ValidName(name))
+      return Fail(error, p + ": not a valid device file name");
     if (auto same = folder.children.find(Fold(name)); same != folder.children.end())
-      return Fail(error, p.string() + ": same device name as " + U8(same->second->name) +
+      return Fail(error, p + ": same device name as " + U8(same->second->name) +
                              " (device names ignore case)");
-    const hostfs::file_type type = it->symlink_status(ec).type();
-    if (ec) break;
-    if (type == hostfs::file_type::directory) {
+    if (e.type == HostEntry::Folder) {
       if (!ReadTree(p, *AddChild(&folder, name, nullptr), error)) return false;
-    } else if (type == hostfs::file_type::regular) {
+    } else if (e.type == HostEntry::File) {
       auto file = std::make_shared<FileSystem::FileData>();
-      if (!ReadHostFile(p, &file->bytes, error)) return false;
+      if (!ReadHostFile(p, &file->bytes, error, FileSystem::kMaxFileSize)) return false;
       AddChild(&folder, name, std::move(file));
     } else {
-      return Fail(error, p.string() + ": neither a file nor a folder");
+      return Fail(error, p + ": neither a file nor a folder");
     }
   }
-  return ec ? Fail(error, Describe(dir, ec)) : true;
+  return true;
 }
 
 }  // namespace
 
-bool FileSystem::SaveTo(const std::string& hostDir, std::string* error) const {
-  const hostfs::path target = HostFolder(hostDir);
+bool FileSystem::WriteTo(const std::string& hostDir, std::string* error) const {
+  const std::string target = HostFolder(hostDir);
   if (target.empty()) return Fail(error, "no host folder given");
-  const hostfs::path temp = Sibling(target, ".saving");
-  const hostfs::path old = Sibling(target, ".old");
-  std::error_code ec;
-  const bool replacing = hostfs::exists(target, ec);
-  if (ec) return Fail(error, Describe(target, ec));
-  if (replacing && !hostfs::is_directory(target, ec))
-    return Fail(error, target.string() + ": not a folder");
-  hostfs::remove_all(temp, ec);
-  if (!ec) hostfs::create_directories(temp, ec);
-  if (ec) return Fail(error, Describe(temp, ec));
-  if (!WriteTree(*root_, temp, error)) {
-    hostfs::remove_all(temp, ec);
+  return WriteTree(*root_, target, error);
+}
+
+bool FileSystem::SaveTo(const std::string& hostDir, std::string* error) const {
+  const std::string target = HostFolder(hostDir);
+  if (target.empty()) return Fail(error, "no host folder given");
+  const std::string temp = target + ".saving", old = target + ".old";
+  const HostEntry existing = HostEntryAt(target);
+  if (existing != HostEntry::Missing && existing != HostEntry::Folder)
+    return Fail(error, target + ": not a folder");
+  if (!RemoveHostTree(temp, error)) return false;
+  if (!WriteTree(*root_, temp, error) || !FlushHostFileSystem(temp, error)) {
+    RemoveHostTree(temp, nullptr);
     return false;
   }
   // Between the two renames only the .old tree exists; LoadFrom falls back to it.
-  if (replacing) {
-    hostfs::remove_all(old, ec);
-    if (!ec) hostfs::rename(target, old, ec);
-    if (ec) {
-      hostfs::remove_all(temp, ec);
-      return Fail(error, Describe(target, ec));
-    }
+  if (existing == HostEntry::Folder &&
+      (!RemoveHostTree(old, error) || !RenameHost(target, old, error))) {
+    RemoveHostTree(temp, nullptr);
+    return false;
   }
-  hostfs::rename(temp, target, ec);
-  if (ec) {
-    std::string message = Describe(target, ec);
-    if (replacing) hostfs::rename(old, target, ec);
-    hostfs::remove_all(temp, ec);
-    return Fail(error, message);
+  if (!RenameHost(temp, target, error)) {
+    if (existing == HostEntry::Folder) RenameHost(old, target, nullptr);
+    RemoveHostTree(temp, nullptr);
+    return false;
   }
-  hostfs::remove_all(old, ec);  // a leftover is replaced by the next save
+  RemoveHostTree(old, nullptr);  // a leftover is replaced by the next save
   return true;
 }
 
 bool FileSystem::LoadFrom(const std::string& hostDir, std::string* error) {
-  hostfs::path source = HostFolder(hostDir);
+  std::string source = HostFolder(hostDir);
   if (source.empty()) return Fail(error, "no host folder given");
-  std::error_code ec;
-  if (!hostfs::exists(source, ec)) {
-    if (ec) return Fail(error, Describe(source, ec));
-    const hostfs::path old = Sibling(source, ".old");
-    source = hostfs::is_directory(old, ec) ? old : hostfs::path();
-  }
+  if (HostEntryAt(source) == HostEntry::Missing)
+    source = HostEntryAt(source + ".old") == HostEntry::Folder ? source + ".old" : "";
   auto fresh = std::make_unique<Node>();
   if (!source.empty()) {
-    if (!hostfs::is_directory(source, ec)) return Fail(error, source.string() + ": not a folder");
+    if (HostEntryAt(source) != HostEntry::Folder) return Fail(error, source + ": not a folder");
     if (!ReadTree(source, *fresh, error)) return false;
   }
   root_ = std::move(fresh);

@@ -71,6 +71,9 @@ class FileSystem {
   // Replaces hostDir as a whole: the tree is written next to it and swapped in, so a failure
   // leaves the previous save intact.
   bool SaveTo(const std::string& hostDir, std::string* error) const;
+  // Writes the tree into hostDir, a folder made for it (its parent must exist), without
+  // waiting for the disk. A failure may leave part of it behind.
+  bool WriteTo(const std::string& hostDir, std::string* error) const;
   // Replaces the whole tree with hostDir's (an empty device if hostDir does not exist). On
   // an error nothing changes.
   bool LoadFrom(const std::string& hostDir, std::string* error);

@@ -1,11 +1,8 @@
 #include "platform/sim/regfile.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <fstream>
-#include <iterator>
 #include <optional>
 
 #include "platform/sim/host_files.h"
@@ -150,30 +147,9 @@ int LineAt(std::string_view bytes, size_t offset) {
 
 // Strict UTF-8: overlong forms, surrogates and stray bytes are refused, not guessed at.
 std::u16string DecodeUtf8(std::string_view s) {
-  std::u16string out;
-  for (size_t i = 0; i < s.size();) {
-    auto byte = [&](size_t k) { return static_cast<uint8_t>(s[k]); };
-    uint8_t c = byte(i);
-    size_t len = c < 0x80 ? 1 : (c >> 5) == 6 ? 2 : (c >> 4) == 14 ? 3 : (c >> 3) == 30 ? 4 : 0;
-    if (len == 0 || i + len > s.size()) Fail(LineAt(s, i), "invalid UTF-8 text");
-    char32_t cp = len == 1 ? c : c & (0x7F >> len);
-    for (size_t k = 1; k < len; ++k) {
-      if ((byte(i + k) & 0xC0) != 0x80) Fail(LineAt(s, i), "invalid UTF-8 text");
-      cp = cp << 6 | (byte(i + k) & 0x3F);
-    }
-    static constexpr char32_t kMin[] = {0, 0, 0x80, 0x800, 0x10000};
-    if (cp < kMin[len] || cp > 0x10FFFF || (cp >= 0xD800 && cp < 0xE000))
-      Fail(LineAt(s, i), "invalid UTF-8 text");
-    if (cp >= 0x10000) {
-      cp -= 0x10000;
-      out += static_cast<char16_t>(0xD800 + (cp >> 10));
-      out += static_cast<char16_t>(0xDC00 + (cp & 0x3FF));
-    } else {
-      out += static_cast<char16_t>(cp);
-    }
-    i += len;
-  }
-  return out;
+  if (size_t bad = platform::FirstInvalidUtf8(s); bad != std::string_view::npos)
+    Fail(LineAt(s, bad), "invalid UTF-8 text");
+  return platform::U16(s);
 }
 
 std::u16string Decode(std::string_view bytes) {
@@ -426,7 +402,9 @@ class Parser {
         Fail(lineOf(std::min(at, joined.size() - 1)),
              comma == joined.npos ? "hex data ends with ','" : "missing hex byte between ','");
       }
-      if (!ParseHexNumber(digits, 2, &b)) Fail(lineOf(at), "bad hex byte " + Quote(digits));
+      // Exactly two digits: a file cut inside a byte must not load as a different value.
+      if (digits.size() != 2 || !ParseHexNumber(digits, 2, &b))
+        Fail(lineOf(at), "bad hex byte " + Quote(digits) + ": expected two hex digits");
       bytes.push_back(static_cast<uint8_t>(b));
       if (comma == joined.npos) return bytes;
       start = comma + 1;
@@ -493,48 +471,6 @@ RegParseResult LoadRegFile(Registry& into, const std::string& hostPath) {
   RegParseResult r = ParseRegText(bytes, into);
   if (!r.ok) r.message = hostPath + ":" + std::to_string(r.line) + ": " + r.message;
   return r;
-}
-
-bool ReadHostFile(const std::string& hostPath, std::string* bytes, std::string* error) {
-  // Reading a folder as a stream throws on some libraries; it is simply not a file.
-  if (HostEntryAt(hostPath) == HostEntry::Folder) {
-    if (error) *error = "cannot read " + hostPath + ": it is a folder";
-    return false;
-  }
-  std::ifstream in(hostPath, std::ios::binary);
-  if (!in) {
-    if (error) *error = "cannot open " + hostPath + ": " + std::strerror(errno);
-    return false;
-  }
-  bytes->assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-  if (in.bad()) {
-    if (error) *error = "cannot read " + hostPath;
-    return false;
-  }
-  return true;
-}
-
-bool WriteHostFileAtomic(const std::string& hostPath, std::string_view bytes, std::string* error) {
-  // The old file stays whole until the new one is complete, whatever happens in between.
-  std::string temp = hostPath + ".tmp";
-  std::ofstream out(temp, std::ios::binary | std::ios::trunc);
-  if (out) out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-  out.close();
-  if (!out) {
-    if (error) *error = "cannot write " + temp + ": " + std::strerror(errno);
-    std::remove(temp.c_str());
-    return false;
-  }
-  if (std::rename(temp.c_str(), hostPath.c_str()) != 0) {
-    if (error) *error = "cannot replace " + hostPath + ": " + std::strerror(errno);
-    std::remove(temp.c_str());
-    return false;
-  }
-  return true;
-}
-
-bool RemoveHostFile(const std::string& hostPath) {
-  return std::remove(hostPath.c_str()) == 0;
 }
 
 }  // namespace sim

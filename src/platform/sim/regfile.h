@@ -5,6 +5,7 @@
 #include <string>
 #include <string_view>
 
+#include "platform/sim/host_files.h"  // the host file helpers behind the two above
 #include "platform/sim/registry_model.h"
 
 namespace sim {
@@ -27,10 +28,5 @@ RegParseResult ParseRegText(std::string_view bytes, Registry& into);
 bool SaveRegFile(const Registry& registry, const std::string& hostPath, std::string* error);
 // A missing or damaged file leaves the registry untouched; the file is never written.
 RegParseResult LoadRegFile(Registry& into, const std::string& hostPath);
-
-// Host file helpers behind the two above, also used by tests to plant and inspect files.
-bool ReadHostFile(const std::string& hostPath, std::string* bytes, std::string* error);
-bool WriteHostFileAtomic(const std::string& hostPath, std::string_view bytes, std::string* error);
-bool RemoveHostFile(const std::string& hostPath);
 
 }  // namespace sim
