@@ -1,0 +1,19 @@
+#include "conformance.h"
+
+namespace conformance {
+
+HWND MakeWindow(const WCHAR* name, WNDPROC proc, DWORD style, HWND parent) {
+  WNDCLASSW wc{};
+  wc.lpfnWndProc = proc;
+  wc.lpszClassName = name;
+  RegisterClassW(&wc);
+  return CreateWindowExW(0, name, name, style, 0, 0, 100, 100, parent, 0, 0, nullptr);
+}
+
+void DrainQueue() {
+  MSG m;
+  while (PeekMessageW(&m, 0, 0, WM_TIMER - 1, PM_REMOVE)) DispatchMessageW(&m);
+  while (PeekMessageW(&m, 0, WM_TIMER + 1, 0xFFFFFFFFu, PM_REMOVE)) DispatchMessageW(&m);
+}
+
+}  // namespace conformance
