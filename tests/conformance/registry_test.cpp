@@ -183,3 +183,19 @@ CONFORMANCE_TEST(Registry, ShellHelpersReadTypedValuesAndNeverCreateKeys) {
   EXPECT_EQ(RegOpenKeyExW(k, u"Missing", 0, KEY_READ, &s), ERROR_FILE_NOT_FOUND);
   Done(k, u"Helpers");
 }
+
+CONFORMANCE_TEST(Registry, SubkeyEnumerationOrder) {
+  HKEY k = FreshKey(u"Order");
+  for (const WCHAR* name : {u"Beta", u"Alpha", u"Gamma"}) {
+    HKEY s = 0;
+    RegCreateKeyExW(k, name, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &s, nullptr);
+    RegCloseKey(s);
+  }
+  if (conformance::OnSimulatedDevice()) {
+    // The device enumerates in storage order (PLATFORM.md 2, RegEnumKeyEx).
+    EXPECT_EQ(SubKeys(k), (std::vector<std::u16string>{u"Beta", u"Alpha", u"Gamma"}));
+  } else {
+    EXPECT_EQ(SubKeys(k), (std::vector<std::u16string>{u"Alpha", u"Beta", u"Gamma"}));
+  }
+  Done(k, u"Order");
+}

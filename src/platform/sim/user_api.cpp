@@ -217,7 +217,14 @@ BOOL MoveWindow(HWND hwnd, int x, int y, int width, int height, BOOL) {
 BOOL GetWindowRect(HWND hwnd, RECT* rect) {
   Window* w = Win(hwnd);
   if (!w || !rect) return FALSE;
+  // A child's position is kept relative to its parent; the rectangle is on the screen.
   *rect = w->rect;
+  for (Window* p = Win(w->parent); p; p = Win(p->parent)) {
+    rect->left += p->rect.left;
+    rect->right += p->rect.left;
+    rect->top += p->rect.top;
+    rect->bottom += p->rect.top;
+  }
   return TRUE;
 }
 

@@ -146,6 +146,15 @@ void WindowManager::DestroyAllOf(Process* p) {
   for (HWND h : mine) Destroy(h, false);
 }
 
+// A thread's windows die with it, children of other threads' windows included.
+void WindowManager::DestroyAllOf(Thread* t) {
+  std::vector<HWND> mine;
+  for (auto& [h, w] : windows_)
+    if (w->thread == t) mine.push_back(h);
+  for (HWND h : mine)
+    if (Get(h)) Destroy(h, false);
+}
+
 HWND WindowManager::Find(const WCHAR* cls, const WCHAR* title) const {
   for (HWND h : zorder_) {
     Window* w = Get(h);
@@ -218,8 +227,7 @@ void WindowManager::SetVisible(HWND h, bool visible, bool activate) {
 }
 
 namespace {
-// A timer shorter than 10 ms runs every 10 ms; elapse 0 fires on the very next pass and then
-// keeps the 10 ms minimum, so a forgotten timer cannot stop virtual time.
+// A timer shorter than 10 ms, elapse 0 included, runs every 10 ms, as on the desktop.
 uint64_t RepeatInterval(UINT elapse) {
   return elapse < 10 ? 10 : elapse;
 }
@@ -234,7 +242,7 @@ UINT WindowManager::SetTimer(Thread* thread, HWND h, UINT id, UINT elapse, TIMER
     if (!thread) return 0;
     id = nextThreadTimerId_++;
   }
-  uint64_t due = sched_.Now() + (elapse == 0 ? 0 : RepeatInterval(elapse));
+  uint64_t due = sched_.Now() + RepeatInterval(elapse);
   auto it = std::find_if(timers_.begin(), timers_.end(),
                          [&](const WindowTimer& t) { return t.hwnd == h && t.id == id && h; });
   if (it == timers_.end()) {
