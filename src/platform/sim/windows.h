@@ -78,7 +78,7 @@ class WindowManager {
   UINT SetTimer(Thread* thread, HWND h, UINT id, UINT elapse, TIMERPROC proc);
   bool KillTimer(HWND h, UINT id);
   // The due timer a message retrieval on `thread` would report, if any; re-arms it.
-  bool TakeDueTimer(Thread* thread, HWND filter, MSG* out);
+  bool TakeDueTimer(Thread* thread, HWND filter, MSG* out, bool remove = true);
   void RecomputeTimerDue(Thread* thread);
   const std::vector<WindowTimer>& Timers() const { return timers_; }
 
