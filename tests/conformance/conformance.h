@@ -20,6 +20,11 @@ HWND MakeWindow(const WCHAR* name, WNDPROC proc, DWORD style = 0, HWND parent = 
 // Dispatches what is queued now, timers excluded.
 void DrainQueue();
 
+// A second program for the cases that need another process: it shows a "CxPeer" window and
+// runs until that window is closed. The simulated device installs it as kPeerImage.
+constexpr const WCHAR* kPeerImage = u"\\Windows\\conformance-peer.exe";
+int PeerMain();
+
 }  // namespace conformance
 
 #define DV_CONFORMANCE_CASE(Suite, Name, Guard)               \

@@ -12,6 +12,9 @@ bool OnSimulatedDevice() {
 void RunOnPlatform(void (*body)()) {
   sim::Device dev;
   dev.files().AddFile(u"\\Windows\\conformance.exe");
+  dev.files().AddFile(kPeerImage);
+  dev.RegisterProgram(u"conformance-peer.exe",
+                      [](const std::u16string&, int) { return PeerMain(); });
   dev.RegisterProgram(u"conformance.exe", [body](const std::u16string&, int) {
     body();
     return 0;

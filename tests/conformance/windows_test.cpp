@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "conformance.h"
+#include "platform/files.h"
 
 using conformance::MakeWindow;
 
@@ -210,4 +211,36 @@ DEVICE_RULE_TEST(Windows, NoNonClientMessagesBeforeCreate,
   ASSERT_FALSE(first.empty());
   EXPECT_EQ(first[0], WM_CREATE);
   DestroyWindow(h);
+}
+
+namespace {
+WNDPROC g_peerOriginal;
+LRESULT PeerSubclass(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
+  LRESULT r = CallWindowProcW(g_peerOriginal, h, msg, wp, lp);
+  return msg == WM_APP ? r + 100 : r;
+}
+}  // namespace
+
+DEVICE_RULE_TEST(
+    Subclassing, AnotherProcesssWindowCanBeSubclassed,
+    "WM5/6 allow GWL_WNDPROC on other processes' windows (PLATFORM.md second set, 3)") {
+  PROCESS_INFORMATION pi{};
+  ASSERT_TRUE(CreateProcessW(conformance::kPeerImage, nullptr, nullptr, nullptr, FALSE, 0, nullptr,
+                             nullptr, nullptr, &pi));
+  HWND peer = 0;
+  for (int i = 0; i < 100 && !peer; ++i, Sleep(10)) peer = FindWindowW(u"CxPeer", nullptr);
+  ASSERT_NE(peer, 0u);
+  DWORD pid = 0;
+  GetWindowThreadProcessId(peer, &pid);
+  EXPECT_NE(pid, GetCurrentProcessId());
+  g_peerOriginal = reinterpret_cast<WNDPROC>(
+      SetWindowLongW(peer, GWL_WNDPROC, reinterpret_cast<LONG_PTR>(&PeerSubclass)));
+  ASSERT_NE(g_peerOriginal, nullptr);
+  EXPECT_EQ(SendMessageW(peer, WM_APP, 1, 0), 102);
+  SetWindowLongW(peer, GWL_WNDPROC, reinterpret_cast<LONG_PTR>(g_peerOriginal));
+  EXPECT_EQ(SendMessageW(peer, WM_APP, 1, 0), 2);
+  PostMessageW(peer, WM_CLOSE, 0, 0);
+  EXPECT_EQ(WaitForSingleObject(pi.hProcess, 5000), WAIT_OBJECT_0);
+  CloseHandle(pi.hProcess);
+  CloseHandle(pi.hThread);
 }
