@@ -48,7 +48,7 @@ class SimMessages : public SimTest {
 TEST_F(SimMessages, TimersFireAtTheirVirtualTimes) {
   Run(u"timers.exe", [] {
     HWND h = MakeWindow(u"T");
-    SetTimer(h, 1, 0, nullptr);    // next pass
+    SetTimer(h, 1, 0, nullptr);    // the 10 ms minimum
     SetTimer(h, 2, 250, nullptr);  // 250, then re-set below
     SetTimer(h, 3, 1000, nullptr);
     MSG m;
@@ -71,7 +71,7 @@ TEST_F(SimMessages, TimersFireAtTheirVirtualTimes) {
     if (s.msg == WM_TIMER) got.push_back({s.time, s.wParam});
   // Timer 2 fired at 250 and 500, was re-set there with 700 and so fires next at 1200,
   // after timer 3 has stopped everything at 1000.
-  std::vector<std::pair<uint64_t, WPARAM>> want{{0, 1}, {250, 2}, {500, 2}, {1000, 3}};
+  std::vector<std::pair<uint64_t, WPARAM>> want{{10, 1}, {250, 2}, {500, 2}, {1000, 3}};
   EXPECT_EQ(got, want);
 }
 

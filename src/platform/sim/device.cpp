@@ -223,6 +223,7 @@ void Device::OnThreadExit(Thread* t) {
   for (SentMessage* m : t->incoming) m->done = true;
   t->incoming.clear();
   t->injected.clear();
+  windows_.DestroyAllOf(t);
   if (t->process && t == t->process->mainThread) EndProcess(t->process, t->exitCode);
 }
 

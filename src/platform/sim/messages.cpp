@@ -96,8 +96,7 @@ bool RetrieveMessage(Thread* self, MSG* msg, HWND hwnd, UINT min, UINT max, bool
       if (remove) self->quitPosted = false;
       return true;
     }
-    if (remove && InRange(WM_TIMER, f) && Dev().windows().TakeDueTimer(self, hwnd, msg))
-      return true;
+    if (InRange(WM_TIMER, f) && Dev().windows().TakeDueTimer(self, hwnd, msg, remove)) return true;
     if (!block) return false;
     if (!Dev().scheduler().Block({&MessageReady, &f, kNever, true, "GetMessage"})) {
       *msg = MSG{0, WM_QUIT, 0, 0, 0, {0, 0}};

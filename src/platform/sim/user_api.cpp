@@ -113,9 +113,13 @@ BOOL IsWindow(HWND hwnd) {
   return Dev().windows().Get(hwnd) != nullptr;
 }
 
+// Visible only with every ancestor visible.
 BOOL IsWindowVisible(HWND hwnd) {
   Window* w = Dev().windows().Get(hwnd);
-  return w && w->visible;
+  if (!w) return FALSE;
+  for (; w; w = Dev().windows().Get(w->parent))
+    if (!w->visible) return FALSE;
+  return TRUE;
 }
 
 HWND FindWindowW(LPCWSTR className, LPCWSTR title) {
@@ -139,6 +143,7 @@ BOOL ShowWindow(HWND hwnd, int cmd) {
       // The device has no minimised state to show: the window goes behind all others and
       // the next one takes the foreground.
       windows.SetVisible(hwnd, true, false);
+      if (!(w = Win(hwnd))) break;  // its procedure destroyed it
       w->minimized = true;
       windows.SendToBottom(hwnd);
       if (windows.Foreground() == hwnd) {
@@ -227,7 +232,14 @@ BOOL MoveWindow(HWND hwnd, int x, int y, int width, int height, BOOL) {
 BOOL GetWindowRect(HWND hwnd, RECT* rect) {
   Window* w = Win(hwnd);
   if (!w || !rect) return FALSE;
+  // A child's position is kept relative to its parent; the rectangle is on the screen.
   *rect = w->rect;
+  for (Window* p = Win(w->parent); p; p = Win(p->parent)) {
+    rect->left += p->rect.left;
+    rect->right += p->rect.left;
+    rect->top += p->rect.top;
+    rect->bottom += p->rect.top;
+  }
   return TRUE;
 }
 
@@ -237,8 +249,8 @@ LONG_PTR GetWindowLongW(HWND hwnd, int index) {
   switch (index) {
     case GWL_WNDPROC:
       return reinterpret_cast<LONG_PTR>(w->proc);
-    case GWL_STYLE:
-      return static_cast<LONG_PTR>(w->style);
+    case GWL_STYLE:  // WS_VISIBLE tells the window's own visibility
+      return static_cast<LONG_PTR>((w->style & ~WS_VISIBLE) | (w->visible ? WS_VISIBLE : 0));
     case GWL_EXSTYLE:
       return static_cast<LONG_PTR>(w->exStyle);
     case GWL_USERDATA:
@@ -312,7 +324,7 @@ BOOL EnumWindows(WNDENUMPROC proc, LONG_PTR context) {
   std::vector<HWND> all = Dev().windows().ZOrder();
   for (HWND h : all) {
     if (!Dev().windows().Get(h)) continue;
-    if (!proc(h, context)) break;
+    if (!proc(h, context)) return FALSE;
   }
   return TRUE;
 }

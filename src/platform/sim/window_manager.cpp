@@ -45,9 +45,15 @@ void WindowManager::TraceWindow(TraceKind kind, HWND h, uint32_t value, std::str
 
 // What the system itself tells a window (activation, being shown) arrives as a posted
 // message that is not the act of any program, so the trace does not list it.
+// The window's own thread gets the message at once, as a sent message; another thread finds it
+// in its queue.
 void WindowManager::Notify(HWND h, UINT msg, WPARAM wParam) {
   Window* w = Get(h);
   if (!w || !w->thread || w->thread->killed) return;
+  if (w->thread == sched_.Current()) {
+    if (w->proc) w->proc(h, msg, wParam, 0);
+    return;
+  }
   w->thread->posted.push_back(MSG{h, msg, wParam, 0, static_cast<DWORD>(sched_.Now()), {0, 0}});
 }
 
@@ -155,6 +161,15 @@ void WindowManager::DestroyAllOf(Process* p) {
   }
 }
 
+// A thread's windows die with it, children of other threads' windows included.
+void WindowManager::DestroyAllOf(Thread* t) {
+  std::vector<HWND> mine;
+  for (auto& [h, w] : windows_)
+    if (w->thread == t) mine.push_back(h);
+  for (HWND h : mine)
+    if (Get(h)) Destroy(h, false);
+}
+
 HWND WindowManager::Find(const WCHAR* cls, const WCHAR* title) const {
   for (HWND h : zorder_) {
     Window* w = Get(h);
@@ -212,8 +227,10 @@ void WindowManager::SetVisible(HWND h, bool visible, bool activate) {
   bool was = w->visible;
   w->visible = visible;
   if (visible) w->minimized = false;
+  bool child = w->parent != 0;
   if (was != visible) Notify(h, WM_SHOWWINDOW, visible ? 1 : 0);
-  if (visible && activate && !w->parent) {
+  if (!Get(h)) return;  // its procedure destroyed it
+  if (visible && activate && !child) {
     SetForeground(h);
   } else if (!visible && foreground_ == h) {
     foreground_ = 0;
@@ -227,8 +244,7 @@ void WindowManager::SetVisible(HWND h, bool visible, bool activate) {
 }
 
 namespace {
-// A timer shorter than 10 ms runs every 10 ms; elapse 0 fires on the very next pass and then
-// keeps the 10 ms minimum, so a forgotten timer cannot stop virtual time.
+// A timer shorter than 10 ms, elapse 0 included, runs every 10 ms, as on the desktop.
 uint64_t RepeatInterval(UINT elapse) {
   return elapse < 10 ? 10 : elapse;
 }
@@ -243,7 +259,7 @@ UINT WindowManager::SetTimer(Thread* thread, HWND h, UINT id, UINT elapse, TIMER
     if (!thread) return 0;
     id = nextThreadTimerId_++;
   }
-  uint64_t due = sched_.Now() + (elapse == 0 ? 0 : RepeatInterval(elapse));
+  uint64_t due = sched_.Now() + RepeatInterval(elapse);
   auto it = std::find_if(timers_.begin(), timers_.end(),
                          [&](const WindowTimer& t) { return t.hwnd == h && t.id == id && h; });
   if (it == timers_.end()) {
@@ -267,7 +283,7 @@ bool WindowManager::KillTimer(HWND h, UINT id) {
   return true;
 }
 
-bool WindowManager::TakeDueTimer(Thread* thread, HWND filter, MSG* out) {
+bool WindowManager::TakeDueTimer(Thread* thread, HWND filter, MSG* out, bool remove) {
   if (thread->timerDue > sched_.Now()) return false;
   WindowTimer* best = nullptr;
   for (auto& t : timers_) {
@@ -278,6 +294,7 @@ bool WindowManager::TakeDueTimer(Thread* thread, HWND filter, MSG* out) {
   if (!best) return false;
   *out = MSG{best->hwnd, WM_TIMER, best->id, best->proc ? 1 : 0, static_cast<DWORD>(sched_.Now()),
              {0, 0}};
+  if (!remove) return true;  // peeked at: it stays due
   // Periods missed while the queue was busy merge into this one message.
   best->due = sched_.Now() + RepeatInterval(best->period);
   RecomputeTimerDue(thread);

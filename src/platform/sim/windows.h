@@ -63,6 +63,7 @@ class WindowManager {
   // without it the window just vanishes (its process ended).
   void Destroy(HWND h, bool notify);
   void DestroyAllOf(Process* p);
+  void DestroyAllOf(Thread* t);
 
   // Top-level windows, front first.
   const std::vector<HWND>& ZOrder() const { return zorder_; }
@@ -77,11 +78,11 @@ class WindowManager {
   // Visibility; activate = bring to the front and make it the foreground.
   void SetVisible(HWND h, bool visible, bool activate);
 
-  // Timers: elapse 0 fires on the next timer pass.
+  // Timers: a period under 10 ms, 0 included, is 10 ms.
   UINT SetTimer(Thread* thread, HWND h, UINT id, UINT elapse, TIMERPROC proc);
   bool KillTimer(HWND h, UINT id);
   // The due timer a message retrieval on `thread` would report, if any; re-arms it.
-  bool TakeDueTimer(Thread* thread, HWND filter, MSG* out);
+  bool TakeDueTimer(Thread* thread, HWND filter, MSG* out, bool remove = true);
   void RecomputeTimerDue(Thread* thread);
   const std::vector<WindowTimer>& Timers() const { return timers_; }
 
