@@ -66,6 +66,14 @@ constexpr FaultFunction kFunctions[] = {
     {"GetSystemPowerStatusEx", S::LastError, kGenFailure},
     {"GetDC", S::LastError, kGenFailure},
     {"ExtEscape", S::Value, 0xFFFFFFFFu},
+    // Notification database and the LED driver.
+    {"CeSetUserNotificationEx", S::LastError, kGenFailure},
+    {"CeGetUserNotificationHandles", S::LastError, kGenFailure},
+    {"CeGetUserNotification", S::LastError, kGenFailure},
+    {"CeClearUserNotification", S::LastError, kGenFailure},
+    {"EventModify", S::LastError, kGenFailure},
+    {"NLedGetDeviceInfo", S::LastError, kGenFailure},
+    {"NLedSetDevice", S::LastError, kGenFailure},
 };
 
 struct NamedResult {
