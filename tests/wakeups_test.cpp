@@ -171,6 +171,16 @@ TEST_F(Wakeups, ATimerSetDuringTheHandOverKeepsItsListener) {
   EXPECT_FALSE(ListenerRunning());
 }
 
+// Without its events a listener would spin on failing waits; none is started.
+TEST_F(Wakeups, WithoutItsEventsNoListenerRuns) {
+  dev.faults().Arm("CreateEventW", std::nullopt, sim::Faults::kAlways);
+  auto m = Here();
+  Boot();
+  EXPECT_FALSE(ListenerRunning());
+  EXPECT_TRUE(Logged(m, "Error: TimerEventListener"));
+  EXPECT_TRUE(dev.Settle()) << dev.Failure();
+}
+
 TEST_F(Wakeups, AConnectedCallBuzzesOnlyWithTheOptionAndAVibrator) {
   SetFlag(u"VibrateOnConnect", 1);
   Boot();

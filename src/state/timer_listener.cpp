@@ -75,6 +75,12 @@ int StartTimerEventListener(HANDLE notifyEvent, HANDLE stopEvent) {
   if (Detailed()) DebugLog(u"StartTimerEventListener");
   l.events = {notifyEvent, stopEvent};
   l.fired = 0;
+  // Without both events every wait would fail at once: no listener is better than a spinning
+  // one. The sleep timer then fires unheard, as with a thread that could not be made.
+  if (!notifyEvent || !stopEvent) {
+    if (Detailed()) DebugLog(u"Error: TimerEventListener");
+    return 0;
+  }
   l.thread = CreateThread(nullptr, 0, &TimerEventListener, l.events.data(), 0, nullptr);
   return 0;
 }
