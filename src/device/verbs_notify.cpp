@@ -31,6 +31,7 @@ struct ExpectNotification : ModelStep {
     std::string registered;
     int matches = 0;
     for (const auto& n : ctx.dev.notifications().Entries()) {
+      if (n.type == CNT_EVENT) continue;  // not a timed one
       std::string app = U8(n.application);
       registered += "\n  " + app;
       if (app.find(text) != std::string::npos) ++matches;
