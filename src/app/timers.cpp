@@ -206,7 +206,9 @@ void SleepTimer(HWND hwnd) {
     lock::AwakeSlideScreen(false, false);
     Sleep(800);
   }
-  if (state::IsTimerListenerRunning()) state::StopTimerEventListener();
+  // A listener started since (a new sleep timer set meanwhile) waits for its own moment.
+  if (state::IsTimerListenerRunning() && state::TimerListenerFired())
+    state::StopTimerEventListener();
   if (G().DisplayOff)
     power::StopUnattendedMode();
   else

@@ -207,6 +207,7 @@ const std::vector<std::span<const VerbEntry>>& AllTables() {
   static const std::vector<std::span<const VerbEntry>> tables{
       kVerbs,
       ObservationVerbs(),
+      NotifyVerbs(),
   };
   return tables;
 }

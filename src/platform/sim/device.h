@@ -13,6 +13,8 @@
 #include "platform/sim/filesystem.h"
 #include "platform/sim/keyboard.h"
 #include "platform/sim/libraries.h"
+#include "platform/sim/led_driver.h"
+#include "platform/sim/notification_db.h"
 #include "platform/sim/objects.h"
 #include "platform/sim/process.h"
 #include "platform/sim/registry_model.h"
@@ -90,6 +92,8 @@ class Device {
   WindowManager& windows() { return windows_; }
   Registry& registry() { return registry_; }
   FileSystem& files() { return files_; }
+  NotificationDatabase& notifications() { return notifications_; }
+  LedDriver& leds() { return leds_; }
   Trace& trace() { return trace_; }
   // Records a model's own observable act in the trace, as done by the calling program.
   void Note(std::string text, uint32_t value = 0);
@@ -126,6 +130,8 @@ class Device {
   WindowManager windows_{sched_, trace_};
   Registry registry_;
   FileSystem files_;
+  NotificationDatabase notifications_;
+  LedDriver leds_;
   DeviceConfig config_;
   Faults faults_;
   Keyboard keyboard_;

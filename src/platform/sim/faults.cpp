@@ -72,6 +72,14 @@ constexpr FaultFunction kFunctions[] = {
     // COM.
     {"CoInitializeEx", S::Hresult, kEFail},
     {"CoCreateInstance", S::Hresult, kEFail},
+    // Notification database and the LED driver.
+    {"CeSetUserNotificationEx", S::LastError, kGenFailure},
+    {"CeGetUserNotificationHandles", S::LastError, kGenFailure},
+    {"CeGetUserNotification", S::LastError, kGenFailure},
+    {"CeClearUserNotification", S::LastError, kGenFailure},
+    {"EventModify", S::LastError, kGenFailure},
+    {"NLedGetDeviceInfo", S::LastError, kGenFailure},
+    {"NLedSetDevice", S::LastError, kGenFailure},
 };
 
 struct NamedResult {

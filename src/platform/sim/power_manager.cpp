@@ -91,6 +91,7 @@ void PowerManager::Transition(Device& dev, const std::u16string& name, DWORD fla
   char buf[128];
   std::snprintf(buf, sizeof buf, "power transition %s 0x%08X", platform::U8(name).c_str(), flags);
   PowerNote(dev, buf);
+  state = name;
   Broadcast(dev, PBT_TRANSITION, message);
 }
 

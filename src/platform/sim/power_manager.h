@@ -44,6 +44,7 @@ class PowerManager {
   // Failure switches for tests.
   bool running = true;             // false: RequestPowerNotifications fails with 1062
   int unattendedReferences = 0;    // net PowerPolicyNotify(PPN_UNATTENDEDMODE) count
+  std::u16string state = u"on";  // the last transition's name: a timed notification wakes "suspend"
 
   HANDLE Request(Device& dev, const std::shared_ptr<QueueCore>& queue, DWORD mask);
   bool Stop(HANDLE request);

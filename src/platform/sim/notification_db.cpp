@@ -1,0 +1,133 @@
+#include "platform/sim/notification_db.h"
+
+#include <algorithm>
+#include <cstdio>
+
+#include "platform/kernel.h"
+#include "platform/power.h"
+#include "platform/sim/device.h"
+#include "platform/sim/power_manager.h"
+#include "platform/wstr.h"
+
+namespace sim {
+
+using platform::U8;
+
+namespace {
+
+std::u16string Text(LPCWSTR s) {
+  return s ? std::u16string(platform::WView(s)) : std::u16string();
+}
+
+bool ToTicks(const SYSTEMTIME& st, uint64_t* ticks) {
+  FILETIME ft{};
+  if (!SystemTimeToFileTime(&st, &ft)) return false;
+  *ticks = (static_cast<uint64_t>(ft.dwHighDateTime) << 32) | ft.dwLowDateTime;
+  return true;
+}
+
+std::string Describe(const char* what, const UserNotification& n) {
+  char buf[96];
+  std::snprintf(buf, sizeof buf, "notification %s 0x%08X at %04u-%02u-%02u %02u:%02u:%02u ", what,
+                n.handle, n.start.wYear, n.start.wMonth, n.start.wDay, n.start.wHour,
+                n.start.wMinute, n.start.wSecond);
+  return buf + U8(n.application);
+}
+
+// The named event a notification's application string names, or empty.
+std::u16string NamedEventOf(const std::u16string& application) {
+  std::u16string_view prefix = NAMED_EVENT_PREFIX_TEXT;
+  if (application.size() <= prefix.size() ||
+      !platform::IEquals(std::u16string_view(application).substr(0, prefix.size()), prefix))
+    return {};
+  return application.substr(prefix.size());
+}
+}  // namespace
+
+HANDLE NotificationDatabase::Set(Device& dev, HANDLE existing,
+                                 const CE_NOTIFICATION_TRIGGER& trigger, DWORD* error) {
+  uint64_t ticks = 0;
+  bool timed = trigger.dwType == CNT_TIME || trigger.dwType == CNT_PERIOD ||
+               trigger.dwType == CNT_CLASSICTIME;
+  if (trigger.dwSize != sizeof(CE_NOTIFICATION_TRIGGER) || trigger.dwType < CNT_EVENT ||
+      trigger.dwType > CNT_CLASSICTIME || !trigger.lpszApplication || !*trigger.lpszApplication ||
+      (timed && !ToTicks(trigger.stStartTime, &ticks))) {
+    *error = ERROR_INVALID_PARAMETER;
+    return 0;
+  }
+  UserNotification n;
+  n.type = trigger.dwType;
+  n.event = trigger.dwEvent;
+  n.application = Text(trigger.lpszApplication);
+  n.arguments = Text(trigger.lpszArguments);
+  n.start = trigger.stStartTime;
+  n.end = trigger.stEndTime;
+  n.generation = nextGeneration_++;
+  Thread* self = dev.scheduler().Current();
+  n.owner = self && self->process ? self->process->exeName : u"device";
+  auto it = std::find_if(entries_.begin(), entries_.end(),
+                         [&](const UserNotification& e) { return e.handle == existing; });
+  if (existing && it == entries_.end()) {
+    *error = ERROR_INVALID_HANDLE;
+    return 0;
+  }
+  if (existing) {
+    n.handle = existing;
+    *it = n;
+  } else {
+    n.handle = next_;
+    next_ += 4;
+    entries_.push_back(n);
+  }
+  dev.Note(Describe("set", n));
+  if (timed) Schedule(dev, n);
+  return n.handle;
+}
+
+void NotificationDatabase::Schedule(Device& dev, const UserNotification& n) {
+  uint64_t start = 0;
+  uint64_t origin = 0;
+  ToTicks(n.start, &start);
+  ToTicks(dev.ClockStart(), &origin);
+  constexpr uint64_t kTicksPerMs = 10000;
+  // A moment already past fires at once, as the device's alarm would.
+  uint64_t due = start > origin ? (start - origin + kTicksPerMs - 1) / kTicksPerMs : 0;
+  dev.At(std::max(due, dev.Now()),
+         [this, &dev, handle = n.handle, gen = n.generation] { Fire(dev, handle, gen); });
+}
+
+void NotificationDatabase::Fire(Device& dev, HANDLE handle, uint64_t generation) {
+  auto it = std::find_if(entries_.begin(), entries_.end(), [&](const UserNotification& e) {
+    return e.handle == handle && e.generation == generation;
+  });
+  if (it == entries_.end()) return;
+  UserNotification n = std::move(*it);
+  entries_.erase(it);
+  dev.Note(Describe("fired", n));
+  PowerManager& power = PowerManager::Of(dev);
+  if (power.state == u"suspend") power.Transition(dev, u"resuming", POWER_STATE_ON);
+  std::u16string name = NamedEventOf(n.application);
+  if (name.empty()) {
+    dev.Note("notification starts no program here: " + U8(n.application));
+    return;
+  }
+  // The event is set whether or not anyone holds it; nobody holding it, nothing happens.
+  if (auto ev = dev.handles().FindNamedEvent(name)) ev->signaled = true;
+}
+
+bool NotificationDatabase::Clear(Device& dev, HANDLE handle) {
+  auto it = std::find_if(entries_.begin(), entries_.end(),
+                         [&](const UserNotification& e) { return e.handle == handle; });
+  if (it == entries_.end()) return false;
+  dev.Note(Describe("cleared", *it));
+  entries_.erase(it);
+  return true;
+}
+
+const UserNotification* NotificationDatabase::Find(HANDLE handle) const {
+  auto it = std::find_if(entries_.begin(), entries_.end(),
+                         [&](const UserNotification& e) { return e.handle == handle; });
+  return it == entries_.end() ? nullptr : &*it;
+}
+
+}  // namespace sim
