@@ -26,21 +26,20 @@ void WindowManager::Describe(HWND h, std::string* cls, std::string* title) const
   }
 }
 
-void WindowManager::TraceWindow(TraceKind kind, HWND h, uint32_t value, std::string text, UINT msg,
-                                WPARAM wParam, LPARAM lParam) {
+uint32_t WindowManager::ActorId() const {
+  Thread* t = sched_.Current();
+  return t && t->process ? trace_.Name(std::u16string_view(t->process->exeName)) : kDeviceActor;
+}
+
+void WindowManager::TraceWindow(TraceKind kind, HWND h, uint32_t value, std::string_view text,
+                                UINT msg, WPARAM wParam, LPARAM lParam) {
   if (!trace_.enabled) return;
-  TraceEvent e;
-  e.time = sched_.Now();
-  e.kind = kind;
-  e.actor = Actor();
-  e.hwnd = h;
-  Describe(h, &e.cls, &e.title);
-  e.value = value;
-  e.text = std::move(text);
-  e.msg = msg;
-  e.wParam = wParam;
-  e.lParam = lParam;
-  trace_.Add(std::move(e));
+  TraceRecord r{sched_.Now(), kind, ActorId(), h, 0, 0, msg, wParam, lParam, value};
+  if (Window* w = Get(h)) {
+    r.cls = trace_.Name(std::u16string_view(w->cls));
+    r.title = trace_.Name(std::u16string_view(w->title));
+  }
+  trace_.Add(r, text);
 }
 
 // What the system itself tells a window (activation, being shown) arrives as a posted
