@@ -28,6 +28,7 @@ struct Process {
   std::u16string cmdLine;
   Thread* mainThread = nullptr;
   std::vector<Thread*> threads;
+  uint32_t traceName = 0;  // the trace's id of exeName, once known
   bool ended = false;
   DWORD exitCode = 0x103;
   std::vector<WindowClass> classes;

@@ -28,7 +28,10 @@ void WindowManager::Describe(HWND h, std::string* cls, std::string* title) const
 
 uint32_t WindowManager::ActorId() const {
   Thread* t = sched_.Current();
-  return t && t->process ? trace_.Name(std::u16string_view(t->process->exeName)) : kDeviceActor;
+  if (!t || !t->process) return kDeviceActor;
+  Process* p = t->process;
+  if (!p->traceName) p->traceName = trace_.Name(std::u16string_view(p->exeName));
+  return p->traceName;
 }
 
 void WindowManager::TraceWindow(TraceKind kind, HWND h, uint32_t value, std::string_view text,
@@ -36,8 +39,10 @@ void WindowManager::TraceWindow(TraceKind kind, HWND h, uint32_t value, std::str
   if (!trace_.enabled) return;
   TraceRecord r{sched_.Now(), kind, ActorId(), h, 0, 0, msg, wParam, lParam, value};
   if (Window* w = Get(h)) {
-    r.cls = trace_.Name(std::u16string_view(w->cls));
-    r.title = trace_.Name(std::u16string_view(w->title));
+    if (!w->traceCls) w->traceCls = trace_.Name(std::u16string_view(w->cls));
+    if (!w->traceTitle) w->traceTitle = trace_.Name(std::u16string_view(w->title));
+    r.cls = w->traceCls;
+    r.title = w->traceTitle;
   }
   trace_.Add(r, text);
 }

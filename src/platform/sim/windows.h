@@ -17,6 +17,9 @@ struct Window {
   HWND hwnd = 0;
   std::u16string cls;
   std::u16string title;
+  // The trace's ids of cls and title, once known; a new title forgets its id.
+  uint32_t traceCls = 0;
+  uint32_t traceTitle = 0;
   DWORD style = 0;
   DWORD exStyle = 0;
   RECT rect{};
