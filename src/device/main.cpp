@@ -11,7 +11,7 @@
 namespace {
 
 constexpr const char* kUsage =
-    "usage: dorvane2-sim [--state DIR] [--quiet] run FILE\n"
+    "usage: dorvane2-sim [--state DIR] [--quiet] [--stats] run FILE\n"
     "       dorvane2-sim [--state DIR] [--quiet] shell\n"
     "       dorvane2-sim --help\n";
 
@@ -29,6 +29,8 @@ Options (before or after the command)
                  DIR/clock          the device clock, e.g. "2008-06-01 07:00:12"
                a later run boots afresh at the stored clock; without --state nothing is kept
   --quiet      print only failures and the summary, not the trace
+  --stats      after the summary, per program: how often its threads woke from a wait and
+               how often its window timers fired, in all and by timer id ("stats" lines)
   --help       this text
 
 Output
@@ -83,6 +85,8 @@ bool TakeArgument(CommandLine& cl, int argc, char** argv, int& i) {
   std::string_view arg = argv[i];
   if (arg == "--help" || arg == "-h") {
     cl.help = true;
+  } else if (arg == "--stats") {
+    cl.options.stats = true;
   } else if (arg == "--quiet" || arg == "-q") {
     cl.options.quiet = true;
   } else if (arg == "--state") {

@@ -23,6 +23,7 @@ constexpr int kExitBroken = 2;  // the scenario, the command line or the state i
 
 struct RunOptions {
   bool quiet = false;    // print only failures and the summary, not the trace
+  bool stats = false;    // after the summary, wake-ups and timer firings per program
   std::string stateDir;  // empty: a fresh device, nothing left behind
   // Called after InstallPrograms and before the state is loaded: tests register programs or
   // tune the device here.

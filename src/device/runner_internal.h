@@ -55,4 +55,7 @@ bool LoadState(sim::Device& dev, const std::string& dir, std::string* error);
 // Saves the registry, the files and the device's clock as it is now.
 bool SaveState(sim::Device& dev, const std::string& dir, std::string* error);
 
+// The wake-ups and timer firings of every program since the device started (`run --stats`).
+void PrintStats(const sim::Device& dev, std::ostream& out);
+
 }  // namespace device::detail

@@ -1,5 +1,6 @@
 #include "device/scenario.h"
 
+#include <algorithm>
 #include <array>
 #include <limits>
 #include <span>
@@ -261,12 +262,14 @@ class Cursor {
   }
   // Picks one of `choices` (its index), naming them all when the word is something else.
   size_t Choice(std::span<const std::string_view> choices, std::string_view what) {
+    // The list of choices is written out only for an error.
+    if (AtEnd()) throw Failure{Column(), "expected " + std::string(what) + ": " + JoinOr(choices)};
     int col = Column();
-    std::string list = JoinOr(choices);
-    const Token& t = Next("expected " + std::string(what) + ": " + list);
+    const Token& t = Next("");
     for (size_t i = 0; i < choices.size(); ++i)
       if (t.text == choices[i]) return i;
-    throw Failure{col, "unknown " + std::string(what) + " '" + t.text + "'; expected " + list};
+    throw Failure{
+        col, "unknown " + std::string(what) + " '" + t.text + "'; expected " + JoinOr(choices)};
   }
   void End() {
     if (!AtEnd()) throw Failure{Column(), "unexpected extra word '" + Peek().text + "'"};
@@ -556,6 +559,8 @@ ParseResult ParseLine(std::string_view line, int lineNo, std::string_view fileNa
 ParseResult ParseScenario(std::string_view text, std::string_view fileName) {
   if (text.starts_with("\xEF\xBB\xBF")) text.remove_prefix(3);  // UTF-8 byte order mark
   ParseResult result;
+  // One step per line at most: the steps are placed once instead of moved as the list grows.
+  result.steps.reserve(static_cast<size_t>(std::count(text.begin(), text.end(), '\n')) + 1);
   ScenarioOrder order;
   int lineNo = 0;
   while (!text.empty()) {

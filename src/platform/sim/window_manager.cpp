@@ -273,6 +273,7 @@ bool WindowManager::TakeDueTimer(Thread* thread, HWND filter, MSG* out) {
   if (!best) return false;
   *out = MSG{best->hwnd, WM_TIMER, best->id, best->proc ? 1 : 0, static_cast<DWORD>(sched_.Now()),
              {0, 0}};
+  if (thread->process) ++thread->process->timerFirings[best->id];
   // Periods missed while the queue was busy merge into this one message.
   best->due = sched_.Now() + RepeatInterval(best->period);
   RecomputeTimerDue(thread);
