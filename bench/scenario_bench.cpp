@@ -1,110 +1,57 @@
-// How fast scenario text is parsed and how much memory parsing takes per line: a run checks
-// the whole file line by line before playing it, so its memory must not grow with the lines.
+// Scenario files end to end: how fast they parse, and a scripted day played as `run` plays it.
 #include <benchmark/benchmark.h>
 
-#include <atomic>
-#include <cstdlib>
-#include <new>
+#include <algorithm>
+#include <fstream>
+#include <sstream>
 #include <string>
 
+#include "device/runner.h"
 #include "device/scenario.h"
 
 namespace {
 
-// Live and peak heap bytes of this program, for the bytes-per-line figures.
-std::atomic<size_t> g_live{0};
-std::atomic<size_t> g_peak{0};
-
-void* Allocate(size_t size) {
-  // A size header in front, so a delete knows what it gives back.
-  auto* block = static_cast<size_t*>(std::malloc(size + sizeof(std::max_align_t)));
-  if (!block) throw std::bad_alloc();
-  *block = size;
-  size_t live = g_live += size;
-  for (size_t peak = g_peak; live > peak && !g_peak.compare_exchange_weak(peak, live);) {
-  }
-  return reinterpret_cast<char*>(block) + sizeof(std::max_align_t);
+std::string ReadSource(const char* relative) {
+  std::ifstream in(std::string(DV_SOURCE_DIR) + "/" + relative, std::ios::binary);
+  std::ostringstream text;
+  text << in.rdbuf();
+  return text.str();
 }
 
-void Release(void* p) {
-  if (!p) return;
-  auto* block = reinterpret_cast<size_t*>(static_cast<char*>(p) - sizeof(std::max_align_t));
-  g_live -= *block;
-  std::free(block);
-}
-
-// Short lines of the kinds scenarios are made of.
-std::string ScenarioText(int lines) {
-  static const char* kLines[] = {
-      "wait 250ms",
-      "settle",
-      "post Dorvane2 32818 @listener -1",
-      "reg set HKCU\\Software\\Zeq\\Vurl AutoStart binary 01",
-      "expect posted Vurl 32778 * *",
-      "# a comment",
-      "power idle",
-      "expect log \"Slide screen started\"",
-  };
+// The day's event lines (not clock and boot, which may come only first) many times over.
+std::string ManyLines(size_t* count) {
+  std::istringstream day(ReadSource("examples/day-24h.scn"));
+  std::string body;
+  for (std::string line; std::getline(day, line);)
+    if (!line.starts_with("clock") && !line.starts_with("boot")) body += line + "\n";
   std::string text;
-  for (int i = 0; i < lines; ++i) (text += kLines[i % 8]) += '\n';
+  while (text.size() < (4u << 20)) text += body;
+  *count = static_cast<size_t>(std::count(text.begin(), text.end(), '\n'));
   return text;
 }
 
-void Report(benchmark::State& state, const std::string& text, size_t peakGrowth) {
-  const double lines = static_cast<double>(state.range(0));
-  state.counters["lines/s"] = benchmark::Counter(lines * static_cast<double>(state.iterations()),
-                                                 benchmark::Counter::kIsRate);
-  state.counters["text bytes/line"] = static_cast<double>(text.size()) / lines;
-  state.counters["heap bytes/line"] = static_cast<double>(peakGrowth) / lines;
-}
-
-// What a run does before playing: every line checked, no step kept.
-void BM_CheckScenarioLineByLine(benchmark::State& state) {
-  const std::string text = ScenarioText(static_cast<int>(state.range(0)));
-  size_t growth = 0;
+// Goal: at least 1 M lines per second.
+void BM_ParseScenario(benchmark::State& state) {
+  size_t lines = 0;
+  std::string text = ManyLines(&lines);
   for (auto _ : state) {
-    const size_t before = g_live;
-    g_peak = before;
-    auto error = device::ForEachStep(text, "bench.scn", [](device::Step&&) { return true; });
-    if (error) state.SkipWithError(error->text.c_str());
-    growth = g_peak - before;
+    device::ParseResult r = device::ParseScenario(text, "many.scn");
+    if (!r.ok()) state.SkipWithError("the lines do not parse");
+    benchmark::DoNotOptimize(r);
   }
-  Report(state, text, growth);
+  state.SetItemsProcessed(static_cast<int64_t>(state.iterations() * lines));
 }
-BENCHMARK(BM_CheckScenarioLineByLine)->Arg(100000);
+BENCHMARK(BM_ParseScenario)->Unit(benchmark::kMillisecond);
 
-// Every step kept, as tests and tools that want the whole list get it.
-void BM_ParseScenarioIntoSteps(benchmark::State& state) {
-  const std::string text = ScenarioText(static_cast<int>(state.range(0)));
-  size_t growth = 0;
+// examples/day-24h.scn from parsing to the summary, the trace printed as `run` prints it.
+// Goal: at most 10 ms of wall time.
+void BM_ScriptedDay(benchmark::State& state) {
+  std::string text = ReadSource("examples/day-24h.scn");
   for (auto _ : state) {
-    const size_t before = g_live;
-    g_peak = before;
-    device::ParseResult r = device::ParseScenario(text, "bench.scn");
-    if (!r.ok()) state.SkipWithError(r.error->text.c_str());
-    growth = g_peak - before;
+    device::RunResult r = device::RunScenario(text, "day-24h.scn");
+    if (r.status != device::kExitPassed) state.SkipWithError(r.output.c_str());
   }
-  Report(state, text, growth);
 }
-BENCHMARK(BM_ParseScenarioIntoSteps)->Arg(100000);
+BENCHMARK(BM_ScriptedDay)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 }  // namespace
-
-void* operator new(size_t size) {
-  return Allocate(size);
-}
-void* operator new[](size_t size) {
-  return Allocate(size);
-}
-void operator delete(void* p) noexcept {
-  Release(p);
-}
-void operator delete[](void* p) noexcept {
-  Release(p);
-}
-void operator delete(void* p, size_t) noexcept {
-  Release(p);
-}
-void operator delete[](void* p, size_t) noexcept {
-  Release(p);
-}

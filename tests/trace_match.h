@@ -202,12 +202,13 @@ inline std::string Describe(const Step& s) {
   return "?";
 }
 
-using Events = std::span<const sim::TraceEvent>;
+using Events = sim::TraceView;
 
 namespace detail {
 
 // Registry and file events are left out of the listing: they drown the window traffic.
-inline std::string Listing(Events events) {
+template <class Range>
+std::string Listing(const Range& events) {
   std::ostringstream out;
   size_t shown = 0;
   for (const auto& e : events) {
@@ -317,10 +318,7 @@ class TracedDaemonTest : public DaemonTest {
     size_t log;
   };
   Mark Here() { return {dev.trace().Events().size(), LogLines().size()}; }
-  Events Since(const Mark& m) {
-    const auto& all = dev.trace().Events();
-    return Events(all).subspan(std::min(m.trace, all.size()));
-  }
+  Events Since(const Mark& m) { return dev.trace().Events().subspan(m.trace); }
   // The text of the log lines written since the mark (time stamps dropped).
   std::vector<std::string> LogSince(const Mark& m) {
     std::vector<std::string> out;

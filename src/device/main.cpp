@@ -11,7 +11,7 @@
 namespace {
 
 constexpr const char* kUsage =
-    "usage: dorvane2-sim [--state DIR] [--quiet] [--timeline HTML] run FILE\n"
+    "usage: dorvane2-sim [--state DIR] [--quiet] [--stats] [--timeline HTML] run FILE\n"
     "       dorvane2-sim [--state DIR] [--quiet] [--timeline HTML] shell\n"
     "       dorvane2-sim --help\n";
 
@@ -35,6 +35,8 @@ Options (before or after the command)
                also write the run as a timeline page: one self-contained HTML file with
                lanes for the display, lock, slide screen, power, calls, messages, daemon
                timers, programs and failed expectations (docs/timeline.md)
+  --stats      after the summary, per program: how often its threads woke from a wait and
+               how often its window timers fired, in all and by timer id ("stats" lines)
   --help       this text
 
 Output
@@ -89,6 +91,8 @@ bool TakeArgument(CommandLine& cl, int argc, char** argv, int& i) {
   std::string_view arg = argv[i];
   if (arg == "--help" || arg == "-h") {
     cl.help = true;
+  } else if (arg == "--stats") {
+    cl.options.stats = true;
   } else if (arg == "--quiet" || arg == "-q") {
     cl.options.quiet = true;
   } else if (arg == "--state" || arg.starts_with("--state=")) {

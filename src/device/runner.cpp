@@ -136,6 +136,7 @@ int Runner::Finish() {
     }
   }
   out_ << passed_ << " passed, " << failed_ << " failed\n";
+  if (options_.stats) detail::PrintStats(*dev_, out_);
   out_.flush();
   return status;
 }

@@ -25,6 +25,7 @@ constexpr int kExitBroken = 2;  // the scenario, the command line or the state i
 
 struct RunOptions {
   bool quiet = false;    // print only failures and the summary, not the trace
+  bool stats = false;    // after the summary, wake-ups and timer firings per program
   std::string stateDir;  // empty: a fresh device, nothing left behind
   std::string timeline;  // not empty: the run's timeline page is written there at the end
   // Called after InstallPrograms and before the state is loaded: tests register programs or

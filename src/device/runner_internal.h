@@ -82,4 +82,7 @@ bool SaveState(sim::Device& dev, const std::string& dir, std::string* error);
 // The three parts into `folder`, made for them, flushed to the disk.
 bool WriteStateTo(sim::Device& dev, const std::string& folder, std::string* error);
 
+// The wake-ups and timer firings of every program since the device started (`run --stats`).
+void PrintStats(const sim::Device& dev, std::ostream& out);
+
 }  // namespace device::detail

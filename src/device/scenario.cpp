@@ -1,5 +1,6 @@
 #include "device/scenario.h"
 
+#include <algorithm>
 #include <array>
 #include <limits>
 #include <span>
@@ -330,6 +331,8 @@ ParseResult ParseLine(std::string_view line, int lineNo, std::string_view fileNa
 
 ParseResult ParseScenario(std::string_view text, std::string_view fileName) {
   ParseResult result;
+  // One step per line at most: the steps are placed once instead of moved as the list grows.
+  result.steps.reserve(static_cast<size_t>(std::count(text.begin(), text.end(), '\n')) + 1);
   result.error = ForEachStep(text, fileName, [&](Step&& s) {
     result.steps.push_back(std::move(s));
     return true;

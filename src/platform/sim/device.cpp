@@ -5,6 +5,7 @@
 #include <cstdlib>
 
 #include "platform/sim/inert_program.h"
+#include "platform/sim/trace_registry.h"
 #include "platform/wstr.h"
 
 namespace sim {
@@ -18,30 +19,6 @@ Device* g_current = nullptr;
 std::u16string Folded(std::u16string s) {
   for (auto& c : s) c = platform::FoldCase(c);
   return s;
-}
-
-std::string DescribeRegValue(DWORD type, const std::vector<uint8_t>& data) {
-  char buf[16];
-  if (type == REG_DWORD && data.size() == 4) {
-    uint32_t v = data[0] | data[1] << 8 | data[2] << 16 | static_cast<uint32_t>(data[3]) << 24;
-    std::snprintf(buf, sizeof buf, "%u", v);
-    return std::string("dword ") + buf;
-  }
-  if (type == REG_SZ) {
-    std::u16string text;
-    for (size_t i = 0; i + 1 < data.size(); i += 2) {
-      char16_t c = static_cast<char16_t>(data[i] | data[i + 1] << 8);
-      if (!c) break;
-      text.push_back(c);
-    }
-    return "sz \"" + U8(text) + "\"";
-  }
-  std::string out = type == REG_BINARY ? "binary " : "type " + std::to_string(type) + " ";
-  for (uint8_t b : data) {
-    std::snprintf(buf, sizeof buf, "%02x", b);
-    out += buf;
-  }
-  return out;
 }
 
 std::string DescribeFsChange(const FsChange& c) {
@@ -313,27 +290,7 @@ bool Device::RunUntil(const std::function<bool()>& done, uint64_t limit) {
 }
 
 void Device::TraceRegistryChange(const RegChange& c) {
-  if (!trace_.enabled) return;
-  TraceEvent e;
-  e.time = Now();
-  e.kind = TraceKind::Registry;
-  e.actor = windows_.Actor();
-  std::string what = U8(c.keyPath);
-  switch (c.kind) {
-    case RegChange::Kind::SetValue:
-      e.text = "set " + what + " \"" + U8(c.valueName) + "\" " + DescribeRegValue(c.type, c.data);
-      break;
-    case RegChange::Kind::DeleteValue:
-      e.text = "delete " + what + " \"" + U8(c.valueName) + "\"";
-      break;
-    case RegChange::Kind::CreateKey:
-      e.text = "create " + what;
-      break;
-    case RegChange::Kind::DeleteKey:
-      e.text = "delete-key " + what;
-      break;
-  }
-  trace_.Add(std::move(e));
+  TraceRegistry(trace_, Now(), windows_.ActorId(), c);
 }
 
 void Device::TraceFileChange(const FsChange& c) {

@@ -28,6 +28,11 @@ struct Process {
   std::u16string cmdLine;
   Thread* mainThread = nullptr;
   std::vector<Thread*> threads;
+  uint32_t traceName = 0;  // the trace's id of exeName, once known
+  // What idling costs: how often a thread of the program woke from a wait, and how often each
+  // of its window timers fired (by timer id).
+  uint64_t wakeups = 0;
+  std::map<UINT, uint64_t> timerFirings;
   bool ended = false;
   DWORD exitCode = 0x103;
   std::vector<WindowClass> classes;

@@ -7,8 +7,10 @@
 
 namespace sim {
 
-struct Registry::Key {
+struct Registry::Key : std::enable_shared_from_this<Registry::Key> {
   std::u16string name;
+  std::u16string path;    // from the root's full name; a key never moves while it lives
+  std::u16string folded;  // path, case-folded
   Key* parent = nullptr;  // null for roots and for keys cut out of the tree
   std::vector<KeyPtr> subkeys;
   std::vector<std::pair<std::u16string, RegValue>> values;
@@ -30,6 +32,26 @@ constexpr std::array<RootNames, 4> kRoots = {{
 }};
 
 Registry* g_current = nullptr;
+// Recent paths remembered before the cache starts afresh.
+constexpr size_t kRecentPaths = 256;
+
+std::u16string Folded(std::u16string_view s) {
+  std::u16string out(s);
+  for (auto& c : out) c = platform::FoldCase(c);
+  return out;
+}
+
+// The cache's name for a subkey reached from a root handle; the control character keeps it
+// apart from any full path.
+std::u16string_view FromRoot(HKEY root, std::u16string_view subKey) {
+  thread_local std::u16string key;
+  key.assign(1, static_cast<char16_t>(1 + root - HKEY_CLASSES_ROOT));
+  return key.append(subKey);
+}
+
+bool IsRoot(HKEY key) {
+  return key >= HKEY_CLASSES_ROOT && key <= HKEY_USERS;
+}
 
 std::vector<std::u16string_view> SplitBackslash(std::u16string_view s) {
   std::vector<std::u16string_view> parts;
@@ -52,8 +74,9 @@ bool SplitSubkey(std::u16string_view subKey, std::vector<std::u16string_view>* p
 
 template <typename Entries>
 auto FindNamed(Entries& entries, std::u16string_view name) {
-  return std::find_if(entries.begin(), entries.end(),
-                      [&](const auto& e) { return platform::IEquals(e.first, name); });
+  return std::find_if(entries.begin(), entries.end(), [&](const auto& e) {
+    return e.first.size() == name.size() && platform::IEquals(e.first, name);
+  });
 }
 
 }  // namespace
@@ -62,6 +85,8 @@ Registry::Registry() {
   for (const RootNames& r : kRoots) {
     auto key = std::make_shared<Key>();
     key->name = std::u16string(r.full);
+    key->path = key->name;
+    key->folded = Folded(key->path);
     roots_.push_back(key);
   }
 }
@@ -110,15 +135,12 @@ std::optional<RegKeyPath> Registry::ParsePath(std::u16string_view path, std::str
   return result;
 }
 
-std::u16string Registry::PathOf(const Key* key) const {
-  std::vector<const Key*> chain;
-  for (; key; key = key->parent) chain.push_back(key);
-  std::u16string path;
-  for (auto it = chain.rbegin(); it != chain.rend(); ++it) {
-    if (!path.empty()) path += u'\\';
-    path += (*it)->name;
-  }
-  return path;
+RegChange Registry::ChangeOf(RegChangeKind kind, const Key* key) const {
+  RegChange change;
+  change.kind = kind;
+  change.keyPath = key->path;
+  change.foldedKeyPath = key->folded;
+  return change;
 }
 
 Registry::Key* Registry::Find(const RegKeyPath& path) const {
@@ -133,8 +155,24 @@ Registry::Key* Registry::Find(const RegKeyPath& path) const {
 }
 
 Registry::Key* Registry::FindPath(std::u16string_view path) const {
+  if (Key* key = Cached(path)) return key;
   std::optional<RegKeyPath> parsed = ParsePath(path, nullptr);
-  return parsed ? Find(*parsed) : nullptr;
+  Key* key = parsed ? Find(*parsed) : nullptr;
+  if (key) Remember(path, key->shared_from_this());
+  return key;
+}
+
+Registry::Key* Registry::Cached(std::u16string_view path) const {
+  auto it = recent_.find(path);
+  if (it == recent_.end()) return nullptr;
+  KeyPtr key = it->second.lock();
+  // A deleted key's handles may keep it alive; the path names nothing then, or a new key.
+  return key && !key->deleted ? key.get() : nullptr;
+}
+
+void Registry::Remember(std::u16string_view path, const KeyPtr& key) const {
+  if (recent_.size() >= kRecentPaths) recent_.clear();
+  recent_.insert_or_assign(std::u16string(path), key);
 }
 
 // ---- changes ----------------------------------------------------------------------------------
@@ -152,10 +190,12 @@ Registry::KeyPtr Registry::CreatePath(KeyPtr key, const std::vector<std::u16stri
     auto child = std::make_shared<Key>();
     child->name = std::u16string(name);
     child->parent = key.get();
+    child->path = key->path + u'\\' + child->name;
+    child->folded = key->folded + u'\\' + Folded(child->name);
     key->subkeys.push_back(child);
     key = child;
     *created = true;
-    Notify({RegChangeKind::CreateKey, PathOf(key.get()), {}, REG_NONE, {}});
+    Notify(ChangeOf(RegChangeKind::CreateKey, key.get()));
   }
   return key;
 }
@@ -164,7 +204,10 @@ bool Registry::SetValueIn(Key* key, std::u16string_view name, DWORD type,
                           std::vector<uint8_t> bytes) {
   // Names travel as NUL-terminated strings through the API and .reg files.
   if (name.find(u'\0') != name.npos) return false;
-  RegChange change{RegChangeKind::SetValue, PathOf(key), std::u16string(name), type, bytes};
+  RegChange change = ChangeOf(RegChangeKind::SetValue, key);
+  change.valueName = name;
+  change.type = type;
+  change.data = bytes;
   auto it = FindNamed(key->values, name);
   if (it != key->values.end()) {
     it->second = RegValue{type, std::move(bytes)};
@@ -178,14 +221,16 @@ bool Registry::SetValueIn(Key* key, std::u16string_view name, DWORD type,
 bool Registry::DeleteValueIn(Key* key, std::u16string_view name) {
   auto it = FindNamed(key->values, name);
   if (it == key->values.end()) return false;
-  RegChange change{RegChangeKind::DeleteValue, PathOf(key), it->first, it->second.type, {}};
+  RegChange change = ChangeOf(RegChangeKind::DeleteValue, key);
+  change.valueName = it->first;
+  change.type = it->second.type;
   key->values.erase(it);
   Notify(std::move(change));
   return true;
 }
 
 void Registry::DeleteTree(Key* key) {
-  RegChange change{RegChangeKind::DeleteKey, PathOf(key), {}, REG_NONE, {}};
+  RegChange change = ChangeOf(RegChangeKind::DeleteKey, key);
   KeyPtr keep;  // the top key may be owned only by its parent's list
   Key* parent = key->parent;
   auto it = std::find_if(parent->subkeys.begin(), parent->subkeys.end(),
@@ -212,35 +257,41 @@ bool Registry::HasOpenHandle(const Key* top) const {
 }
 
 void Registry::Notify(RegChange change) {
-  // Observers may add or remove observers, or write to the registry themselves.
-  std::vector<int> ids;
-  for (const auto& [id, fn] : observers_) ids.push_back(id);
-  for (int id : ids) {
-    auto it = std::find_if(observers_.begin(), observers_.end(),
-                           [&](const auto& o) { return o.first == id; });
-    if (it == observers_.end()) continue;
-    RegObserver fn = it->second;
+  // Observers may add or remove observers, or write to the registry themselves. Those added
+  // meanwhile hear from the next change on; those removed hear nothing more.
+  ++notifying_;
+  size_t count = observers_.size();
+  for (size_t i = 0; i < count; ++i) {
+    if (observers_[i].id == 0) continue;
+    RegObserver& fn = *observers_[i].fn;  // stays put while the list grows
     fn(change);
   }
+  if (--notifying_ == 0) std::erase_if(observers_, [](const Observer& o) { return o.id == 0; });
 }
 
 int Registry::AddObserver(RegObserver observer) {
-  observers_.emplace_back(nextObserver_, std::move(observer));
+  observers_.push_back({nextObserver_, std::make_unique<RegObserver>(std::move(observer))});
   return nextObserver_++;
 }
 
 void Registry::RemoveObserver(int id) {
-  std::erase_if(observers_, [&](const auto& o) { return o.first == id; });
+  for (Observer& o : observers_)
+    if (o.id == id) o.id = 0;
+  if (notifying_ == 0) std::erase_if(observers_, [](const Observer& o) { return o.id == 0; });
 }
 
 // ---- driver side ------------------------------------------------------------------------------
 
 Registry::KeyPtr Registry::CreatePath(std::u16string_view path) {
+  if (Key* key = Cached(path)) return key->shared_from_this();
   std::optional<RegKeyPath> parsed = ParsePath(path, nullptr);
   if (!parsed) return nullptr;
   std::vector<std::u16string_view> parts(parsed->parts.begin(), parsed->parts.end());
   bool created = false;
-  return CreatePath(roots_[parsed->root - HKEY_CLASSES_ROOT], parts, &created);
+  KeyPtr key = CreatePath(roots_[parsed->root - HKEY_CLASSES_ROOT], parts, &created);
+  // Observers of the new keys may have deleted them already.
+  if (!key->deleted) Remember(path, key);
+  return key;
 }
 
 bool Registry::CreateKey(std::u16string_view path) {
@@ -296,7 +347,7 @@ std::vector<std::u16string> Registry::ListSubkeys(std::u16string_view path) cons
 
 Registry::KeyPtr Registry::Resolve(HKEY key, LONG* error) const {
   *error = ERROR_SUCCESS;
-  if (key >= HKEY_CLASSES_ROOT && key <= HKEY_USERS) return roots_[key - HKEY_CLASSES_ROOT];
+  if (IsRoot(key)) return roots_[key - HKEY_CLASSES_ROOT];
   auto it = handles_.find(key);
   if (it == handles_.end()) {
     *error = ERROR_INVALID_HANDLE;
@@ -327,13 +378,19 @@ LONG Registry::CreateKey(HKEY base, std::u16string_view subKey, HKEY* result, DW
   LONG error;
   KeyPtr start = Resolve(base, &error);
   if (!start) return error;
-  std::vector<std::u16string_view> parts;
-  if (!SplitSubkey(subKey, &parts)) return ERROR_INVALID_PARAMETER;
-  size_t depth = parts.size();
-  for (const Key* k = start.get(); k->parent; k = k->parent) ++depth;
-  if (depth > kMaxKeyDepth) return ERROR_INVALID_PARAMETER;
   bool created = false;
-  KeyPtr key = CreatePath(start, parts, &created);
+  KeyPtr key;
+  if (Key* known = IsRoot(base) ? Cached(FromRoot(base, subKey)) : nullptr) {
+    key = known->shared_from_this();
+  } else {
+    std::vector<std::u16string_view> parts;
+    if (!SplitSubkey(subKey, &parts)) return ERROR_INVALID_PARAMETER;
+    size_t depth = parts.size();
+    for (const Key* k = start.get(); k->parent; k = k->parent) ++depth;
+    if (depth > kMaxKeyDepth) return ERROR_INVALID_PARAMETER;
+    key = CreatePath(start, parts, &created);
+    if (IsRoot(base) && !key->deleted) Remember(FromRoot(base, subKey), key);
+  }
   HKEY h = NewHandle(key);
   if (!h) return ERROR_NOT_ENOUGH_MEMORY;
   *result = h;
@@ -345,13 +402,18 @@ LONG Registry::OpenKey(HKEY base, std::u16string_view subKey, HKEY* result) {
   LONG error;
   KeyPtr key = Resolve(base, &error);
   if (!key) return error;
-  std::vector<std::u16string_view> parts;
-  if (!SplitSubkey(subKey, &parts)) return ERROR_INVALID_PARAMETER;
-  for (std::u16string_view name : parts) {
-    auto it = std::find_if(key->subkeys.begin(), key->subkeys.end(),
-                           [&](const KeyPtr& k) { return platform::IEquals(k->name, name); });
-    if (it == key->subkeys.end()) return ERROR_FILE_NOT_FOUND;
-    key = *it;
+  if (Key* known = IsRoot(base) ? Cached(FromRoot(base, subKey)) : nullptr) {
+    key = known->shared_from_this();
+  } else {
+    std::vector<std::u16string_view> parts;
+    if (!SplitSubkey(subKey, &parts)) return ERROR_INVALID_PARAMETER;
+    for (std::u16string_view name : parts) {
+      auto it = std::find_if(key->subkeys.begin(), key->subkeys.end(),
+                             [&](const KeyPtr& k) { return platform::IEquals(k->name, name); });
+      if (it == key->subkeys.end()) return ERROR_FILE_NOT_FOUND;
+      key = *it;
+    }
+    if (IsRoot(base)) Remember(FromRoot(base, subKey), key);
   }
   HKEY h = NewHandle(key);
   if (!h) return ERROR_NOT_ENOUGH_MEMORY;

@@ -13,6 +13,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -41,6 +42,8 @@ struct RegChange {
   std::u16string valueName;
   DWORD type = REG_NONE;
   std::vector<uint8_t> data;
+  // keyPath case-folded; valid only while the change is reported.
+  std::u16string_view foldedKeyPath;
 };
 using RegChangeKind = RegChange::Kind;
 using RegObserver = std::function<void(const RegChange&)>;
@@ -108,14 +111,30 @@ class Registry {
   void DeleteTree(Key* key);
   bool HasOpenHandle(const Key* top) const;
   HKEY NewHandle(KeyPtr key);
-  std::u16string PathOf(const Key* key) const;
+  RegChange ChangeOf(RegChangeKind kind, const Key* key) const;
   void Notify(RegChange change);
+  Key* Cached(std::u16string_view path) const;
+  void Remember(std::u16string_view path, const KeyPtr& key) const;
+
+  // An observer lives on its own so that it may remove itself, or add others, while it runs.
+  struct Observer {
+    int id = 0;  // 0 once removed
+    std::unique_ptr<RegObserver> fn;
+  };
 
   std::vector<KeyPtr> roots_;  // indexed by root - HKEY_CLASSES_ROOT
   std::map<HKEY, KeyPtr> handles_;
   HKEY nextHandle_ = 0x00100000u;
-  std::vector<std::pair<int, RegObserver>> observers_;
+  std::vector<Observer> observers_;
   int nextObserver_ = 1;
+  int notifying_ = 0;
+  // Paths as written by recent callers, to the key they named: a write to the same path
+  // skips parsing and the walk down the tree. A deleted key is never returned.
+  struct PathHash {
+    using is_transparent = void;
+    size_t operator()(std::u16string_view s) const { return std::hash<std::u16string_view>{}(s); }
+  };
+  mutable std::unordered_map<std::u16string, std::weak_ptr<Key>, PathHash, std::equal_to<>> recent_;
 };
 
 // The registry the Win32 functions act on; null until the device sets one.

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <span>
 #include <vector>
 
 #include "platform/registry.h"
@@ -115,6 +116,8 @@ HRESULT RegistryNotifier::Add(HKEY root, std::u16string_view subKey, std::u16str
   r.last = registry_.GetValue(keyPath, valueName);
   HREGNOTIFY h = next_;
   next_ += 4;
+  index_[r.keyPath][r.valueName].push_back(h);
+  lastValid_ = false;
   regs_.emplace(h, std::move(r));
   *out = h;
   return S_OK;
@@ -132,11 +135,28 @@ HRESULT RegistryNotifier::Batch(HREGNOTIFY h, DWORD idleMs, DWORD maxMs) {
 
 HRESULT RegistryNotifier::Close(HREGNOTIFY h) {
   // Whatever a batch still holds is dropped with the registration.
-  return regs_.erase(h) ? S_OK : E_INVALID_HANDLE_HR;
+  auto it = regs_.find(h);
+  if (it == regs_.end()) return E_INVALID_HANDLE_HR;
+  Drop(it);
+  return S_OK;
+}
+
+void RegistryNotifier::Drop(std::map<HREGNOTIFY, Registration>::iterator it) {
+  lastValid_ = false;
+  auto key = index_.find(it->second.keyPath);
+  auto name = key->second.find(it->second.valueName);
+  std::erase(name->second, it->first);
+  if (name->second.empty()) key->second.erase(name);
+  if (key->second.empty()) index_.erase(key);
+  regs_.erase(it);
 }
 
 size_t RegistryNotifier::Count() {
-  std::erase_if(regs_, [](const auto& entry) { return !IsWindow(entry.second.hwnd); });
+  for (auto it = regs_.begin(); it != regs_.end();) {
+    auto next = std::next(it);
+    if (!IsWindow(it->second.hwnd)) Drop(it);
+    it = next;
+  }
   return regs_.size();
 }
 
@@ -147,39 +167,77 @@ bool RegistryNotifier::Watches(HREGNOTIFY h, std::u16string_view keyPath,
          it->second.valueName == Folded(valueName);
 }
 
+const std::vector<HREGNOTIFY>* RegistryNotifier::Watchers(const RegChange& c) {
+  std::u16string folded;
+  std::u16string_view key = c.foldedKeyPath;
+  if (key.empty()) key = folded = Folded(c.keyPath);
+  if (lastValid_ && key == lastKey_ && c.valueName == lastName_) return lastWatchers_;
+  const std::vector<HREGNOTIFY>* found = nullptr;
+  if (auto byKey = index_.find(key); byKey != index_.end()) {
+    auto byName = byKey->second.find(Folded(c.valueName));
+    if (byName != byKey->second.end()) found = &byName->second;
+  }
+  lastValid_ = true;
+  lastKey_ = key;
+  lastName_ = c.valueName;
+  lastWatchers_ = found;
+  return found;
+}
+
 void RegistryNotifier::OnChange(const RegChange& c) {
   if (c.kind == RegChange::Kind::CreateKey || regs_.empty()) return;
-  std::u16string key = Folded(c.keyPath);
-  std::u16string name = Folded(c.valueName);
-  std::vector<HREGNOTIFY> hit;
-  for (const auto& [h, r] : regs_) {
-    bool match = false;
-    if (c.kind == RegChange::Kind::DeleteKey)
-      match = r.keyPath == key || (r.keyPath.size() > key.size() && r.keyPath.starts_with(key) &&
-                                   r.keyPath[key.size()] == u'\\');
-    else
-      match = r.keyPath == key && r.valueName == name;
-    if (match) hit.push_back(h);
+  if (c.kind == RegChange::Kind::DeleteKey) {
+    if (!c.foldedKeyPath.empty()) return OnKeyDeleted(c.foldedKeyPath);
+    return OnKeyDeleted(Folded(c.keyPath));
   }
+  const std::vector<HREGNOTIFY>* watchers = Watchers(c);
+  if (!watchers) return;
+  // Delivering may drop registrations, and the list with them.
+  constexpr size_t kFew = 8;
+  HREGNOTIFY few[kFew];
+  std::vector<HREGNOTIFY> many;
+  std::span<const HREGNOTIFY> hit;
+  if (watchers->size() <= kFew) {
+    std::copy(watchers->begin(), watchers->end(), few);
+    hit = {few, watchers->size()};
+  } else {
+    many = *watchers;
+    hit = many;
+  }
+  for (HREGNOTIFY h : hit)
+    if (auto it = regs_.find(h); it != regs_.end()) Changed(h, it->second, c);
+}
+
+void RegistryNotifier::OnKeyDeleted(std::u16string_view key) {
+  // Rare enough to look at every registration: the key and everything below it.
+  std::vector<HREGNOTIFY> hit;
+  for (const auto& [h, r] : regs_)
+    if (r.keyPath == key || (r.keyPath.size() > key.size() && r.keyPath.starts_with(key) &&
+                             r.keyPath[key.size()] == u'\\'))
+      hit.push_back(h);
+  RegChange gone;
+  gone.kind = RegChange::Kind::DeleteKey;
   for (HREGNOTIFY h : hit) {
     auto it = regs_.find(h);
-    if (it == regs_.end()) continue;
-    std::optional<RegValue> now;
-    if (c.kind == RegChange::Kind::SetValue) now = RegValue{c.type, c.data};
-    Changed(h, it->second, std::move(now));
+    if (it != regs_.end()) Changed(h, it->second, gone);
   }
 }
 
-void RegistryNotifier::Changed(HREGNOTIFY h, Registration& r, std::optional<RegValue> now) {
+void RegistryNotifier::Changed(HREGNOTIFY h, Registration& r, const RegChange& c) {
   // Rewriting the same data is no change of state (unconfirmed on a device; the shell's
   // broker compares with the value it last saw).
-  if (now == r.last) return;
+  bool exists = c.kind == RegChange::Kind::SetValue;
+  if (exists == r.last.has_value() &&
+      (!exists || (r.last->type == c.type && r.last->bytes == c.data)))
+    return;
+  std::optional<RegValue> now;
+  if (exists) now = RegValue{c.type, c.data};
   bool pass = Passes(r, r.last, now);
-  r.last = now;
+  r.last = std::move(now);
   if (!pass) return;
   WPARAM value = 0;
-  if (now)
-    if (auto d = AsDword(*now)) value = *d;
+  if (r.last)
+    if (auto d = AsDword(*r.last)) value = *d;
   if (!r.batched) {
     Deliver(h, r, value);
     return;
@@ -228,7 +286,7 @@ bool RegistryNotifier::Passes(const Registration& r, const std::optional<RegValu
 void RegistryNotifier::Deliver(HREGNOTIFY h, Registration& r, WPARAM value) {
   // The shell drops a registration whose window is gone or will not take the post.
   if (!IsWindow(r.hwnd) || !PostMessageW(r.hwnd, r.msg, value, static_cast<LPARAM>(r.userData)))
-    regs_.erase(h);
+    if (auto it = regs_.find(h); it != regs_.end()) Drop(it);
 }
 
 void RegistryNotifier::Flush(HREGNOTIFY h) {

@@ -9,6 +9,8 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <unordered_map>
+#include <vector>
 
 #include "platform/registry.h"
 #include "platform/sim/registry_model.h"
@@ -65,7 +67,10 @@ class RegistryNotifier {
   };
 
   void OnChange(const RegChange& c);
-  void Changed(HREGNOTIFY h, Registration& r, std::optional<RegValue> now);
+  void OnKeyDeleted(std::u16string_view folded);
+  const std::vector<HREGNOTIFY>* Watchers(const RegChange& c);
+  void Drop(std::map<HREGNOTIFY, Registration>::iterator it);
+  void Changed(HREGNOTIFY h, Registration& r, const RegChange& c);
   bool Passes(const Registration& r, const std::optional<RegValue>& old,
               const std::optional<RegValue>& now) const;
   void Deliver(HREGNOTIFY h, Registration& r, WPARAM value);
@@ -74,7 +79,23 @@ class RegistryNotifier {
   Device& device_;
   Registry& registry_;
   int observer_ = 0;
+  struct ViewHash {
+    using is_transparent = void;
+    size_t operator()(std::u16string_view s) const { return std::hash<std::u16string_view>{}(s); }
+  };
+  template <class T>
+  using ByName = std::unordered_map<std::u16string, T, ViewHash, std::equal_to<>>;
+
   std::map<HREGNOTIFY, Registration> regs_;
+  // The live registrations by folded key path and value name, oldest first: a change finds its
+  // watchers without looking at any other registration.
+  ByName<ByName<std::vector<HREGNOTIFY>>> index_;
+  // The last lookup (key as folded, value name as written): a value written again and again
+  // skips folding and hashing. Any change of the index forgets it.
+  bool lastValid_ = false;
+  std::u16string lastKey_;
+  std::u16string lastName_;
+  const std::vector<HREGNOTIFY>* lastWatchers_ = nullptr;
   HREGNOTIFY next_ = 0x00C00000u;
 };
 

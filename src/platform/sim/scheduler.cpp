@@ -4,6 +4,8 @@
 #include <cstdlib>
 #include <exception>
 
+#include "platform/sim/process.h"
+
 namespace sim {
 
 namespace {
@@ -94,6 +96,7 @@ void Scheduler::Resume(Fiber& from, Thread* to, bool fromFinished) {
   lastPicked_ = to->index;
   to->state = ThreadState::Running;
   current_ = to;
+  if (to->started && to->process) ++to->process->wakeups;
   if (!to->started) {
     to->started = true;
     to->fiber = std::make_unique<Fiber>(&FiberEntry, new EntryArg{this, to}, kStackSize);

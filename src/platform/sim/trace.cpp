@@ -1,13 +1,112 @@
 #include "platform/sim/trace.h"
 
+#include <algorithm>
 #include <cstdio>
+#include <cstring>
+
+#include "platform/wstr.h"
 
 namespace sim {
 
+TraceEvent TraceView::iterator::operator*() const {
+  return trace_->At(i_);
+}
+
+TraceEvent TraceView::operator[](size_t i) const {
+  return trace_->At(from_ + i);
+}
+
+TraceView TraceView::subspan(size_t offset) const {
+  return {trace_, std::min(from_ + offset, to_), to_};
+}
+
+Trace::Trace() {
+  names_.push_back(&nameStore_.emplace_back());
+  ids_.emplace(std::string_view(*names_[0]), 0);
+  Name(std::string_view("device"));
+}
+
+Trace::~Trace() = default;
+
+uint32_t Trace::Name(std::string_view name) {
+  auto it = ids_.find(name);
+  if (it != ids_.end()) return it->second;
+  const std::string& kept = nameStore_.emplace_back(name);
+  auto id = static_cast<uint32_t>(names_.size());
+  names_.push_back(&kept);
+  ids_.emplace(std::string_view(kept), id);
+  return id;
+}
+
+uint32_t Trace::Name(std::u16string_view name) {
+  auto it = wideIds_.find(name);
+  if (it != wideIds_.end()) return it->second;
+  uint32_t id = Name(std::string_view(platform::U8(name)));
+  const std::u16string& kept = wideStore_.emplace_back(name);
+  wideIds_.emplace(std::u16string_view(kept), id);
+  return id;
+}
+
+const char* Trace::Keep(std::string_view text) {
+  if (text.empty()) return nullptr;
+  if (text.size() > kTextBlock) {
+    char* big = large_.emplace_back(new char[text.size()]).get();
+    std::memcpy(big, text.data(), text.size());
+    return big;
+  }
+  if (blocks_.empty() || blockUsed_ + text.size() > kTextBlock) {
+    if (!blocks_.empty()) ++block_;
+    if (block_ == blocks_.size()) blocks_.emplace_back(new char[kTextBlock]);
+    blockUsed_ = 0;
+  }
+  char* at = blocks_[block_].get() + blockUsed_;
+  std::memcpy(at, text.data(), text.size());
+  blockUsed_ += text.size();
+  return at;
+}
+
+void Trace::Add(const TraceRecord& r, std::string_view text, TextFormatter format) {
+  if (!enabled) return;
+  if ((count_ >> kChunkBits) == chunks_.size()) chunks_.emplace_back(new Stored[kChunk]);
+  Stored& s = chunks_[count_ >> kChunkBits][count_ & (kChunk - 1)];
+  s.record = r;
+  s.text = Keep(text);
+  s.textSize = static_cast<uint32_t>(text.size());
+  s.format = format;
+  ++count_;
+  if (live) live(At(count_ - 1));
+}
+
 void Trace::Add(TraceEvent e) {
   if (!enabled) return;
-  events_.push_back(std::move(e));
-  if (live) live(events_.back());
+  TraceRecord r{e.time,        e.kind, Name(e.actor), e.hwnd,   Name(e.cls),
+                Name(e.title), e.msg,  e.wParam,      e.lParam, e.value};
+  Add(r, e.text);
+}
+
+const TraceRecord& Trace::RecordAt(size_t i) const {
+  return StoredAt(i).record;
+}
+
+TraceEvent Trace::At(size_t i) const {
+  const Stored& s = StoredAt(i);
+  const TraceRecord& r = s.record;
+  TraceEvent e{r.time,   r.kind,   NameOf(r.actor), r.hwnd, NameOf(r.cls), NameOf(r.title), r.msg,
+               r.wParam, r.lParam, r.value,         {}};
+  std::string_view data(s.text ? s.text : "", s.textSize);
+  if (s.format)
+    s.format(data, &e.text);
+  else
+    e.text = data;
+  return e;
+}
+
+void Trace::Clear() {
+  // The chunks and text blocks stay for the events to come.
+  count_ = 0;
+  block_ = 0;
+  blockUsed_ = 0;
+  large_.clear();
 }
 
 std::string Trace::FormatTime(uint64_t ms) {

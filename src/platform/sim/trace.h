@@ -1,10 +1,20 @@
 // The device trace: every act of a program that another program or the user could observe,
 // stamped with the virtual time. Tests and scenario expectations read it; the runner prints it.
+//
+// Every scenario runs with the trace on, so recording is on the hot path of every message. The
+// trace keeps events compact (names interned once, text in a chunked arena, some text kept as
+// raw data and formatted only when an event is read) and hands out whole TraceEvents on demand.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <deque>
 #include <functional>
+#include <iterator>
+#include <memory>
 #include <string>
+#include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "platform/win_types.h"
@@ -45,11 +55,100 @@ struct TraceEvent {
   std::string text;
 };
 
+// An event as the trace stores it: the names are ids from Trace::Name.
+struct TraceRecord {
+  uint64_t time = 0;
+  TraceKind kind = TraceKind::Note;
+  uint32_t actor = 0;
+  HWND hwnd = 0;
+  uint32_t cls = 0;
+  uint32_t title = 0;
+  UINT msg = 0;
+  WPARAM wParam = 0;
+  LPARAM lParam = 0;
+  uint32_t value = 0;
+};
+
+class Trace;
+
+// The recorded events, oldest first. Reading one builds the TraceEvent: bind it to a
+// `const auto&` or a value, not to a non-const reference.
+class TraceView {
+ public:
+  class iterator {
+   public:
+    using iterator_category = std::random_access_iterator_tag;
+    using value_type = TraceEvent;
+    using difference_type = std::ptrdiff_t;
+    using reference = TraceEvent;
+    using pointer = void;
+    iterator() = default;
+    iterator(const Trace* t, size_t i) : trace_(t), i_(i) {}
+    TraceEvent operator*() const;
+    TraceEvent operator[](difference_type n) const { return *(*this + n); }
+    iterator& operator++() { return ++i_, *this; }
+    iterator operator++(int) { return {trace_, i_++}; }
+    iterator& operator--() { return --i_, *this; }
+    iterator operator--(int) { return {trace_, i_--}; }
+    iterator& operator+=(difference_type n) { return i_ += n, *this; }
+    iterator& operator-=(difference_type n) { return i_ -= n, *this; }
+    friend iterator operator+(iterator a, difference_type n) { return a += n; }
+    friend iterator operator+(difference_type n, iterator a) { return a += n; }
+    friend iterator operator-(iterator a, difference_type n) { return a -= n; }
+    friend difference_type operator-(const iterator& a, const iterator& b) {
+      return static_cast<difference_type>(a.i_) - static_cast<difference_type>(b.i_);
+    }
+    friend bool operator==(const iterator& a, const iterator& b) { return a.i_ == b.i_; }
+    friend auto operator<=>(const iterator& a, const iterator& b) { return a.i_ <=> b.i_; }
+
+   private:
+    const Trace* trace_ = nullptr;
+    size_t i_ = 0;
+  };
+  using const_iterator = iterator;
+  using value_type = TraceEvent;
+
+  TraceView(const Trace* trace, size_t from, size_t to) : trace_(trace), from_(from), to_(to) {}
+  size_t size() const { return to_ - from_; }
+  bool empty() const { return from_ == to_; }
+  TraceEvent operator[](size_t i) const;
+  TraceEvent front() const { return (*this)[0]; }
+  TraceEvent back() const { return (*this)[size() - 1]; }
+  iterator begin() const { return {trace_, from_}; }
+  iterator end() const { return {trace_, to_}; }
+  // The events from `offset` on (none past the end).
+  TraceView subspan(size_t offset) const;
+  operator std::vector<TraceEvent>() const { return {begin(), end()}; }
+
+ private:
+  const Trace* trace_;
+  size_t from_;
+  size_t to_;
+};
+
 class Trace {
  public:
+  // Turns raw data kept with an event into its text, when the event is read.
+  using TextFormatter = void (*)(std::string_view data, std::string* text);
+
+  Trace();
+  ~Trace();
+  Trace(const Trace&) = delete;
+  Trace& operator=(const Trace&) = delete;
+
   void Add(TraceEvent e);
-  const std::vector<TraceEvent>& Events() const { return events_; }
-  void Clear() { events_.clear(); }
+  // The device's own models: names already interned, the text borrowed or left as data.
+  void Add(const TraceRecord& r, std::string_view text = {}, TextFormatter format = nullptr);
+  // The id of a name (0 is the empty name); the same name always has the same id.
+  uint32_t Name(std::string_view name);
+  uint32_t Name(std::u16string_view name);
+
+  TraceView Events() const { return {this, 0, count_}; }
+  size_t size() const { return count_; }
+  TraceEvent At(size_t i) const;
+  const TraceRecord& RecordAt(size_t i) const;
+  const std::string& NameOf(uint32_t id) const { return *names_[id]; }
+  void Clear();
   // One readable line, starting with the time as HH:MM:SS.mmm.
   static std::string Render(const TraceEvent& e);
   // The same without the time: "ACTOR WHAT".
@@ -60,7 +159,30 @@ class Trace {
   std::function<void(const TraceEvent&)> live;  // sees each event as it is added
 
  private:
-  std::vector<TraceEvent> events_;
+  struct Stored {
+    TraceRecord record;
+    const char* text = nullptr;
+    uint32_t textSize = 0;
+    TextFormatter format = nullptr;
+  };
+  static constexpr size_t kChunkBits = 10;  // 1024 events per chunk
+  static constexpr size_t kChunk = size_t{1} << kChunkBits;
+  static constexpr size_t kTextBlock = 64 * 1024;
+
+  const Stored& StoredAt(size_t i) const { return chunks_[i >> kChunkBits][i & (kChunk - 1)]; }
+  const char* Keep(std::string_view text);
+
+  std::vector<std::unique_ptr<Stored[]>> chunks_;  // kept across Clear
+  size_t count_ = 0;
+  std::vector<std::unique_ptr<char[]>> blocks_;  // text arena; kept across Clear
+  size_t block_ = 0;
+  size_t blockUsed_ = 0;
+  std::vector<std::unique_ptr<char[]>> large_;  // texts bigger than a block
+  std::deque<std::string> nameStore_;
+  std::vector<const std::string*> names_;
+  std::unordered_map<std::string_view, uint32_t> ids_;
+  std::deque<std::u16string> wideStore_;
+  std::unordered_map<std::u16string_view, uint32_t> wideIds_;
 };
 
 }  // namespace sim

@@ -26,21 +26,25 @@ void WindowManager::Describe(HWND h, std::string* cls, std::string* title) const
   }
 }
 
-void WindowManager::TraceWindow(TraceKind kind, HWND h, uint32_t value, std::string text, UINT msg,
-                                WPARAM wParam, LPARAM lParam) {
+uint32_t WindowManager::ActorId() const {
+  Thread* t = sched_.Current();
+  if (!t || !t->process) return kDeviceActor;
+  Process* p = t->process;
+  if (!p->traceName) p->traceName = trace_.Name(std::u16string_view(p->exeName));
+  return p->traceName;
+}
+
+void WindowManager::TraceWindow(TraceKind kind, HWND h, uint32_t value, std::string_view text,
+                                UINT msg, WPARAM wParam, LPARAM lParam) {
   if (!trace_.enabled) return;
-  TraceEvent e;
-  e.time = sched_.Now();
-  e.kind = kind;
-  e.actor = Actor();
-  e.hwnd = h;
-  Describe(h, &e.cls, &e.title);
-  e.value = value;
-  e.text = std::move(text);
-  e.msg = msg;
-  e.wParam = wParam;
-  e.lParam = lParam;
-  trace_.Add(std::move(e));
+  TraceRecord r{sched_.Now(), kind, ActorId(), h, 0, 0, msg, wParam, lParam, value};
+  if (Window* w = Get(h)) {
+    if (!w->traceCls) w->traceCls = trace_.Name(std::u16string_view(w->cls));
+    if (!w->traceTitle) w->traceTitle = trace_.Name(std::u16string_view(w->title));
+    r.cls = w->traceCls;
+    r.title = w->traceTitle;
+  }
+  trace_.Add(r, text);
 }
 
 // What the system itself tells a window (activation, being shown) arrives as a posted
@@ -295,6 +299,7 @@ bool WindowManager::TakeDueTimer(Thread* thread, HWND filter, MSG* out, bool rem
   *out = MSG{best->hwnd, WM_TIMER, best->id, best->proc ? 1 : 0, static_cast<DWORD>(sched_.Now()),
              {0, 0}};
   if (!remove) return true;  // peeked at: it stays due
+  if (thread->process) ++thread->process->timerFirings[best->id];
   // Periods missed while the queue was busy merge into this one message.
   best->due = sched_.Now() + RepeatInterval(best->period);
   RecomputeTimerDue(thread);

@@ -4,6 +4,7 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "platform/sim/process.h"
@@ -16,6 +17,9 @@ struct Window {
   HWND hwnd = 0;
   std::u16string cls;
   std::u16string title;
+  // The trace's ids of cls and title, once known; a new title forgets its id.
+  uint32_t traceCls = 0;
+  uint32_t traceTitle = 0;
   DWORD style = 0;
   DWORD exStyle = 0;
   RECT rect{};
@@ -89,8 +93,11 @@ class WindowManager {
   // Trace helper: class and title of a window as UTF-8.
   void Describe(HWND h, std::string* cls, std::string* title) const;
   std::string Actor() const;
+  // The trace's name id of the calling program ("device" outside any program).
+  uint32_t ActorId() const;
+  static constexpr uint32_t kDeviceActor = 1;
   // Adds an act of the calling program on window `h` to the trace.
-  void TraceWindow(TraceKind kind, HWND h, uint32_t value, std::string text = {}, UINT msg = 0,
+  void TraceWindow(TraceKind kind, HWND h, uint32_t value, std::string_view text = {}, UINT msg = 0,
                    WPARAM wParam = 0, LPARAM lParam = 0);
 
  private:
