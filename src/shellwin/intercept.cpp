@@ -51,8 +51,11 @@ bool Swallows(UINT msg) {
   return G().Locked || (S().CallerID && G().Incoming);
 }
 
+// A slide screen that has hidden itself is unlocking: its unlock message is on its way to the
+// daemon window, and pulling it back in front now would lock the device again.
 bool IsActivation(UINT msg) {
-  return msg == WM_ACTIVATE || msg == kWmNcActivate;
+  if (msg != WM_ACTIVATE && msg != kWmNcActivate) return false;
+  return IsWindowVisible(G().SlideWindow);
 }
 
 LRESULT DesktopProc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
