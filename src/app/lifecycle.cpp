@@ -30,7 +30,6 @@ struct Workers {
   HANDLE powerThread = 0;
   HANDLE exportStop = 0;
   HANDLE exportThread = 0;
-  HANDLE soundDone = 0;
 };
 Workers& W() {
   return platform::ProcessGlobal<Workers>();
@@ -71,7 +70,7 @@ void OnCreate(HWND hwnd, WPARAM, LPARAM) {
   if (w.exportStop)
     w.exportThread =
         CreateThread(nullptr, 0, &pim::AppointmentExportThread, AsParam(w.exportStop), 0, nullptr);
-  w.soundDone = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+  input::OpenToneEvent();
   state::RegisterSnapi();
 }
 
@@ -91,8 +90,7 @@ void OnDestroy(HWND hwnd, WPARAM, LPARAM) {
     StopWorker(w.exportStop, w.exportThread, 500);
   }
   Log(u"WM_DESTROY 3");
-  if (w.soundDone) CloseHandle(w.soundDone);
-  w.soundDone = 0;
+  input::CloseToneEvent();
   Log(u"WM_DESTROY 4");
   telephony::CurrentLineClose();
   telephony::TapiShutdown();

@@ -41,6 +41,9 @@ struct State {
 
   // Power and display.
   Byte DisplayOff{0};
+  // The last power state reported was 0x10010000 (password, on): the notification window's
+  // traffic then arms no reminder refresh.
+  Byte PasswordPowerState{0};
   Byte PowerConnected{0};
   Byte UnattendedActive{0};
   // Unattended-mode requests this daemon made and has not released (main thread and power

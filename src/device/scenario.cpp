@@ -209,6 +209,7 @@ const std::vector<std::span<const VerbEntry>>& AllTables() {
       kVerbs,
       ObservationVerbs(),
       NotifyVerbs(),
+      KeyVerbs(),
   };
   return tables;
 }

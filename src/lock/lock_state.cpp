@@ -36,8 +36,7 @@ void Lock() {
   state::DisableReminderOptions();
   g.ReminderTick = 0;
   SetTimer(g.daemonWindow, core::kTimerStopUnattended, 500, nullptr);
-  input::SetSystemLockState();
-  input::SetPointerActionOverride();
+  input::LockKeyActions();
   if (Detailed()) DebugLog(u"Locked %d", g.DisplayOff.load());
   PostToSlideScreen(core::kMsgLockState, 1);
 }
@@ -50,8 +49,7 @@ void Unlock() {
   state::RestoreReminderOptions();
   power::StartUnattendedMode(false);
   telephony::CurrentLineClose();
-  input::ClearSystemLockState();
-  input::ClearPointerActionOverride();
+  input::UnlockKeyActions();
   if (Detailed()) DebugLog(u"Unlocked");
   g.UnlockTick = GetTickCount();
   PostToSlideScreen(core::kMsgLockState, 0);

@@ -45,6 +45,14 @@ BOOL SetForegroundWindow(HWND hwnd);
 HWND GetForegroundWindow();
 // The shell's desktop window (class "DesktopExplorerWindow"); 0 while the shell has none.
 HWND GetDesktopWindow();
+// The shell's full-screen switch. Any HIDE flag fails unless the window is already in front.
+constexpr DWORD SHFS_SHOWTASKBAR = 0x01;
+constexpr DWORD SHFS_HIDETASKBAR = 0x02;
+constexpr DWORD SHFS_SHOWSIPBUTTON = 0x04;
+constexpr DWORD SHFS_HIDESIPBUTTON = 0x08;
+constexpr DWORD SHFS_SHOWSTARTICON = 0x10;
+constexpr DWORD SHFS_HIDESTARTICON = 0x20;
+BOOL SHFullScreen(HWND hwnd, DWORD state);
 BOOL SetWindowPos(HWND hwnd, HWND insertAfter, int x, int y, int cx, int cy, UINT flags);
 BOOL MoveWindow(HWND hwnd, int x, int y, int width, int height, BOOL repaint);
 BOOL GetWindowRect(HWND hwnd, RECT* rect);

@@ -210,6 +210,7 @@ void OnTransition(DWORD flags, const uint8_t* data, size_t size) {
     name.push_back(c);
   }
   if (Detailed()) DebugLog(u"Power State: 0x%0X %s LCDOff=%d", flags, name, G().DisplayOff.load());
+  G().PasswordPowerState = flags == kTransitionPassword;
   if (StartsWithNoCase(name, u"resuming")) {
     if (G().DelayUnlockPending) G().DisplayOff = 0;
     return;

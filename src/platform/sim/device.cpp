@@ -59,6 +59,8 @@ Device::Device() {
   files_.AddObserver([this](const FsChange& c) { TraceFileChange(c); });
   // The core library is always there; the models add the functions they export.
   libraries_.Add(Library{u"coredll.dll", false, {}});
+  AddHookExports(libraries_);
+  AddVendorLibraries(libraries_);
 }
 
 Device::~Device() {

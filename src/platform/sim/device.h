@@ -21,6 +21,7 @@
 #include "platform/sim/scheduler.h"
 #include "platform/sim/sysinfo_config.h"
 #include "platform/sim/trace.h"
+#include "platform/sim/wave_out.h"
 #include "platform/sim/windows.h"
 
 namespace sim {
@@ -101,6 +102,7 @@ class Device {
   Keyboard& keyboard() { return keyboard_; }
   ComRuntime& com() { return com_; }
   Libraries& libraries() { return libraries_; }
+  WaveOut& wave() { return wave_; }
   DeviceConfig& config() { return config_; }
   // Holds the process-wide data of code that runs in the driver rather than in a program.
   Process& DriverProcess() { return driverProcess_; }
@@ -137,6 +139,7 @@ class Device {
   Keyboard keyboard_;
   ComRuntime com_;
   Libraries libraries_;
+  WaveOut wave_;
   std::vector<std::unique_ptr<Process>> processes_;
   Process driverProcess_;
   std::map<std::u16string, ProgramMain> programs_;

@@ -69,6 +69,13 @@ constexpr FaultFunction kFunctions[] = {
     // Libraries.
     {"LoadLibraryW", S::LastError, 126},
     {"GetProcAddressW", S::LastError, 127},
+    // Keyboard hook and shell windows.
+    {"SetWindowsHookExW", S::LastError, kGenFailure},
+    {"UnhookWindowsHookEx", S::LastError, kGenFailure},
+    {"SHFullScreen", S::LastError, kGenFailure},
+    // Wave out.
+    {"waveOutOpen", S::ErrorCode, 6},
+    {"waveOutWrite", S::ErrorCode, 1},
     // COM.
     {"CoInitializeEx", S::Hresult, kEFail},
     {"CoCreateInstance", S::Hresult, kEFail},
@@ -103,6 +110,12 @@ constexpr NamedResult kResults[] = {
     {"ERROR_DISK_FULL", 112},
     {"ERROR_TIMEOUT", 1460},
     {"ERROR_SERVICE_NOT_ACTIVE", 1062},
+    {"MMSYSERR_ERROR", 1},
+    {"MMSYSERR_BADDEVICEID", 2},
+    {"MMSYSERR_ALLOCATED", 4},
+    {"MMSYSERR_NODRIVER", 6},
+    {"MMSYSERR_NOMEM", 7},
+    {"WAVERR_BADFORMAT", 32},
 };
 
 std::string Hex(uint32_t v) {

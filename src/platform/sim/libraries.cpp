@@ -73,6 +73,18 @@ int Libraries::LoadCount(std::u16string_view name) const {
   return 0;
 }
 
+namespace {
+// Switching the device off is only traced: the scenario sees that it was asked.
+void HtcDeviceOff() {
+  Dev().Note("HTCUtilDeviceOff");
+}
+}  // namespace
+
+void AddVendorLibraries(Libraries& libraries) {
+  libraries.Add(Library{
+      u"HtcUtil.dll", true, {{u"HTCUtilDeviceOff", 0, reinterpret_cast<FARPROC>(&HtcDeviceOff)}}});
+}
+
 }  // namespace sim
 
 HMODULE LoadLibraryW(LPCWSTR fileName) {

@@ -41,4 +41,7 @@ class Libraries {
   std::map<HMODULE, int> loaded_;  // module -> load count; a module is the index + base
 };
 
+// The vendor's utility library "HtcUtil.dll", present while \Windows\HtcUtil.dll exists.
+void AddVendorLibraries(Libraries& libraries);
+
 }  // namespace sim

@@ -45,6 +45,9 @@ struct Thread {
   DWORD id = 0;
   size_t index = 0;  // position in the scheduler's list
   Process* process = nullptr;
+  // Whose process-wide data the running code sees: set while the thread runs a window
+  // procedure another process put in (code mapped from that process's slot).
+  Process* dataProcess = nullptr;
   std::string name;
   std::function<DWORD()> body;
   std::unique_ptr<Fiber> fiber;

@@ -174,12 +174,30 @@ BOOL SetForegroundWindow(HWND hwnd) {
   return TRUE;
 }
 
+HWND GetForegroundWindow() {
+  return Dev().windows().Foreground();
+}
+
 HWND GetDesktopWindow() {
   return Dev().windows().Find(u"DesktopExplorerWindow", nullptr);
 }
 
-HWND GetForegroundWindow() {
-  return Dev().windows().Foreground();
+BOOL SHFullScreen(HWND hwnd, DWORD state) {
+  if (sim::StruckWithLastError("SHFullScreen")) return FALSE;
+  if (!Win(hwnd)) {
+    SetLastError(ERROR_INVALID_WINDOW_HANDLE);
+    return FALSE;
+  }
+  constexpr DWORD kHide = SHFS_HIDETASKBAR | SHFS_HIDESIPBUTTON | SHFS_HIDESTARTICON;
+  bool refused = (state & kHide) && Dev().windows().Foreground() != hwnd;
+  char buf[48];
+  std::snprintf(buf, sizeof buf, "SHFullScreen 0x%X %s", state, refused ? "refused" : "done");
+  Dev().Note(buf, state);
+  if (refused) {
+    SetLastError(ERROR_ACCESS_DENIED);
+    return FALSE;
+  }
+  return TRUE;
 }
 
 BOOL SetWindowPos(HWND hwnd, HWND after, int x, int y, int cx, int cy, UINT flags) {
@@ -303,8 +321,19 @@ LONG_PTR SetWindowLongW(HWND hwnd, int index, LONG_PTR value) {
   return 0;
 }
 
+// A procedure another process put into the window runs on the owner's thread but sees its
+// installer's process-wide data, as code reached through that process's slot does on CE 5.
 LRESULT CallWindowProcW(WNDPROC proc, HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
-  return proc ? proc(hwnd, msg, wp, lp) : 0;
+  if (!proc) return 0;
+  Window* w = Win(hwnd);
+  sim::Thread* self = Self();
+  if (!self || !w) return proc(hwnd, msg, wp, lp);
+  sim::Process* code = w->subclassedBy && proc == w->proc ? w->subclassedBy : w->process;
+  sim::Process* before = self->dataProcess;
+  self->dataProcess = code == self->process ? nullptr : code;
+  LRESULT r = proc(hwnd, msg, wp, lp);
+  self->dataProcess = before;
+  return r;
 }
 
 LRESULT DefWindowProcW(HWND hwnd, UINT msg, WPARAM, LPARAM) {

@@ -2,6 +2,7 @@
 
 #include "platform/sim/trace.h"
 #include "platform/sim/windows.h"
+#include "platform/user.h"
 #include "platform/wstr.h"
 
 namespace sim {
@@ -115,7 +116,7 @@ HWND WindowManager::Create(Thread* thread, const WindowClass& cls, DWORD exStyle
 void WindowManager::Destroy(HWND h, bool notify) {
   Window* w = Get(h);
   if (!w) return;
-  if (notify && w->proc) w->proc(h, WM_DESTROY, 0, 0);
+  if (notify && w->proc) CallWindowProcW(w->proc, h, WM_DESTROY, 0, 0);
   w = Get(h);  // the procedure may have destroyed it already
   if (!w) return;
   std::vector<HWND> children = w->children;
