@@ -178,7 +178,7 @@ TEST(Timeline, RunnerWritesThePageOrSaysWhyNot) {
   options.timeline = dir + "/missing/run.html";
   r = device::RunScenario("wait 1s\n", "t.scn", options);
   EXPECT_EQ(r.status, device::kExitBroken);
-  EXPECT_NE(r.output.find("cannot write the timeline: cannot write " + dir + "/missing/run.html"),
+  EXPECT_NE(r.output.find("cannot write the timeline: cannot create " + dir + "/missing/run.html"),
             std::string::npos)
       << r.output;
   std::filesystem::remove_all(dir);
