@@ -4,6 +4,7 @@
 #include <ostream>
 #include <sstream>
 
+#include "device/phone_standin.h"
 #include "device/programs.h"
 #include "device/runner_internal.h"
 #include "platform/sim/power_manager.h"
@@ -86,11 +87,27 @@ void Runner::StartPrinting() {
   dev_->trace().live = [this](const sim::TraceEvent& e) { out_ << sim::Trace::Render(e) << '\n'; };
 }
 
+static bool NeedsPhone(const Action& action) {
+  auto* m = std::get_if<verb::Model>(&action);
+  return m && m->step->needsPhone();
+}
+
 bool Runner::Play(const Step& step) {
   if (!printing_) StartPrinting();
+  if (NeedsPhone(step.action)) phoneWanted_ = true;
   if (!installed_ && !IsSetup(step.action)) {
     InstallDaemon(*dev_, daemonPath_);
     installed_ = true;
+  }
+  if (phoneWanted_ && !phoneStarted_ && !IsSetup(step.action)) {
+    phoneStarted_ = true;
+    StartPhone(*dev_);
+    if (!dev_->RunUntilIdle()) {
+      ++failed_;
+      deviceFailed_ = true;
+      ReportFailure(step, "the device failed", dev_->Failure());
+      return false;
+    }
   }
   if (detail::IsExpectation(step.action)) {
     detail::ExpectContext ctx{*dev_, daemonPath_, cursor_, daemonStarted_};
@@ -287,6 +304,8 @@ int RunScenarioText(std::string_view text, std::string_view fileName, const RunO
   }
   Runner runner(std::string(fileName), options, out, err);
   if (!runner.Open()) return kExitBroken;
+  for (const Step& step : parsed.steps)
+    if (NeedsPhone(step.action)) runner.WantPhone();
   for (const Step& step : parsed.steps)
     if (!runner.Play(step)) break;
   return runner.Finish();

@@ -55,6 +55,8 @@ class Runner {
   int passed() const { return passed_; }
   int failed() const { return failed_; }
   sim::Device& device() { return *dev_; }
+  // The scenario uses the phone: its application starts before the first event.
+  void WantPhone() { phoneWanted_ = true; }
 
  private:
   // Plays a verb that is not an expectation; the reason when it could not be done.
@@ -81,6 +83,8 @@ class Runner {
   bool deviceFailed_ = false;
   bool printing_ = false;
   bool daemonStarted_ = false;
+  bool phoneWanted_ = false;
+  bool phoneStarted_ = false;
 };
 
 // Parses the whole text, then plays every step.

@@ -12,6 +12,7 @@ namespace {
 
 constexpr uint32_t kGenFailure = 31;  // ERROR_GEN_FAILURE
 constexpr uint32_t kEFail = 0x80004005u;
+constexpr uint32_t kLineOperationFailed = 0x80000048u;
 
 using S = FailStyle;
 
@@ -69,6 +70,19 @@ constexpr FaultFunction kFunctions[] = {
     // Libraries.
     {"LoadLibraryW", S::LastError, 126},
     {"GetProcAddressW", S::LastError, 127},
+    // Telephony.
+    {"lineInitializeEx", S::ErrorCode, kLineOperationFailed},
+    {"lineShutdown", S::ErrorCode, kLineOperationFailed},
+    {"lineNegotiateAPIVersion", S::ErrorCode, kLineOperationFailed},
+    {"lineGetDevCaps", S::ErrorCode, kLineOperationFailed},
+    {"lineOpen", S::ErrorCode, kLineOperationFailed},
+    {"lineClose", S::ErrorCode, kLineOperationFailed},
+    {"lineGetCallInfo", S::ErrorCode, kLineOperationFailed},
+    {"lineSetCallPrivilege", S::ErrorCode, kLineOperationFailed},
+    {"lineDrop", S::ErrorCode, kLineOperationFailed},
+    {"lineDeallocateCall", S::ErrorCode, kLineOperationFailed},
+    {"lineTranslateAddress", S::ErrorCode, kLineOperationFailed},
+    {"lineMakeCall", S::ErrorCode, kLineOperationFailed},
     // COM.
     {"CoInitializeEx", S::Hresult, kEFail},
     {"CoCreateInstance", S::Hresult, kEFail},
@@ -95,6 +109,16 @@ constexpr NamedResult kResults[] = {
     {"ERROR_DISK_FULL", 112},
     {"ERROR_TIMEOUT", 1460},
     {"ERROR_SERVICE_NOT_ACTIVE", 1062},
+    {"LINEERR_BADDEVICEID", 0x80000002u},
+    {"LINEERR_INVALCALLHANDLE", 0x80000018u},
+    {"LINEERR_INVALCALLSTATE", 0x8000001Cu},
+    {"LINEERR_INVALLINEHANDLE", 0x8000002Bu},
+    {"LINEERR_NODEVICE", 0x80000042u},
+    {"LINEERR_NOMEM", 0x80000044u},
+    {"LINEERR_NOTOWNER", 0x80000046u},
+    {"LINEERR_OPERATIONFAILED", kLineOperationFailed},
+    {"LINEERR_STRUCTURETOOSMALL", 0x8000004Du},
+    {"LINEERR_REINIT", 0x80000052u},
 };
 
 std::string Hex(uint32_t v) {

@@ -148,7 +148,9 @@ namespace platform {
 
 void* ProcessSlot(const void* key, void* (*create)(), void (*destroy)(void*)) {
   sim::Thread* self = Dev().scheduler().Current();
-  sim::Process* p = self && self->process ? self->process : &Dev().DriverProcess();
+  sim::Process* p = self && self->codeProcess ? self->codeProcess
+                    : self && self->process   ? self->process
+                                              : &Dev().DriverProcess();
   auto it = p->slots.find(key);
   if (it == p->slots.end()) it = p->slots.emplace(key, std::make_pair(create(), destroy)).first;
   return it->second.first;

@@ -45,6 +45,9 @@ struct Thread {
   DWORD id = 0;
   size_t index = 0;  // position in the scheduler's list
   Process* process = nullptr;
+  // While another process's replacement window procedure runs on this thread: that process,
+  // whose data the procedure sees (a subclass reaches its installer's memory, as on the device).
+  Process* codeProcess = nullptr;
   std::string name;
   std::function<DWORD()> body;
   std::unique_ptr<Fiber> fiber;

@@ -287,8 +287,20 @@ LONG_PTR SetWindowLongW(HWND hwnd, int index, LONG_PTR value) {
   return 0;
 }
 
+// A replacement procedure runs with its installer's data, the window's own with its owner's.
 LRESULT CallWindowProcW(WNDPROC proc, HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
-  return proc ? proc(hwnd, msg, wp, lp) : 0;
+  if (!proc) return 0;
+  sim::Thread* self = Self();
+  Window* w = Win(hwnd);
+  if (!self || !w) return proc(hwnd, msg, wp, lp);
+  sim::Process* saved = self->codeProcess;
+  if (w->subclassedBy && proc == w->proc)
+    self->codeProcess = w->subclassedBy;
+  else if (proc == w->ownProc)
+    self->codeProcess = nullptr;
+  LRESULT r = proc(hwnd, msg, wp, lp);
+  self->codeProcess = saved;
+  return r;
 }
 
 LRESULT DefWindowProcW(HWND hwnd, UINT msg, WPARAM, LPARAM) {
