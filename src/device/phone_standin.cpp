@@ -12,6 +12,7 @@ namespace {
 
 constexpr UINT kOfferTimer = 1;
 constexpr UINT kMenuTimer = 2;
+constexpr UINT kLastPaintTimer = 3;
 constexpr UINT kSkinPaint = 1449;
 constexpr UINT kVkAnswer = 0x70, kVkReject = 0x71, kVkEnd = 0x73;
 constexpr DWORD kMenuExStyle = 0x20000000;
@@ -20,6 +21,7 @@ struct Phone {
   HWND phone = 0, incoming = 0, skin = 0, menu = 0;
   std::map<HCALL, DWORD> calls;  // the application's handles and their states
   bool offeredOnce = false;
+  bool reactivate = false;
 };
 Phone& P() {
   return platform::ProcessGlobal<Phone>();
@@ -51,8 +53,12 @@ HWND Make(const WCHAR* cls, const WCHAR* title, DWORD exStyle, WNDPROC proc, HWN
   wc.lpfnWndProc = proc;
   wc.lpszClassName = cls;
   RegisterClassW(&wc);
-  return CreateWindowExW(exStyle, cls, title, parent ? WS_CHILD : WS_POPUP, 0, 26, 240, 268, parent,
-                         0, 0, nullptr);
+  HWND h = CreateWindowExW(exStyle, cls, title, parent ? WS_CHILD : WS_POPUP, 0, 26, 240, 268,
+                           parent, 0, 0, nullptr);
+  // Several windows share the class "Dialog": each gets its own procedure.
+  if (h && GetWindowLongW(h, GWL_WNDPROC) != reinterpret_cast<LONG_PTR>(proc))
+    SetWindowLongW(h, GWL_WNDPROC, reinterpret_cast<LONG_PTR>(proc));
+  return h;
 }
 
 LRESULT PhoneProc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
@@ -102,10 +108,19 @@ LRESULT TimerProc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
     MakeMenu();
     return 0;
   }
+  if (msg == WM_TIMER && wp == kLastPaintTimer) {
+    KillTimer(h, kLastPaintTimer);
+    RepaintSkin();
+    return 0;
+  }
   if (msg == WM_TIMER && wp == kOfferTimer) {
-    // The phone keeps its offer on screen: it repaints and activates its windows again.
-    if (P().skin) RepaintSkin();
-    SendMessageW(P().incoming, WM_NCACTIVATE, 1, 0);
+    // The phone keeps its offer on screen: it repaints its skin, and activates its window
+    // again once.
+    Phone& p = P();
+    if (p.skin) RepaintSkin();
+    if (p.reactivate) SendMessageW(p.incoming, WM_NCACTIVATE, 1, 0);
+    p.reactivate = false;
+    if (!p.skin) KillTimer(h, kOfferTimer);
     return 0;
   }
   return PhoneProc(h, msg, wp, lp);
@@ -117,6 +132,7 @@ void ShowOffer() {
   SetForegroundWindow(p.incoming);
   SendMessageW(p.incoming, WM_NCACTIVATE, 1, 0);
   if (p.skin) ShowWindow(p.skin, SW_SHOWNA);
+  p.reactivate = true;
   SetTimer(p.phone, kOfferTimer, 500, nullptr);
   if (p.offeredOnce) return;
   p.offeredOnce = true;
@@ -128,7 +144,10 @@ void EndOffer() {
   Phone& p = P();
   ShowWindow(p.incoming, SW_HIDE);
   KillTimer(p.phone, kOfferTimer);
-  if (p.skin) ShowWindow(p.skin, SW_HIDE);
+  if (!p.skin) return;
+  ShowWindow(p.skin, SW_HIDE);
+  // Hidden, the skin still paints itself once more a moment later.
+  SetTimer(p.phone, kLastPaintTimer, 100, nullptr);
 }
 
 void OnCallState(HCALL call, DWORD state) {

@@ -26,6 +26,7 @@ constexpr DWORD kLowestVersion = 0x00010003;
 constexpr DWORD kCallInfoSize = 1328;
 constexpr DWORD kDevCapsSize = 292;
 constexpr DWORD kReinitLimitMs = 5000;
+constexpr DWORD kReinitPauseMs = 100;
 
 // Fetches a variable-size record into a buffer that grows to the size it needs.
 template <class Record, class Get>
