@@ -145,10 +145,14 @@ LONG TapiInitialize() {
   params.dwTotalSize = sizeof params;
   params.dwOptions = LINEINITIALIZEEXOPTION_USEHIDDENWINDOW;
   LONG r;
-  do {
+  for (;;) {
     DWORD version = kApiVersion;
     r = lineInitializeEx(&s.LineApp, 0, &LineCallback, nullptr, &s.DeviceCount, &version, &params);
-  } while (r == LINEERR_REINIT && GetTickCount() - start <= kReinitLimitMs);
+    if (r != LINEERR_REINIT || GetTickCount() - start > kReinitLimitMs) break;
+    // The telephony server waits for its other applications to shut down: asking again without
+    // a pause would only keep it busy.
+    Sleep(kReinitPauseMs);
+  }
   if (r != 0) {
     DebugLog(u"TAPI: Initialize Fails 0x%0X", r);
     return r;

@@ -164,7 +164,9 @@ void Disconnected(HCALL call) {
 void CallState(HCALL call, DWORD state) {
   switch (state) {
     case LINECALLSTATE_OFFERING:
-      return Offering(call);
+      // A data call is no phone call: it must not leave the incoming flag set behind it.
+      if (IsVoiceCall(call)) Offering(call);
+      return;
     case LINECALLSTATE_DIALING:
       return Dialing(call);
     case LINECALLSTATE_BUSY:
