@@ -99,9 +99,11 @@ TEST_F(DebugLogGenerations, WithoutDebugOnTheLogIsJustEmptied) {
   StartDaemon();
   for (int n = 1; n <= 9; ++n) EXPECT_EQ(dev.files().ReadAll(Path(n)), "gen" + std::to_string(n));
   auto lines = LogLines();
-  // Only the unconditional lines: the banner, the OEM text and the boot tick.
-  ASSERT_EQ(lines.size(), 3u);
-  EXPECT_EQ(lines[2].substr(8), u" \tBoot Tick 0");
+  // Only the unconditional lines: the banner, the OEM text, the phone title prefix and the
+  // boot tick.
+  ASSERT_EQ(lines.size(), 4u);
+  EXPECT_EQ(lines[2].substr(8), u" \tPT ()");
+  EXPECT_EQ(lines[3].substr(8), u" \tBoot Tick 0");
 }
 
 }  // namespace

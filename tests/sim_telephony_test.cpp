@@ -54,9 +54,6 @@ TEST_F(SimTelephony, CallInfoFollowsTheRecordRules) {
   std::vector<uint8_t> small(sizeof(LINECALLINFO) - 4, 0);
   auto* rec = reinterpret_cast<LINECALLINFO*>(small.data());
   rec->dwTotalSize = static_cast<DWORD>(small.size());
-  const sim::CallHandle* any = nullptr;
-  for (DWORD id = 1; id < 0x20000 && !any; ++id) any = dev.telephony().Handle(id);
-  ASSERT_NE(any, nullptr);
   EXPECT_EQ(lineGetCallInfo(any->handle, rec), LINEERR_STRUCTURETOOSMALL);
 
   std::vector<uint8_t> fixed(sizeof(LINECALLINFO), 0);

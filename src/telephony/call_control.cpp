@@ -73,7 +73,9 @@ void EndAndAnswer() {
   L().EndAndAnswerPending = true;
 }
 
+// Without a known incoming-call window the key would land in whatever program is in front.
 void ForwardKey(UINT key) {
+  if (!G().IncomingDialog) return;
   PressKey(G().IncomingDialog, key);
   HWND slide = G().SlideWindow;
   ShowWindow(slide, SW_SHOW);
