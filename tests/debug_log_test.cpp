@@ -99,9 +99,11 @@ TEST_F(DebugLogGenerations, WithoutDebugOnTheLogIsJustEmptied) {
   StartDaemon();
   for (int n = 1; n <= 9; ++n) EXPECT_EQ(dev.files().ReadAll(Path(n)), "gen" + std::to_string(n));
   auto lines = LogLines();
-  // Only the unconditional lines: the banner, the LED probe, the OEM text and the boot tick.
-  ASSERT_EQ(lines.size(), 4u);
+  // Only the unconditional lines: the banner, the LED probe, the OEM text, the phone title
+  // prefix and the boot tick.
+  ASSERT_EQ(lines.size(), 5u);
   EXPECT_EQ(lines[1].substr(8), u" \tGet Vibrate LED 1");
+  EXPECT_EQ(lines[3].substr(8), u" \tPT ()");
   EXPECT_EQ(lines[3].substr(8), u" \tBoot Tick 0");
 }
 

@@ -212,7 +212,8 @@ TEST(ScenarioParse, ProgramsTimeUserAndPower) {
   EXPECT_EQ(As<verb::PowerAc>("power ac unknown").lineStatus, 255);
   EXPECT_EQ(As<verb::PowerBattery>("power battery 255").percent, 255);
   EXPECT_EQ(Error("power battery 256"), "t.scn:1:15: expected a battery percentage from 0 to 255");
-  EXPECT_EQ(Error("power ac maybe"), "t.scn:1:10: unknown AC state 'maybe'; expected on, off or unknown");
+  EXPECT_EQ(Error("power ac maybe"),
+            "t.scn:1:10: unknown AC state 'maybe'; expected on, off or unknown");
 }
 
 TEST(ScenarioParse, Expectations) {
@@ -246,7 +247,8 @@ TEST(ScenarioParse, ErrorsPointAtTheOffendingWord) {
   EXPECT_EQ(Error("settle\n\n  wiat 3s\n"), "t.scn:3:3: unknown verb 'wiat'");
   EXPECT_EQ(Error("file ad x"),
             "t.scn:1:6: unknown verb 'file ad'; expected add or delete after file");
-  EXPECT_EQ(Error("user"), "t.scn:1:5: expected unlock or ok after user");
+  EXPECT_EQ(Error("user"),
+            "t.scn:1:5: expected unlock, ok, answer, reject, dial or hangup after user");
   // A missing word points just past the last word, whatever follows it.
   EXPECT_EQ(Error("wait   # soon"), "t.scn:1:5: expected a duration like 250ms, 3s, 2m or 1h");
   EXPECT_EQ(Error("reg set HKCU\\S v"), "t.scn:1:17: expected value type: dword, binary or sz");

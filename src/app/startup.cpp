@@ -100,6 +100,7 @@ void InitialLock(HWND hwnd, bool showSwitch, bool earlyBoot) {
 
 void TakeOverIncomingWindow() {
   HWND incoming = shellwin::FindIncomingWindow();
+  G().IncomingDialog = incoming;
   if (G().PhoneSkin)
     shellwin::ApplySkinHandling(incoming);
   else
@@ -125,7 +126,7 @@ void Shutdown() {
   CloseHandle(g.notifyEvent);
   CloseHandle(g.notifyStopEvent);
   messaging::UnloadShellServices();
-  shellwin::RestoreIncomingWindowProc();
+  shellwin::RestoreSkinWindowProc();
   shellwin::UnsubclassNotifyWindow();
   shellwin::UnsubclassShellWindows();
 }

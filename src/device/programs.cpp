@@ -2,6 +2,7 @@
 
 #include "device/dolm_standin.h"
 #include "device/fenk_standin.h"
+#include "device/phone_standin.h"
 #include "device/shell_standin.h"
 #include "device/vurl_standin.h"
 
@@ -19,6 +20,7 @@ void InstallPrograms(sim::Device& dev) {
   dev.RegisterProgram(u"shell32.exe", &ShellMain);
   dev.RegisterProgram(u"fenk.exe", &FenkMain);
   dev.RegisterProgram(u"dolm.exe", &DolmMain);
+  dev.RegisterProgram(kPhoneExe, &PhoneMain);
   // The shell's windows are there from boot.
   dev.files().AddFile(u"\\Windows\\shell32.exe");
   dev.Launch(u"\\Windows\\shell32.exe", u"", 5);

@@ -19,6 +19,12 @@ void InstallDaemon(sim::Device& dev, const std::u16string& daemonPath);
 // A private message the runner posts to a stand-in to act as the user on it; outside the
 // daemon's protocol numbers.
 constexpr unsigned kUserActionMessage = 0x7F00;
-enum UserAction : unsigned { kUserUnlock = 1 };
+enum UserAction : unsigned {
+  kUserUnlock = 1,
+  kUserAnswer,
+  kUserReject,
+  kUserDial,  // the number is already in "DialNumber"
+  kUserHangup,
+};
 
 }  // namespace device

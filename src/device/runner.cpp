@@ -4,6 +4,7 @@
 #include <ostream>
 #include <sstream>
 
+#include "device/phone_standin.h"
 #include "device/programs.h"
 #include "device/runner_internal.h"
 #include "platform/sim/power_manager.h"
@@ -88,11 +89,27 @@ void Runner::StartPrinting() {
   dev_->trace().live = [this](const sim::TraceEvent& e) { out_ << sim::Trace::Render(e) << '\n'; };
 }
 
+static bool NeedsPhone(const Action& action) {
+  auto* m = std::get_if<verb::Model>(&action);
+  return m && m->step->needsPhone();
+}
+
 bool Runner::Play(const Step& step) {
   if (!printing_) StartPrinting();
+  if (NeedsPhone(step.action)) phoneWanted_ = true;
   if (!installed_ && !IsSetup(step.action)) {
     InstallDaemon(*dev_, daemonPath_);
     installed_ = true;
+  }
+  if (phoneWanted_ && !phoneStarted_ && !IsSetup(step.action)) {
+    phoneStarted_ = true;
+    StartPhone(*dev_);
+    if (!dev_->RunUntilIdle()) {
+      ++failed_;
+      deviceFailed_ = true;
+      ReportFailure(step, "the device failed", dev_->Failure());
+      return false;
+    }
   }
   if (detail::IsExpectation(step.action)) {
     detail::ExpectContext ctx{*dev_, daemonPath_, cursor_, daemonStarted_};
@@ -303,6 +320,13 @@ int RunScenarioText(std::string_view text, std::string_view fileName, const RunO
   }
   Runner runner(std::string(fileName), options, out, err);
   if (!runner.Open()) return kExitBroken;
+  // The phone application starts with the device when any verb needs it: a first pass finds out.
+  bool phone = false;
+  ForEachStep(text, fileName, [&](Step&& step) {
+    phone = phone || NeedsPhone(step.action);
+    return true;
+  });
+  if (phone) runner.WantPhone();
   ForEachStep(text, fileName, [&](Step&& step) { return runner.Play(step); });
   return runner.Finish();
 }

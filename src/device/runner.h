@@ -59,6 +59,8 @@ class Runner {
   int passed() const { return passed_; }
   int failed() const { return failed_; }
   sim::Device& device() { return *dev_; }
+  // The scenario uses the phone: its application starts before the first event.
+  void WantPhone() { phoneWanted_ = true; }
 
  private:
   // Plays a verb that is not an expectation; the reason when it could not be done.
@@ -87,6 +89,8 @@ class Runner {
   bool daemonStarted_ = false;
   std::vector<std::pair<TimelineFailure, size_t>> failures_;  // for the timeline page
   sim::HostFolderLock stateLock_;  // held from Open to the end of the run
+  bool phoneWanted_ = false;
+  bool phoneStarted_ = false;
 };
 
 // Checks the whole text, then plays it step by step.

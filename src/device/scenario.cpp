@@ -210,6 +210,7 @@ const std::vector<std::span<const VerbEntry>>& AllTables() {
       ObservationVerbs(),
       NotifyVerbs(),
       KeyVerbs(),
+      CallVerbs(),
   };
   return tables;
 }

@@ -57,6 +57,8 @@ class ModelStep {
   enum class Role { Setup, Event, Expectation };
   virtual ~ModelStep() = default;
   virtual Role role() const = 0;
+  // The verb needs the device to be a phone (the phone application runs from the start).
+  virtual bool needsPhone() const { return false; }
   // Setting-up verbs and events: acts on the device; the reason when it could not be done.
   virtual std::optional<std::string> Play(detail::ExpectContext& ctx) const;
   // Expectations: whether it holds on the device as it is now.

@@ -120,5 +120,6 @@ struct VerbEntry {
 std::span<const VerbEntry> ObservationVerbs();
 std::span<const VerbEntry> NotifyVerbs();
 std::span<const VerbEntry> KeyVerbs();
+std::span<const VerbEntry> CallVerbs();
 
 }  // namespace device::parse

@@ -11,19 +11,20 @@ namespace device {
 namespace {
 struct Vurl {
   bool locked = false;
+  bool showingCall = false;  // a call is on screen: showing it does not lock
 };
 Vurl& V() {
   return platform::ProcessGlobal<Vurl>();
 }
 
-void PostToDaemon(UINT msg) {
+void PostToDaemon(UINT msg, WPARAM wp = 0) {
   if (HWND daemon = FindWindowW(core::kDaemonClass, core::kDaemonClass))
-    PostMessageW(daemon, msg, 0, 0);
+    PostMessageW(daemon, msg, wp, 0);
 }
 
 // Shown or brought to the front: the slide screen locks and says so.
 void LockIfShown(HWND h) {
-  if (V().locked || !IsWindowVisible(h)) return;
+  if (V().locked || V().showingCall || !IsWindowVisible(h)) return;
   V().locked = true;
   PostToDaemon(core::kMsgLock);
 }
@@ -34,6 +35,34 @@ void UnlockAndHide(HWND h) {
   V().locked = false;
   ShowWindow(h, SW_HIDE);
   PostToDaemon(core::kMsgUnlock);
+}
+
+void ShowCall(HWND h) {
+  V().showingCall = true;
+  ShowWindow(h, SW_SHOW);
+  SetForegroundWindow(h);
+}
+
+// The call is over: hidden, or (1) kept in front as the lock screen.
+void CallOver(HWND h, bool stayLocked) {
+  V().showingCall = false;
+  V().locked = stayLocked;
+  if (!stayLocked) ShowWindow(h, SW_HIDE);
+}
+
+void UserAction(HWND h, WPARAM action) {
+  switch (action) {
+    case kUserUnlock:
+      return UnlockAndHide(h);
+    case kUserAnswer:
+      return PostToDaemon(core::kMsgPhoneKey, 0x70);
+    case kUserReject:
+      return PostToDaemon(core::kMsgPhoneKey, 0x71);
+    case kUserDial:
+      return PostToDaemon(core::kMsgDial, 0);
+    case kUserHangup:
+      return PostToDaemon(core::kMsgDial, 1);
+  }
 }
 
 LRESULT VurlProc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
@@ -49,8 +78,14 @@ LRESULT VurlProc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
     case core::kMsgUnlock:
       UnlockAndHide(h);
       return 0;
+    case core::kMsgCaller:
+      ShowCall(h);
+      return 0;
+    case core::kMsgCallEnded:
+      CallOver(h, wp != 0);
+      return 0;
     case kUserActionMessage:
-      if (wp == kUserUnlock) UnlockAndHide(h);
+      UserAction(h, wp);
       return 0;
   }
   return DefWindowProcW(h, msg, wp, lp);

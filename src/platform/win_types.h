@@ -123,6 +123,9 @@ constexpr UINT WM_KEYUP = 0x0101;
 constexpr UINT WM_CHAR = 0x0102;
 constexpr UINT WM_COMMAND = 0x0111;
 constexpr UINT WM_TIMER = 0x0113;
+constexpr UINT WM_ERASEBKGND = 0x0014;
+// Not sent by the device's window manager (it sends no non-client messages); programs may.
+constexpr UINT WM_NCACTIVATE = 0x0086;
 constexpr UINT WM_USER = 0x0400;
 constexpr UINT WM_APP = 0x8000;
 

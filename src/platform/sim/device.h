@@ -20,6 +20,7 @@
 #include "platform/sim/registry_model.h"
 #include "platform/sim/scheduler.h"
 #include "platform/sim/sysinfo_config.h"
+#include "platform/sim/telephony.h"
 #include "platform/sim/trace.h"
 #include "platform/sim/wave_out.h"
 #include "platform/sim/windows.h"
@@ -100,6 +101,7 @@ class Device {
   void Note(std::string text, uint32_t value = 0);
   Faults& faults() { return faults_; }
   Keyboard& keyboard() { return keyboard_; }
+  Telephony& telephony() { return telephony_; }
   ComRuntime& com() { return com_; }
   Libraries& libraries() { return libraries_; }
   WaveOut& wave() { return wave_; }
@@ -137,6 +139,7 @@ class Device {
   DeviceConfig config_;
   Faults faults_;
   Keyboard keyboard_;
+  Telephony telephony_;
   ComRuntime com_;
   Libraries libraries_;
   WaveOut wave_;

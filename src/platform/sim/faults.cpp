@@ -12,6 +12,7 @@ namespace {
 
 constexpr uint32_t kGenFailure = 31;  // ERROR_GEN_FAILURE
 constexpr uint32_t kEFail = 0x80004005u;
+constexpr uint32_t kLineOperationFailed = 0x80000048u;
 
 using S = FailStyle;
 
@@ -76,6 +77,19 @@ constexpr FaultFunction kFunctions[] = {
     // Wave out.
     {"waveOutOpen", S::ErrorCode, 6},
     {"waveOutWrite", S::ErrorCode, 1},
+    // Telephony.
+    {"lineInitializeEx", S::ErrorCode, kLineOperationFailed},
+    {"lineShutdown", S::ErrorCode, kLineOperationFailed},
+    {"lineNegotiateAPIVersion", S::ErrorCode, kLineOperationFailed},
+    {"lineGetDevCaps", S::ErrorCode, kLineOperationFailed},
+    {"lineOpen", S::ErrorCode, kLineOperationFailed},
+    {"lineClose", S::ErrorCode, kLineOperationFailed},
+    {"lineGetCallInfo", S::ErrorCode, kLineOperationFailed},
+    {"lineSetCallPrivilege", S::ErrorCode, kLineOperationFailed},
+    {"lineDrop", S::ErrorCode, kLineOperationFailed},
+    {"lineDeallocateCall", S::ErrorCode, kLineOperationFailed},
+    {"lineTranslateAddress", S::ErrorCode, kLineOperationFailed},
+    {"lineMakeCall", S::ErrorCode, kLineOperationFailed},
     // COM.
     {"CoInitializeEx", S::Hresult, kEFail},
     {"CoCreateInstance", S::Hresult, kEFail},
@@ -116,6 +130,16 @@ constexpr NamedResult kResults[] = {
     {"MMSYSERR_NODRIVER", 6},
     {"MMSYSERR_NOMEM", 7},
     {"WAVERR_BADFORMAT", 32},
+    {"LINEERR_BADDEVICEID", 0x80000002u},
+    {"LINEERR_INVALCALLHANDLE", 0x80000018u},
+    {"LINEERR_INVALCALLSTATE", 0x8000001Cu},
+    {"LINEERR_INVALLINEHANDLE", 0x8000002Bu},
+    {"LINEERR_NODEVICE", 0x80000042u},
+    {"LINEERR_NOMEM", 0x80000044u},
+    {"LINEERR_NOTOWNER", 0x80000046u},
+    {"LINEERR_OPERATIONFAILED", kLineOperationFailed},
+    {"LINEERR_STRUCTURETOOSMALL", 0x8000004Du},
+    {"LINEERR_REINIT", 0x80000052u},
 };
 
 std::string Hex(uint32_t v) {

@@ -68,7 +68,7 @@ void HandleIncomingSends(Thread* self) {
     self->incoming.pop_front();
     Window* w = Dev().windows().Get(m->hwnd);
     WNDPROC proc = w ? w->proc : nullptr;
-    m->result = proc ? proc(m->hwnd, m->msg, m->wParam, m->lParam) : 0;
+    m->result = CallWindowProcW(proc, m->hwnd, m->msg, m->wParam, m->lParam);
     m->done = true;
   }
 }

@@ -1,0 +1,214 @@
+#include "platform/sim/telephony.h"
+
+#include <algorithm>
+#include <cstdio>
+
+#include "platform/sim/device.h"
+
+namespace sim {
+namespace {
+
+const char* StateName(DWORD state) {
+  switch (state) {
+    case LINECALLSTATE_IDLE:
+      return "IDLE";
+    case LINECALLSTATE_OFFERING:
+      return "OFFERING";
+    case LINECALLSTATE_DIALING:
+      return "DIALING";
+    case LINECALLSTATE_PROCEEDING:
+      return "PROCEEDING";
+    case LINECALLSTATE_BUSY:
+      return "BUSY";
+    case LINECALLSTATE_SPECIALINFO:
+      return "SPECIALINFO";
+    case LINECALLSTATE_CONNECTED:
+      return "CONNECTED";
+    case LINECALLSTATE_DISCONNECTED:
+      return "DISCONNECTED";
+  }
+  return "state";
+}
+
+bool Monitors(const LineOpen& o) {
+  return (o.privileges & LINECALLPRIVILEGE_MONITOR) != 0;
+}
+
+}  // namespace
+
+TapiCall* Telephony::Call(int number) {
+  if (number < 1 || number > static_cast<int>(calls_.size())) return nullptr;
+  return &calls_[number - 1];
+}
+
+int Telephony::Newest() const {
+  for (size_t i = calls_.size(); i-- > 0;)
+    if (calls_[i].state != LINECALLSTATE_IDLE) return static_cast<int>(i + 1);
+  return 0;
+}
+
+HLINE Telephony::OwnerFor(DWORD media) const {
+  for (const auto& o : opens_)
+    if ((o.privileges & LINECALLPRIVILEGE_OWNER) && (o.mediaModes & media)) return o.handle;
+  return 0;
+}
+
+int Telephony::Offer(Device& dev, DWORD media) {
+  TapiCall c;
+  c.number = static_cast<int>(calls_.size() + 1);
+  c.media = media;
+  c.ownerOpen = OwnerFor(media);
+  calls_.push_back(c);
+  char buf[64];
+  std::snprintf(buf, sizeof buf, "call %d offered", c.number);
+  dev.Note(buf, c.number);
+  Report(dev, calls_.back(), LINECALLSTATE_OFFERING, 0);
+  return c.number;
+}
+
+void Telephony::DeliverCallerId(Device& dev, int number, const std::u16string& id) {
+  TapiCall* c = Call(number);
+  if (!c || c->state == LINECALLSTATE_IDLE) return;
+  c->callerId = id;
+  c->callerIdFlags = LINECALLPARTYID_ADDRESS;
+  for (const auto& h : handles_) {
+    if (h.call != number) continue;
+    if (const LineOpen* o = Open(h.open))
+      Queue(dev, o->app, {h.handle, LINE_CALLINFO, o->instance, LINECALLINFOSTATE_CALLERID, 0, 0});
+  }
+}
+
+int Telephony::Dial(Device& dev, HLINE open, const std::u16string&) {
+  TapiCall c;
+  c.number = static_cast<int>(calls_.size() + 1);
+  c.outgoing = true;
+  c.ownerOpen = open ? open : OwnerFor(LINEMEDIAMODE_INTERACTIVEVOICE);
+  calls_.push_back(c);
+  char buf[64];
+  std::snprintf(buf, sizeof buf, "call %d placed", c.number);
+  dev.Note(buf, c.number);
+  if (open) AddHandle(open, c.number, LINECALLPRIVILEGE_OWNER);
+  return c.number;
+}
+
+void Telephony::SetState(Device& dev, int number, DWORD state, DWORD mode) {
+  TapiCall* c = Call(number);
+  if (!c || c->state == LINECALLSTATE_IDLE) return;
+  Report(dev, *c, state, mode);
+}
+
+void Telephony::End(Device& dev, int number, DWORD mode) {
+  SetState(dev, number, LINECALLSTATE_DISCONNECTED, mode);
+  SetState(dev, number, LINECALLSTATE_IDLE, 0);
+}
+
+// Every open that monitors the line, and the call's owner, hears of the change; an open that
+// meets the call for the first time gets a handle of its own, with its privilege in param3.
+void Telephony::Report(Device& dev, TapiCall& c, DWORD state, DWORD mode) {
+  c.state = state;
+  char buf[64];
+  std::snprintf(buf, sizeof buf, "call %d %s", c.number, StateName(state));
+  dev.Note(buf, state);
+  std::vector<LineOpen> opens = opens_;
+  for (const auto& o : opens) {
+    HCALL h = HandleFor(o.handle, c.number);
+    DWORD fresh = 0;
+    if (!h) {
+      bool owner = o.handle == c.ownerOpen;
+      if (!owner && !Monitors(o)) continue;
+      fresh = owner ? LINECALLPRIVILEGE_OWNER : LINECALLPRIVILEGE_MONITOR;
+      h = AddHandle(o.handle, c.number, fresh);
+    }
+    Queue(dev, o.app, {h, LINE_CALLSTATE, o.instance, state, mode, fresh});
+  }
+}
+
+TapiApp* Telephony::App(HLINEAPP h) {
+  auto it =
+      std::find_if(apps_.begin(), apps_.end(), [h](const TapiApp& a) { return a.handle == h; });
+  return it == apps_.end() ? nullptr : &*it;
+}
+
+TapiApp* Telephony::AppOfWindow(HWND w) {
+  auto it =
+      std::find_if(apps_.begin(), apps_.end(), [w](const TapiApp& a) { return a.hidden == w; });
+  return it == apps_.end() ? nullptr : &*it;
+}
+
+LineOpen* Telephony::Open(HLINE h) {
+  auto it =
+      std::find_if(opens_.begin(), opens_.end(), [h](const LineOpen& o) { return o.handle == h; });
+  return it == opens_.end() ? nullptr : &*it;
+}
+
+CallHandle* Telephony::Handle(HCALL h) {
+  auto it = std::find_if(handles_.begin(), handles_.end(),
+                         [h](const CallHandle& c) { return c.handle == h; });
+  return it == handles_.end() ? nullptr : &*it;
+}
+
+HCALL Telephony::HandleFor(HLINE open, int call) const {
+  for (const auto& h : handles_)
+    if (h.open == open && h.call == call) return h.handle;
+  return 0;
+}
+
+HLINEAPP Telephony::AddApp(Thread* thread, Process* process, HWND hidden, LINECALLBACK cb) {
+  TapiApp a;
+  a.handle = NewHandle();
+  a.thread = thread;
+  a.process = process;
+  a.hidden = hidden;
+  a.callback = cb;
+  apps_.push_back(std::move(a));
+  return apps_.back().handle;
+}
+
+void Telephony::RemoveApp(Device& dev, HLINEAPP h) {
+  std::vector<HLINE> mine;
+  for (const auto& o : opens_)
+    if (o.app == h) mine.push_back(o.handle);
+  for (HLINE l : mine) RemoveOpen(dev, l);
+  if (TapiApp* a = App(h)) dev.windows().Destroy(a->hidden, false);
+  std::erase_if(apps_, [h](const TapiApp& a) { return a.handle == h; });
+}
+
+HLINE Telephony::AddOpen(const LineOpen& open) {
+  opens_.push_back(open);
+  opens_.back().handle = NewHandle();
+  return opens_.back().handle;
+}
+
+// Closing a line drops the calls it alone owns; its handles go with it.
+void Telephony::RemoveOpen(Device& dev, HLINE h) {
+  std::vector<int> owned;
+  for (const auto& c : calls_)
+    if (c.ownerOpen == h && c.state != LINECALLSTATE_IDLE) owned.push_back(c.number);
+  std::erase_if(handles_, [h](const CallHandle& c) { return c.open == h; });
+  std::erase_if(opens_, [h](const LineOpen& o) { return o.handle == h; });
+  for (int n : owned) {
+    Call(n)->ownerOpen = 0;
+    End(dev, n, LINEDISCONNECTMODE_NORMAL);
+  }
+}
+
+HCALL Telephony::AddHandle(HLINE open, int call, DWORD privilege) {
+  handles_.push_back({NewHandle(), open, call, privilege});
+  return handles_.back().handle;
+}
+
+void Telephony::RemoveHandle(HCALL h) {
+  std::erase_if(handles_, [h](const CallHandle& c) { return c.handle == h; });
+}
+
+void Telephony::Queue(Device& dev, HLINEAPP h, const TapiMessage& m) {
+  TapiApp* a = App(h);
+  if (!a) return;
+  Window* w = dev.windows().Get(a->hidden);
+  if (!w || !w->thread) return;
+  a->queue.push_back(m);
+  w->thread->posted.push_back(
+      MSG{a->hidden, kTapiWakeMessage, 0, 0, static_cast<DWORD>(dev.Now()), {0, 0}});
+}
+
+}  // namespace sim

@@ -1,0 +1,126 @@
+// The device's telephony: one voice-capable line, the applications that initialised the line
+// interface (each with its hidden window on the thread that initialised it), their opens of the
+// line, the calls, and each open's own handle of a call. Call-state changes become callback
+// messages queued per application and delivered, oldest first, when that thread dispatches the
+// hidden window's message.
+#pragma once
+
+#include <deque>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "platform/tapi.h"
+
+namespace sim {
+
+class Device;
+struct Thread;
+struct Process;
+
+struct TapiMessage {
+  DWORD device = 0;
+  DWORD message = 0;
+  DWORD_PTR instance = 0;
+  DWORD_PTR param1 = 0, param2 = 0, param3 = 0;
+};
+
+struct TapiApp {
+  HLINEAPP handle = 0;
+  Thread* thread = nullptr;
+  Process* process = nullptr;
+  HWND hidden = 0;
+  LINECALLBACK callback = nullptr;
+  std::deque<TapiMessage> queue;
+};
+
+struct LineOpen {
+  HLINE handle = 0;
+  HLINEAPP app = 0;
+  DWORD device = 0;
+  DWORD privileges = 0;
+  DWORD mediaModes = 0;
+  DWORD_PTR instance = 0;
+};
+
+struct CallHandle {
+  HCALL handle = 0;
+  HLINE open = 0;
+  int call = 0;
+  DWORD privilege = 0;
+};
+
+struct TapiCall {
+  int number = 0;
+  DWORD state = 0;
+  DWORD media = LINEMEDIAMODE_INTERACTIVEVOICE;
+  bool outgoing = false;
+  HLINE ownerOpen = 0;
+  std::u16string callerId;
+  DWORD callerIdFlags = LINECALLPARTYID_UNAVAIL;
+};
+
+// What the phone application stand-in is like on this device (set by the `phone` verbs).
+struct PhoneConfig {
+  std::u16string incomingTitle = u"Phone - Incoming...";
+  bool skin = false;
+  std::optional<uint64_t> menuDelay = 0;  // nullopt: the soft-key window never appears
+  HWND incomingWindow = 0;                // set by the phone application once it runs
+};
+
+class Telephony {
+ public:
+  static constexpr DWORD kLineMediaModes = 0x1C;
+  static constexpr DWORD kLineCount = 1;
+
+  // --- The network and the user, driven from outside -----------------------------------
+  // A call offered to the line; an empty optional number means no caller ID for now.
+  int Offer(Device& dev, DWORD media);
+  void DeliverCallerId(Device& dev, int call, const std::u16string& number);
+  // An outgoing call placed by the application that owns `open` (0: the phone's own open).
+  int Dial(Device& dev, HLINE open, const std::u16string& number);
+  void SetState(Device& dev, int call, DWORD state, DWORD mode = 0);
+  // DISCONNECTED with `mode`, then IDLE.
+  void End(Device& dev, int call, DWORD mode);
+
+  TapiCall* Call(int number);
+  // The newest call that has not ended; 0 when there is none.
+  int Newest() const;
+  const std::vector<TapiCall>& Calls() const { return calls_; }
+  PhoneConfig& phone() { return phone_; }
+
+  // --- What the platform functions use --------------------------------------------------
+  TapiApp* App(HLINEAPP h);
+  TapiApp* AppOfWindow(HWND h);
+  LineOpen* Open(HLINE h);
+  CallHandle* Handle(HCALL h);
+  HCALL HandleFor(HLINE open, int call) const;
+  HLINEAPP AddApp(Thread* thread, Process* process, HWND hidden, LINECALLBACK cb);
+  void RemoveApp(Device& dev, HLINEAPP h);
+  HLINE AddOpen(const LineOpen& open);
+  void RemoveOpen(Device& dev, HLINE h);
+  HCALL AddHandle(HLINE open, int call, DWORD privilege);
+  void RemoveHandle(HCALL h);
+  DWORD NextRequest() { return nextRequest_++; }
+  // Queues a callback message to an application and wakes its hidden window.
+  void Queue(Device& dev, HLINEAPP app, const TapiMessage& m);
+  // The owner open a newly offered call of `media` goes to, 0 when none.
+  HLINE OwnerFor(DWORD media) const;
+
+ private:
+  DWORD NewHandle() { return nextHandle_++; }
+  void Report(Device& dev, TapiCall& call, DWORD state, DWORD mode);
+
+  std::vector<TapiApp> apps_;
+  std::vector<LineOpen> opens_;
+  std::vector<CallHandle> handles_;
+  std::vector<TapiCall> calls_;
+  PhoneConfig phone_;
+  DWORD nextHandle_ = 0x00010001;
+  DWORD nextRequest_ = 1;
+};
+
+// The message the hidden window of an application gets once per queued callback.
+constexpr UINT kTapiWakeMessage = 0x0480;
+
+}  // namespace sim

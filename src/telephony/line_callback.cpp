@@ -1,0 +1,242 @@
+// The line callback: call states become the call flags and the call messages of the daemon
+// window and the slide screen; the caller's number goes to the slide screen.
+#include <array>
+
+#include "core/messages.h"
+#include "core/state.h"
+#include "input/keys.h"
+#include "input/keys.h"
+#include "lock/slide_screen.h"
+#include "log/debug_log.h"
+#include "platform/kernel.h"
+#include "platform/power.h"
+#include "platform/registry.h"
+#include "platform/user.h"
+#include "platform/wstr.h"
+#include "settings/settings.h"
+#include "telephony/caller_id.h"
+#include "telephony/line.h"
+#include "telephony/line_state.h"
+
+namespace telephony {
+
+std::u16string CallerNumber(const std::vector<uint8_t>& info);
+std::u16string AppName(const std::vector<uint8_t>& info);
+
+namespace {
+
+using core::G;
+using dlog::DebugLog;
+using dlog::Detailed;
+using lock::PostToSlideScreen;
+using settings::S;
+
+constexpr size_t kNumberChars = 30;
+
+// Only the daemon's own outgoing call (or a line it opened whose call is not placed yet) is
+// closed when a call ends: another program's call must never be dropped by the daemon.
+bool IsOwnCall(HCALL call) {
+  LineState& s = L();
+  if (s.OutgoingCall) return call == s.OutgoingCall;
+  return s.MakeCallRequest <= 0;
+}
+
+void CloseOwnLine(HCALL call) {
+  if (IsOwnCall(call)) CurrentLineClose();
+}
+
+void SetDialing(BYTE value) {
+  G().Dialing = value;
+  PostToSlideScreen(core::kMsgDialingState, value);
+}
+
+void SetTalking(BYTE value) {
+  G().Talking = value;
+  PostToSlideScreen(core::kMsgTalkingState, value);
+}
+
+void Offering(HCALL call) {
+  core::State& g = G();
+  KillTimer(g.daemonWindow, core::kTimerUnknownCaller);
+  g.CallWaiting = g.Talking.load();
+  g.CallerPosted = 0;
+  L().EndAndAnswerPending = false;
+  g.Incoming = 1;
+  L().OfferingCall = call;
+  SetSystemPowerState(nullptr, POWER_STATE_ON, 0);
+  PostCallState(core::kMsgIncoming);
+  SetTimer(g.daemonWindow, core::kTimerUnknownCaller, S().DelayUnknownCallerMS, nullptr);
+}
+
+void Dialing(HCALL call) {
+  if (!IsVoiceCall(call)) return;
+  SetDialing(1);
+  SetTalking(0);
+  G().CallWaiting = 0;
+  L().EndAndAnswerPending = false;
+  PostCallState(core::kMsgDialing);
+  if (!S().InCallVolumeControl) input::RemoveKeyboardHook();
+  PostToSlideScreen(core::kMsgDialing, 0);
+}
+
+void LogCalls(const char16_t* what, HCALL call) {
+  LineState& s = L();
+  if (Detailed())
+    DebugLog(std::u16string(what) + u" 0x%0X (0x%0X, 0x%0X, 0x%0X)", call, s.FirstVoiceCall,
+             s.SecondVoiceCall, s.DataCall);
+}
+
+void Connected(HCALL call) {
+  LineState& s = L();
+  core::State& g = G();
+  LogCalls(u"Connected", call);
+  if (!IsVoiceCall(call)) {
+    s.DataCall = call;
+    return;
+  }
+  if (call != s.FirstVoiceCall && call != s.SecondVoiceCall) {
+    if (!s.FirstVoiceCall)
+      s.FirstVoiceCall = call;
+    else
+      s.SecondVoiceCall = call;
+  }
+  SetTalking(1);
+  if (g.Incoming) {
+    g.Incoming = 0;
+    PostCallState(core::kMsgIncoming);
+  }
+  if (g.Dialing) {
+    SetDialing(0);
+    PostCallState(core::kMsgDialing);
+  }
+  if (s.EndAndAnswerPending) {
+    s.EndAndAnswerPending = false;
+    return;
+  }
+  PostCallState(core::kMsgTalking);
+  PostToSlideScreen(core::kMsgTalking, 0);
+}
+
+// A call that never connected: the offer or the dialling ends.
+void NeverConnected(HCALL call) {
+  core::State& g = G();
+  if (g.Incoming) {
+    g.Incoming = 0;
+    PostCallState(core::kMsgIncoming);
+  } else if (g.Dialing) {
+    SetDialing(0);
+    PostCallState(core::kMsgDialing);
+  }
+  input::TurnOnHookLater();
+  CloseOwnLine(call);
+}
+
+void Disconnected(HCALL call) {
+  LineState& s = L();
+  core::State& g = G();
+  LogCalls(u"Disconnected", call);
+  if (!IsVoiceCall(call)) {
+    s.DataCall = 0;
+    if (!g.Talking && !g.Incoming && !g.Dialing)
+      SetTimer(g.daemonWindow, core::kTimerReopenLine, 1000, nullptr);
+    return;
+  }
+  g.CallEndTick = GetTickCount();
+  PostToSlideScreen(core::kMsgCallDropped, 0);
+  bool last;
+  if (call == s.FirstVoiceCall) {
+    s.FirstVoiceCall = 0;
+    last = s.SecondVoiceCall == 0;
+  } else if (call == s.SecondVoiceCall) {
+    s.SecondVoiceCall = 0;
+    last = s.FirstVoiceCall == 0;
+  } else {
+    return NeverConnected(call);
+  }
+  if (last) {
+    SetTalking(0);
+    input::TurnOnHookLater();
+  }
+  if (!s.EndAndAnswerPending) PostCallState(core::kMsgTalking);
+  CloseOwnLine(call);
+}
+
+void CallState(HCALL call, DWORD state) {
+  switch (state) {
+    case LINECALLSTATE_OFFERING:
+      // A data call is no phone call: it must not leave the incoming flag set behind it.
+      if (IsVoiceCall(call)) Offering(call);
+      return;
+    case LINECALLSTATE_DIALING:
+      return Dialing(call);
+    case LINECALLSTATE_BUSY:
+      PostToSlideScreen(core::kMsgBusy, 0);
+      return CloseOwnLine(call);
+    case LINECALLSTATE_SPECIALINFO:
+      return CloseOwnLine(call);
+    case LINECALLSTATE_CONNECTED:
+      return Connected(call);
+    case LINECALLSTATE_DISCONNECTED:
+      return Disconnected(call);
+  }
+}
+
+void WriteStore(const WCHAR* name, const WCHAR* text) {
+  RegistrySetString(HKEY_CURRENT_USER, settings::kStoreKey, name, text);
+}
+
+// The caller's number, only when the call information marks it as an address, bounded to the
+// number buffer.
+void CallerIdArrived(HCALL call) {
+  core::State& g = G();
+  KillTimer(g.daemonWindow, core::kTimerUnknownCaller);
+  std::array<WCHAR, kNumberChars> number{};
+  platform::WCopy(number.data(), number.size(), CallerNumber(FetchCallInfo(call)));
+  if (Detailed()) DebugLog(u"IncomingNumber: %s", number.data());
+  WriteStore(u"IncomingName", u"");
+  if (IsNumericNumber(number.data())) {
+    LookupCallerName(g.daemonWindow, number.data());
+  } else {
+    platform::WCopy(number.data(), number.size(), u"unknown");
+    g.UnknownCaller = 1;
+    if (Detailed()) DebugLog(u"IncomingNumber: Unknown");
+  }
+  WriteStore(u"IncomingNumber", number.data());
+  g.CallKind = g.CallWaiting ? 3 : g.Locked ? 1 : 2;
+  lock::RunCaller(true);
+}
+
+void CallInfo(HCALL call, DWORD_PTR what) {
+  core::State& g = G();
+  if (!S().CallerID) return;
+  if (Detailed()) DebugLog(u"LINECALLINFO: %0X %s", what, AppName(FetchCallInfo(call)));
+  if (g.CallerPosted || !g.Incoming) return;
+  g.UnknownCaller = 0;
+  if (what & LINECALLINFOSTATE_CALLERID) CallerIdArrived(call);
+}
+
+}  // namespace
+
+void LineCallback(DWORD hDevice, DWORD msg, DWORD_PTR, DWORD_PTR p1, DWORD_PTR p2, DWORD_PTR p3) {
+  core::State& g = G();
+  if (Detailed()) {
+    DebugLog(u"TAPI: dwMsg=%d 1=0x%0X 2=0x%0X 3=0x%0X", msg, p1, p2, p3);
+    DebugLog(u"TAPI: Talking=0x%0X Dialing=0x%0X Incoming=0x%0X, CallWaiting=0x%0X",
+             g.Talking.load(), g.Dialing.load(), g.Incoming.load(), g.CallWaiting.load());
+  }
+  LineState& s = L();
+  switch (msg) {
+    case LINE_CALLSTATE:
+      return CallState(hDevice, static_cast<DWORD>(p1));
+    case LINE_CALLINFO:
+      return CallInfo(hDevice, p1);
+    case LINE_CLOSE:
+      if (hDevice == s.CurrentLine.hLine) CurrentLineClose();
+      return;
+    case LINE_REPLY:
+      if (static_cast<LONG>(p1) == s.MakeCallRequest && p2 != 0) CurrentLineClose();
+      return;
+  }
+}
+
+}  // namespace telephony
