@@ -65,6 +65,10 @@ real::HANDLE HostModule(HMODULE module) {
 using namespace win32;
 
 HMODULE LoadLibraryW(LPCWSTR fileName) {
+  if (!fileName) {
+    real::SetLastError(ERROR_INVALID_PARAMETER);
+    return 0;
+  }
   real::HANDLE base = real::LoadLibraryW(W(fileName));
   return base ? DeviceModule(base) : 0;
 }
