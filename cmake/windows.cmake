@@ -8,7 +8,7 @@ file(GLOB DV_PLATFORM_SHARED_SOURCES CONFIGURE_DEPENDS src/platform/*.cpp)
 file(GLOB_RECURSE DV_WIN32_SOURCES CONFIGURE_DEPENDS src/platform/win32/*.cpp)
 add_library(dv_platform_win32 STATIC ${DV_PLATFORM_SHARED_SOURCES} ${DV_WIN32_SOURCES})
 target_include_directories(dv_platform_win32 PUBLIC src)
-target_link_libraries(dv_platform_win32 PUBLIC user32 gdi32 advapi32 shell32)
+target_link_libraries(dv_platform_win32 PUBLIC user32 gdi32 advapi32 shell32 ole32 oleaut32)
 
 add_library(dv_daemon_win32 STATIC ${DV_DAEMON_SOURCES})
 target_link_libraries(dv_daemon_win32 PUBLIC dv_platform_win32)

@@ -1,5 +1,8 @@
-// Threads, events and waits.
+// Threads, events, waits and libraries.
 #include "conformance.h"
+#include "platform/com.h"
+#include "platform/library.h"
+#include "platform/notify.h"
 
 namespace {
 
@@ -27,6 +30,13 @@ CONFORMANCE_TEST(Events, ManualEventsStaySetAutoEventsReleaseOneWait) {
   EXPECT_EQ(WaitForSingleObject(manual, 0), WAIT_TIMEOUT);
   EXPECT_EQ(WaitForSingleObject(automatic, 0), WAIT_OBJECT_0);
   EXPECT_EQ(WaitForSingleObject(automatic, 0), WAIT_TIMEOUT);
+  // The device's single call behind SetEvent / ResetEvent.
+  EXPECT_TRUE(EventModify(manual, EVENT_SET));
+  EXPECT_EQ(WaitForSingleObject(manual, 0), WAIT_OBJECT_0);
+  EXPECT_TRUE(EventModify(manual, EVENT_RESET));
+  EXPECT_EQ(WaitForSingleObject(manual, 0), WAIT_TIMEOUT);
+  EXPECT_FALSE(EventModify(manual, 0));
+  EXPECT_EQ(GetLastError(), ERROR_INVALID_PARAMETER);
   CloseHandle(manual);
   CloseHandle(automatic);
 }
@@ -145,4 +155,28 @@ CONFORMANCE_TEST(Threads, SleepLetsTheTickCountAdvance) {
   EXPECT_EQ(back.wYear, st.wYear);
   EXPECT_EQ(back.wMinute, st.wMinute);
   EXPECT_EQ(back.wMilliseconds, st.wMilliseconds);
+}
+
+CONFORMANCE_TEST(Libraries, AMissingLibraryOrNoNameLoadsNothing) {
+  EXPECT_EQ(LoadLibraryW(u"no_such_library_here.dll"), 0u);
+  EXPECT_EQ(GetLastError(), ERROR_MOD_NOT_FOUND);
+  EXPECT_EQ(LoadLibraryW(nullptr), 0u);
+  EXPECT_EQ(GetLastError(), ERROR_INVALID_PARAMETER);
+}
+
+CONFORMANCE_TEST(Automation, DatesCountDaysFrom1899AndTextsKnowTheirLength) {
+  SYSTEMTIME noon{2008, 5, 1, 12, 12, 0, 0, 0};
+  DATE date = 0;
+  ASSERT_TRUE(SystemTimeToVariantTime(&noon, &date));
+  EXPECT_DOUBLE_EQ(date, 39580.5);
+  SYSTEMTIME back{};
+  ASSERT_TRUE(VariantTimeToSystemTime(date + 1.0 / 24, &back));
+  EXPECT_EQ(back.wYear, 2008);
+  EXPECT_EQ(back.wMonth, 5);
+  EXPECT_EQ(back.wDay, 12);
+  EXPECT_EQ(back.wHour, 13);
+  BSTR text = SysAllocString(u"abc");
+  ASSERT_NE(text, nullptr);
+  EXPECT_EQ(SysStringLen(text), 3u);
+  SysFreeString(text);
 }

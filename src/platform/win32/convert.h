@@ -32,6 +32,9 @@ inline wchar_t* W(WCHAR* s) {
   return reinterpret_cast<wchar_t*>(s);
 }
 
+// The module a device module handle stands for (win32/library.cpp); 0 is the program's own.
+real::HANDLE HostModule(HMODULE module);
+
 // A message parameter widened as the host passes it: wParam unsigned, lParam signed.
 inline real::WPARAM WideW(WPARAM w) {
   return w;

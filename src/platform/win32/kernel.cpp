@@ -1,6 +1,7 @@
-// Threads, events, waits, time, module name and last error: straight to kernel32.
+// Threads, events (EventModify too), waits, time, module name and last error: straight to kernel32.
 #include "platform/kernel.h"
 
+#include "platform/notify.h"
 #include "platform/win32/convert.h"
 
 using namespace win32;
@@ -33,6 +34,20 @@ BOOL ResetEvent(HANDLE event) {
 }
 BOOL PulseEvent(HANDLE event) {
   return real::PulseEvent(Host(event));
+}
+// The device's one call behind the three above; the desktop has only the three.
+BOOL EventModify(HANDLE event, DWORD function) {
+  switch (function) {
+    case EVENT_PULSE:
+      return PulseEvent(event);
+    case EVENT_RESET:
+      return ResetEvent(event);
+    case EVENT_SET:
+      return SetEvent(event);
+    default:
+      real::SetLastError(ERROR_INVALID_PARAMETER);
+      return FALSE;
+  }
 }
 BOOL CloseHandle(HANDLE h) {
   return real::CloseHandle(Host(h));
@@ -71,7 +86,7 @@ BOOL FileTimeToSystemTime(const FILETIME* ft, SYSTEMTIME* st) {
 }
 
 DWORD GetModuleFileNameW(HMODULE module, LPWSTR buffer, DWORD size) {
-  return real::GetModuleFileNameW(Host(module), W(buffer), size);
+  return real::GetModuleFileNameW(HostModule(module), W(buffer), size);
 }
 
 DWORD GetLastError() {

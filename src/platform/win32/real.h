@@ -142,6 +142,8 @@ int MessageBoxW(HWND, const WCHAR*, const WCHAR*, UINT);
 BOOL SystemParametersInfoW(UINT, UINT, void*, UINT);
 HANDLE GetDC(HWND);
 int ReleaseDC(HWND, HANDLE);
+HWND GetShellWindow();
+void keybd_event(uint8_t, uint8_t, DWORD, uintptr_t);
 // gdi32
 int ExtEscape(HANDLE, int, int, const char*, int, char*);
 // kernel32
@@ -187,6 +189,9 @@ BOOL GetExitCodeProcess(HANDLE, DWORD*);
 HANDLE CreateToolhelp32Snapshot(DWORD, DWORD);
 BOOL Process32FirstW(HANDLE, PROCESSENTRY32W*);
 BOOL Process32NextW(HANDLE, PROCESSENTRY32W*);
+HANDLE LoadLibraryW(const WCHAR*);
+void* GetProcAddress(HANDLE, const char*);
+BOOL FreeLibrary(HANDLE);
 // advapi32
 LONG RegCreateKeyExW(HKEY, const WCHAR*, DWORD, WCHAR*, DWORD, DWORD, void*, HKEY*, DWORD*);
 LONG RegOpenKeyExW(HKEY, const WCHAR*, DWORD, DWORD, HKEY*);
@@ -200,6 +205,16 @@ LONG RegFlushKey(HKEY);
 LONG RegCloseKey(HKEY);
 // shell32
 BOOL ShellExecuteExW(SHELLEXECUTEINFOW*);
+// ole32 (GUIDs have the device's layout)
+LONG CoInitializeEx(void*, DWORD);
+void CoUninitialize();
+LONG CoCreateInstance(const void*, void*, DWORD, const void*, void**);
+// oleaut32 (SYSTEMTIME has the device's layout)
+WCHAR* SysAllocString(const WCHAR*);
+void SysFreeString(WCHAR*);
+UINT SysStringLen(WCHAR*);
+int VariantTimeToSystemTime(double, void*);
+int SystemTimeToVariantTime(void*, double*);
 }
 
 }  // namespace real

@@ -52,6 +52,12 @@ BOOL SetForegroundWindow(HWND hwnd) {
 HWND GetForegroundWindow() {
   return Device(real::GetForegroundWindow());
 }
+// The device's desktop window is the shell's own window, absent while the shell has none. The
+// desktop's GetDesktopWindow is the root every window hangs from and always exists; the
+// shell's window there is GetShellWindow's.
+HWND GetDesktopWindow() {
+  return Device(real::GetShellWindow());
+}
 BOOL SetWindowPos(HWND hwnd, HWND insertAfter, int x, int y, int cx, int cy, UINT flags) {
   return real::SetWindowPos(Wnd(hwnd), Wnd(insertAfter), x, y, cx, cy, flags);
 }

@@ -2,36 +2,32 @@
 // device whose power manager does not run.
 #include "platform/power.h"
 
-#include "platform/kernel.h"
+#include "platform/win32/stubs/stub.h"
+
+using win32::Unavailable;
 
 BOOL GetSystemPowerStatusEx(SYSTEM_POWER_STATUS_EX*, BOOL) {
-  SetLastError(ERROR_SERVICE_NOT_ACTIVE);
-  return FALSE;
+  return Unavailable();
 }
 DWORD SetSystemPowerState(LPCWSTR, DWORD, DWORD) {
   return ERROR_SERVICE_NOT_ACTIVE;
 }
 HANDLE CreateMsgQueue(LPCWSTR, const MSGQUEUEOPTIONS*) {
-  SetLastError(ERROR_SERVICE_NOT_ACTIVE);
-  return 0;
+  return Unavailable<HANDLE>();
 }
 BOOL ReadMsgQueue(HANDLE, LPVOID, DWORD, DWORD* bytesRead, DWORD, DWORD*) {
   if (bytesRead) *bytesRead = 0;
-  SetLastError(ERROR_INVALID_HANDLE);
-  return FALSE;
+  return Unavailable(ERROR_INVALID_HANDLE);
 }
 BOOL CloseMsgQueue(HANDLE) {
-  SetLastError(ERROR_INVALID_HANDLE);
-  return FALSE;
+  return Unavailable(ERROR_INVALID_HANDLE);
 }
 HANDLE RequestPowerNotifications(HANDLE, DWORD) {
-  SetLastError(ERROR_SERVICE_NOT_ACTIVE);
-  return 0;
+  return Unavailable<HANDLE>();
 }
 DWORD StopPowerNotifications(HANDLE) {
   return ERROR_INVALID_HANDLE;
 }
 BOOL PowerPolicyNotify(DWORD, DWORD) {
-  SetLastError(ERROR_SERVICE_NOT_ACTIVE);
-  return FALSE;
+  return Unavailable();
 }
