@@ -72,6 +72,16 @@ constexpr FaultFunction kFunctions[] = {
     // COM.
     {"CoInitializeEx", S::Hresult, kEFail},
     {"CoCreateInstance", S::Hresult, kEFail},
+    // Outlook object model.
+    {"Logon", S::Hresult, kEFail},
+    {"GetDefaultFolder", S::Hresult, kEFail},
+    {"SetProps", S::Hresult, kEFail},
+    {"Restrict", S::Hresult, kEFail},
+    {"FindMatchingContact", S::Hresult, kEFail},
+    // SIM manager.
+    {"SimInitialize", S::Hresult, 0x88000060u},
+    {"SimGetPhonebookStatus", S::Hresult, 0x88000060u},
+    {"SimReadPhonebookEntry", S::Hresult, 0x88000060u},
 };
 
 struct NamedResult {
@@ -95,6 +105,9 @@ constexpr NamedResult kResults[] = {
     {"ERROR_DISK_FULL", 112},
     {"ERROR_TIMEOUT", 1460},
     {"ERROR_SERVICE_NOT_ACTIVE", 1062},
+    {"SIM_E_NOTREADY", 0x88000060u},
+    {"SIM_E_NOSIM", 0x88000064u},
+    {"SIM_E_EMPTYINDEX", 0x88000345u},
 };
 
 std::string Hex(uint32_t v) {
