@@ -58,7 +58,8 @@ sim::SimCard& Card() {
   return sim::Dev().simCard();
 }
 
-// A round trip to the radio takes time on the calling thread.
+// Reading an entry is a round trip to the radio and takes time on the calling thread; the
+// status comes from the SIM manager's own bookkeeping.
 void RoundTrip() {
   if (DWORD ms = Card().readLatencyMs; ms && sim::Self()) Sleep(ms);
 }
@@ -89,7 +90,6 @@ HRESULT SimGetPhonebookStatus(HSIM sim, DWORD location, DWORD* used, DWORD* tota
   if (!card.IsOpen(sim) || !used || !total) return E_INVALIDARG;
   if (location != SIM_PBSTORAGE_SIM) return E_INVALIDARG;
   if (!card.present) return SIM_E_NOSIM;
-  RoundTrip();
   *used = static_cast<DWORD>(card.entries.size());
   *total = card.total;
   return S_OK;
