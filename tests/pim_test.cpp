@@ -44,7 +44,9 @@ TEST_F(CallerName, ContactsFirstThenTheSimByItsMatchingRule) {
   Boot();
 
   EXPECT_EQ(Lookup(u"+491701234567"), u"Anna");
-  EXPECT_EQ(Lookup(u"0987654321"), u"Frank");   // a contact wins over the SIM
+  EXPECT_EQ(Lookup(u"0987654321"), u"Frank");                // a contact wins over the SIM
+  dev.faults().Arm("FindMatchingContact", std::nullopt, 1);  // a failed search: the SIM answers
+  EXPECT_EQ(Lookup(u"0987654321"), u"Frank on SIM");
   EXPECT_EQ(Lookup(u"0123456789"), u"Bob");     // equal
   EXPECT_EQ(Lookup(u"+490123456789"), u"Bob");  // three shorter, equal ending
   EXPECT_EQ(Lookup(u"+4912345678"), u"Eve");    // three shorter
