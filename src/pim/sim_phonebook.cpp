@@ -48,17 +48,20 @@ void CopyField(WCHAR* out, const WCHAR* in, size_t inCapacity) {
   out[n] = 0;
 }
 
-void Refill(bool emptyOnFailure);
+void Refill(bool fromCallback);
 
 void OnSimNotify(DWORD code, const void*, DWORD, DWORD) {
   if (code == SIM_NOTIFY_PBE_STORED || code == SIM_NOTIFY_PBE_DELETED) Refill(true);
 }
 
 // Entries may sit anywhere in 1..total: reading goes on until `used` of them were found.
-void Refill(bool emptyOnFailure) {
+// A notification empties the cache when the phonebook cannot be read; one that arrives after
+// shutdown released the SIM does not open it again.
+void Refill(bool fromCallback) {
   SimState& s = Sim();
   uint32_t ticket = ++s.nextTicket;
   if (!s.handle) {
+    if (fromCallback) return;
     HSIM h = 0;
     if (FAILED(SimInitialize(SIM_INIT_SIMCARD_NOTIFICATIONS, &OnSimNotify, 0, &h))) return;
     s.handle = h;
@@ -66,7 +69,7 @@ void Refill(bool emptyOnFailure) {
   auto cache = std::make_shared<SimCache>();
   DWORD used = 0, total = 0;
   if (FAILED(SimGetPhonebookStatus(s.handle, SIM_PBSTORAGE_SIM, &used, &total))) {
-    if (emptyOnFailure) Publish(cache, ticket);
+    if (fromCallback) Publish(cache, ticket);
     return;
   }
   DWORD wanted = std::min<DWORD>(used, kSimMaxEntries);
