@@ -88,6 +88,22 @@ TEST_F(CallerName, ALookupSeesTheOldOrTheNewSimCacheWhileARefillRuns) {
   EXPECT_EQ(Lookup(u"5550999"), u"New");
 }
 
+TEST_F(CallerName, AFullSimKeeps255EntriesAndCutsLongTexts) {
+  dev.simCard().total = 300;
+  for (DWORD i = 1; i <= 300; ++i)
+    dev.simCard().entries[i] = {platform::U16(std::to_string(100000 + i)),
+                                u"N" + platform::U16(std::to_string(i))};
+  dev.simCard().entries[1] = {u"1234567890123456789012345678901234", std::u16string(40, u'x')};
+  Boot();
+  Wait(8000);  // 255 radio round trips while the window is being created
+  int cached = 0;
+  InDaemon([&] { cached = pim::SimCachedEntries(); });
+  EXPECT_EQ(cached, 255);
+  EXPECT_EQ(Lookup(u"100255"), u"N255");
+  EXPECT_EQ(Lookup(u"100256"), u"");
+  EXPECT_EQ(Lookup(u"12345678901234567890123456789"), std::u16string(29, u'x'));
+}
+
 TEST(SimNumbers, MatchRule) {
   EXPECT_TRUE(pim::SimNumbersMatch(u"12", u"0012"));
   EXPECT_FALSE(pim::SimNumbersMatch(u"1", u"01"));
