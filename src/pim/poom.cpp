@@ -8,6 +8,10 @@ namespace pim {
 namespace {
 
 struct Session {
+  // A process that ends without closing the session still gives the object back.
+  ~Session() {
+    if (IPOutlookApp* a = app) a->Release();
+  }
   platform::Relaxed<IPOutlookApp*> app{nullptr};
   bool comInitialized = false;  // this thread's CoInitializeEx awaits its CoUninitialize
 };
