@@ -7,6 +7,7 @@
 #include "log/debug_log.h"
 #include "pim/appointments.h"
 #include "pim/poom.h"
+#include "pim/sim_phonebook.h"
 #include "platform/kernel.h"
 #include "platform/process_local.h"
 #include "platform/user.h"

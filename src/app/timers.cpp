@@ -139,11 +139,11 @@ void DeferredStart(HWND hwnd) {
   pim::OpenPoomSession(hwnd);
   input::InstallKeyboardHook();
   if (S().ShowAppointment) {
-    HRESULT hr = pim::SubscribeFolderNotifications(kFolderCalendar);
+    HRESULT hr = pim::SubscribeFolderNotifications(kFolderCalendar, 1);
     if (Detailed()) DebugLog(u"SubNotifyApt %d", hr);
   }
   if (S().ShowTask) {
-    HRESULT hr = pim::SubscribeFolderNotifications(kFolderTasks);
+    HRESULT hr = pim::SubscribeFolderNotifications(kFolderTasks, 1);
     if (Detailed()) DebugLog(u"SubNotifyTask %d", hr);
   }
 }

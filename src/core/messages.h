@@ -75,6 +75,7 @@ constexpr UINT kMsgNetwork = 32834;
 constexpr UINT kMsgSyncing = 32835;
 constexpr UINT kMsgSystemLock = 32836;
 constexpr UINT kMsgOwner = 32837;
+constexpr UINT kMsgAppointmentsExported = 32838;  // to the slide screen after each export
 constexpr UINT kMsgStylus = 32839;
 constexpr UINT kMsgUnhideTaskBar = 32840;
 constexpr UINT kMsgLockState = 32841;

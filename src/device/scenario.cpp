@@ -211,6 +211,7 @@ const std::vector<std::span<const VerbEntry>>& AllTables() {
       NotifyVerbs(),
       KeyVerbs(),
       CallVerbs(),
+      PimVerbs(),
   };
   return tables;
 }

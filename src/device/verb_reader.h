@@ -121,5 +121,6 @@ std::span<const VerbEntry> ObservationVerbs();
 std::span<const VerbEntry> NotifyVerbs();
 std::span<const VerbEntry> KeyVerbs();
 std::span<const VerbEntry> CallVerbs();
+std::span<const VerbEntry> PimVerbs();
 
 }  // namespace device::parse

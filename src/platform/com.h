@@ -19,6 +19,7 @@ using CLSID = GUID;
 using REFIID = const IID&;
 using REFCLSID = const CLSID&;
 
+constexpr HRESULT E_NOTIMPL = static_cast<HRESULT>(0x80004001u);
 constexpr HRESULT E_NOINTERFACE = static_cast<HRESULT>(0x80004002u);
 constexpr HRESULT E_POINTER = static_cast<HRESULT>(0x80004003u);
 constexpr HRESULT CO_E_NOTINITIALIZED = static_cast<HRESULT>(0x800401F0u);
@@ -39,6 +40,19 @@ class IUnknown {
 
  protected:
   ~IUnknown() = default;  // released through Release only
+};
+
+constexpr IID IID_IDispatch{0x00020400, 0x0000, 0x0000, {0xC0, 0, 0, 0, 0, 0, 0, 0x46}};
+
+// Late binding, which the daemon never uses; kept so that derived interfaces line up.
+class IDispatch : public IUnknown {
+ public:
+  virtual HRESULT GetTypeInfoCount(UINT* count) = 0;
+  virtual HRESULT GetTypeInfo(UINT index, DWORD locale, void** info) = 0;
+  virtual HRESULT GetIDsOfNames(REFIID riid, LPWSTR* names, UINT count, DWORD locale,
+                                LONG* ids) = 0;
+  virtual HRESULT Invoke(LONG id, REFIID riid, DWORD locale, WORD flags, void* params, void* result,
+                         void* exception, UINT* argError) = 0;
 };
 
 HRESULT CoInitializeEx(void* reserved, DWORD coInit);

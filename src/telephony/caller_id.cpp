@@ -1,8 +1,20 @@
 #include "telephony/caller_id.h"
 
 #include "log/debug_log.h"
+#include "pim/com_ref.h"
+#include "pim/poom.h"
+#include "pim/sim_phonebook.h"
+#include "platform/registry.h"
+#include "settings/settings.h"
 
 namespace telephony {
+namespace {
+
+void WriteName(const WCHAR* name) {
+  RegistrySetString(HKEY_CURRENT_USER, settings::kStoreKey, u"IncomingName", name);
+}
+
+}  // namespace
 
 bool IsNumericNumber(const WCHAR* number) {
   for (int i = 0; number && number[i]; ++i) {
@@ -13,8 +25,24 @@ bool IsNumericNumber(const WCHAR* number) {
   return true;
 }
 
-// Contacts and the SIM are not searched yet: the empty "IncomingName" the line monitor wrote
-// before the lookup stands, and the slide screen shows the number alone.
-void LookupCallerName(HWND, const WCHAR*) {}
+void LookupCallerName(HWND window, const WCHAR* number) {
+  if (!number || FAILED(pim::OpenPoomSession(window))) return;
+  IPOutlookApp* app = pim::PoomSession();
+  if (!app) return;
+  pim::ComRef<IItem> item;
+  ULONG propid = 0;
+  // The outputs count only when the search itself succeeded.
+  if (FAILED(FindMatchingContact(app, number, FMCF_FINDPHONE, item.Out(), &propid))) propid = 0;
+  if (propid != 0) {
+    pim::ComRef<IContact> contact;
+    pim::Text name;
+    if (item && SUCCEEDED(item->QueryInterface(IID_IContact, contact.OutVoid())) && contact &&
+        SUCCEEDED(contact->get_FileAs(name.Out())))
+      WriteName(name.c_str());
+    return;
+  }
+  std::u16string simName = pim::FindSimName(number);
+  if (!simName.empty()) WriteName(simName.c_str());
+}
 
 }  // namespace telephony

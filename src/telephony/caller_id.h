@@ -1,14 +1,14 @@
-// Caller identity: whether a caller number can be used, and the caller's name.
+// Who is calling: the caller's number looked up among the contacts, then on the SIM; the name
+// goes to the slide screen as "IncomingName".
 #pragma once
 
 #include "platform/win_types.h"
 
 namespace telephony {
 
-// True when no character of the number is above 126; an empty number counts as usable.
+// False when a character of the number lies above 126 (such numbers are never looked up).
 bool IsNumericNumber(const WCHAR* number);
-// Looks the number up and writes the caller's name as "IncomingName" for the slide screen;
-// leaves it as it is (empty) when no name is known.
-void LookupCallerName(HWND daemonWindow, const WCHAR* number);
+// Writes "IncomingName" when a name is found; opens the Outlook session for `window` if needed.
+void LookupCallerName(HWND window, const WCHAR* number);
 
 }  // namespace telephony

@@ -16,9 +16,11 @@
 #include "platform/sim/led_driver.h"
 #include "platform/sim/notification_db.h"
 #include "platform/sim/objects.h"
+#include "platform/sim/pim_store.h"
 #include "platform/sim/process.h"
 #include "platform/sim/registry_model.h"
 #include "platform/sim/scheduler.h"
+#include "platform/sim/sim_card.h"
 #include "platform/sim/sysinfo_config.h"
 #include "platform/sim/telephony.h"
 #include "platform/sim/trace.h"
@@ -105,6 +107,8 @@ class Device {
   ComRuntime& com() { return com_; }
   Libraries& libraries() { return libraries_; }
   WaveOut& wave() { return wave_; }
+  PimStore& pim() { return pim_; }
+  SimCard& simCard() { return simCard_; }
   DeviceConfig& config() { return config_; }
   // Holds the process-wide data of code that runs in the driver rather than in a program.
   Process& DriverProcess() { return driverProcess_; }
@@ -143,6 +147,8 @@ class Device {
   ComRuntime com_;
   Libraries libraries_;
   WaveOut wave_;
+  PimStore pim_{com_};
+  SimCard simCard_;
   std::vector<std::unique_ptr<Process>> processes_;
   Process driverProcess_;
   std::map<std::u16string, ProgramMain> programs_;

@@ -101,6 +101,16 @@ constexpr FaultFunction kFunctions[] = {
     {"EventModify", S::LastError, kGenFailure},
     {"NLedGetDeviceInfo", S::LastError, kGenFailure},
     {"NLedSetDevice", S::LastError, kGenFailure},
+    // Outlook object model.
+    {"Logon", S::Hresult, kEFail},
+    {"GetDefaultFolder", S::Hresult, kEFail},
+    {"SetProps", S::Hresult, kEFail},
+    {"Restrict", S::Hresult, kEFail},
+    {"FindMatchingContact", S::Hresult, kEFail},
+    // SIM manager.
+    {"SimInitialize", S::Hresult, 0x88000060u},
+    {"SimGetPhonebookStatus", S::Hresult, 0x88000060u},
+    {"SimReadPhonebookEntry", S::Hresult, 0x88000060u},
 };
 
 struct NamedResult {
@@ -140,6 +150,9 @@ constexpr NamedResult kResults[] = {
     {"LINEERR_OPERATIONFAILED", kLineOperationFailed},
     {"LINEERR_STRUCTURETOOSMALL", 0x8000004Du},
     {"LINEERR_REINIT", 0x80000052u},
+    {"SIM_E_NOTREADY", 0x88000060u},
+    {"SIM_E_NOSIM", 0x88000064u},
+    {"SIM_E_EMPTYINDEX", 0x88000345u},
 };
 
 std::string Hex(uint32_t v) {

@@ -1,0 +1,195 @@
+// Verbs of the PIM store and the SIM card: contacts, SIM phonebook entries, appointments and
+// tasks. Each edit is a change by another program, so logged-on programs that asked for such
+// notifications hear of it, and the shell's summary values follow.
+#include <memory>
+
+#include "device/runner_internal.h"
+#include "device/verb_reader.h"
+#include "platform/sim/device.h"
+#include "platform/wstr.h"
+
+namespace device::parse {
+namespace {
+
+using detail::ExpectContext;
+using platform::U16;
+using Role = ModelStep::Role;
+
+template <class Step, class... A>
+Action Make(A&&... args) {
+  return verb::Model{std::make_shared<const Step>(Step{std::forward<A>(args)...})};
+}
+
+DATE ToDate(const SYSTEMTIME& st) {
+  DATE d = 0;
+  SystemTimeToVariantTime(&st, &d);
+  return d;
+}
+
+// A change made on the device: every verb here is an event.
+struct PimEvent : ModelStep {
+  Role role() const override { return Role::Event; }
+};
+
+struct ContactAdd : PimEvent {
+  sim::PimItem item;
+  explicit ContactAdd(sim::PimItem i) : item(std::move(i)) {}
+  std::optional<std::string> Play(ExpectContext& ctx) const override {
+    ctx.dev.pim().Add(item);
+    return std::nullopt;
+  }
+};
+
+struct SimEntry : PimEvent {
+  uint32_t index = 0;
+  std::u16string number, name;  // no number: the entry is deleted
+  SimEntry(uint32_t i, std::u16string n, std::u16string m)
+      : index(i), number(std::move(n)), name(std::move(m)) {}
+  std::optional<std::string> Play(ExpectContext& ctx) const override {
+    sim::SimCard& card = ctx.dev.simCard();
+    if (number.empty()) {
+      if (!card.Remove(index)) return "SIM entry " + std::to_string(index) + " is empty";
+    } else if (!card.Store(index, {number, name})) {
+      return "the SIM has positions 1 to " + std::to_string(card.total);
+    }
+    return std::nullopt;
+  }
+};
+
+struct ItemAdd : PimEvent {
+  sim::PimItem item;
+  explicit ItemAdd(sim::PimItem i) : item(std::move(i)) {}
+  std::optional<std::string> Play(ExpectContext& ctx) const override {
+    ctx.dev.pim().Add(item);
+    return std::nullopt;
+  }
+};
+
+// Delete or complete the first item of a folder with that subject.
+struct ItemEdit : PimEvent {
+  int folder = 0;
+  std::u16string subject;
+  bool complete = false;
+  ItemEdit(int f, std::u16string s, bool c) : folder(f), subject(std::move(s)), complete(c) {}
+  std::optional<std::string> Play(ExpectContext& ctx) const override {
+    sim::PimStore& store = ctx.dev.pim();
+    const sim::PimItem* item = store.FindBySubject(folder, subject);
+    if (!item) return "there is no item \"" + platform::U8(subject) + "\"";
+    if (complete)
+      store.Change(item->oid, [](sim::PimItem& i) { i.complete = true; });
+    else
+      store.Remove(item->oid);
+    return std::nullopt;
+  }
+};
+
+struct PimLatency : ModelStep {
+  uint32_t ms = 0;
+  explicit PimLatency(uint32_t m) : ms(m) {}
+  Role role() const override { return Role::Setup; }
+  std::optional<std::string> Play(ExpectContext& ctx) const override {
+    ctx.dev.pim().fetchLatencyMs = ms;
+    return std::nullopt;
+  }
+};
+
+DATE ReadMoment(Cursor& c) {
+  int dateCol = c.Column();
+  const Token& date = c.Next("expected a date like 2008-06-01");
+  int timeCol = c.Column();
+  Token time = c.Next("expected a time like 09:30");
+  if (time.text.size() != 5) throw Failure{timeCol, "expected a time like 09:30"};
+  time.text += ":00";
+  return ToDate(ParseClock(date, dateCol, time, timeCol));
+}
+
+Action ParseAppointment(Cursor& c) {
+  sim::PimItem item;
+  item.folder = olFolderCalendar;
+  item.subject = U16(c.Word("expected a subject"));
+  item.start = ReadMoment(c);
+  item.end = ReadMoment(c);
+  if (item.end < item.start) throw Failure{c.Column(), "the appointment ends before it starts"};
+  while (!c.AtEnd()) {
+    static constexpr std::string_view kOptions[] = {"--location", "--allday", "--yearly"};
+    size_t option = c.Choice(kOptions, "option");
+    if (option == 0) item.location = U16(c.Word("expected a location"));
+    if (option == 1) item.allDay = true;
+    if (option == 2) item.yearly = true;
+  }
+  item.seriesStart = item.start;
+  return Make<ItemAdd>(item);
+}
+
+Action ParseTask(Cursor& c) {
+  sim::PimItem item;
+  item.folder = olFolderTasks;
+  item.subject = U16(c.Word("expected a subject"));
+  while (!c.AtEnd()) {
+    static constexpr std::string_view kOptions[] = {"--due", "--importance"};
+    if (c.Choice(kOptions, "option") == 0) {
+      int col = c.Column();
+      const Token& date = c.Next("expected a date like 2008-06-01");
+      item.due = ToDate(ParseClock(date, col, Token{"00:00:00", 0, 0}, col));
+    } else {
+      int col = c.Column();
+      uint32_t importance = c.Number("expected an importance 0, 1 or 2");
+      if (importance > 2) throw Failure{col, "expected an importance 0, 1 or 2"};
+      item.importance = static_cast<long>(importance);
+    }
+  }
+  return Make<ItemAdd>(item);
+}
+
+Action ParseContact(Cursor& c) {
+  sim::PimItem item;
+  item.folder = olFolderContacts;
+  item.name = U16(c.Word("expected a display name"));
+  item.numbers.push_back(U16(c.Word("expected a phone number")));
+  while (!c.AtEnd()) item.numbers.push_back(U16(c.Word("")));
+  return Make<ContactAdd>(item);
+}
+
+uint32_t ReadIndex(Cursor& c) {
+  int col = c.Column();
+  uint32_t index = c.Number("expected a SIM position from 1");
+  if (index == 0) throw Failure{col, "expected a SIM position from 1"};
+  return index;
+}
+
+const VerbEntry kPimVerbs[] = {
+    {"contact", "add", &ParseContact},
+    {"sim", "entry",
+     [](Cursor& c) -> Action {
+       uint32_t index = ReadIndex(c);
+       std::u16string number = U16(c.Word("expected a number"));
+       std::u16string name = U16(c.Word("expected a name"));
+       if (number.empty()) throw Failure{c.Column(), "expected a number"};
+       return Make<SimEntry>(index, number, name);
+     }},
+    {"sim", "delete", [](Cursor& c) -> Action { return Make<SimEntry>(ReadIndex(c), u"", u""); }},
+    {"appointment", "add", &ParseAppointment},
+    {"appointment", "delete",
+     [](Cursor& c) -> Action {
+       return Make<ItemEdit>(olFolderCalendar, U16(c.Word("expected a subject")), false);
+     }},
+    {"task", "add", &ParseTask},
+    {"task", "complete",
+     [](Cursor& c) -> Action {
+       return Make<ItemEdit>(olFolderTasks, U16(c.Word("expected a subject")), true);
+     }},
+    {"task", "delete",
+     [](Cursor& c) -> Action {
+       return Make<ItemEdit>(olFolderTasks, U16(c.Word("expected a subject")), false);
+     }},
+    {"pim", "latency",
+     [](Cursor& c) -> Action { return Make<PimLatency>(static_cast<uint32_t>(c.Duration())); }},
+};
+
+}  // namespace
+
+std::span<const VerbEntry> PimVerbs() {
+  return kPimVerbs;
+}
+
+}  // namespace device::parse

@@ -1,0 +1,119 @@
+#include "pim/sim_phonebook.h"
+
+#include <algorithm>
+#include <atomic>
+#include <memory>
+
+#include "platform/process_local.h"
+#include "platform/relaxed.h"
+#include "platform/sim_manager.h"
+
+namespace pim {
+namespace {
+
+struct SimCache {
+  DWORD count = 0;
+  WCHAR names[kSimMaxEntries][kSimFieldChars] = {};
+  WCHAR numbers[kSimMaxEntries][kSimFieldChars] = {};
+};
+
+// A refill builds a new cache aside and then publishes it whole, so a lookup on another thread
+// sees the old or the new one, never half of each, and never waits for the radio.
+struct SimState {
+  platform::Relaxed<HSIM> handle{0};
+  std::atomic<std::shared_ptr<const SimCache>> cache{std::make_shared<const SimCache>()};
+  std::atomic<uint32_t> nextTicket{0};
+  std::atomic<uint32_t> publishedTicket{0};
+};
+
+SimState& Sim() {
+  return platform::ProcessGlobal<SimState>();
+}
+
+// Only a refill that began later than the published one may replace it.
+void Publish(std::shared_ptr<const SimCache> cache, uint32_t ticket) {
+  SimState& s = Sim();
+  uint32_t seen = s.publishedTicket.load();
+  while (ticket > seen)
+    if (s.publishedTicket.compare_exchange_weak(seen, ticket)) {
+      s.cache.store(std::move(cache));
+      return;
+    }
+}
+
+void CopyField(WCHAR* out, const WCHAR* in, size_t inCapacity) {
+  size_t n = 0;
+  while (n < inCapacity && n + 1 < kSimFieldChars && in[n]) ++n;
+  std::copy_n(in, n, out);
+  out[n] = 0;
+}
+
+void Refill(bool fromCallback);
+
+void OnSimNotify(DWORD code, const void*, DWORD, DWORD) {
+  if (code == SIM_NOTIFY_PBE_STORED || code == SIM_NOTIFY_PBE_DELETED) Refill(true);
+}
+
+// Entries may sit anywhere in 1..total: reading goes on until `used` of them were found.
+// A notification empties the cache when the phonebook cannot be read; one that arrives after
+// shutdown released the SIM does not open it again.
+void Refill(bool fromCallback) {
+  SimState& s = Sim();
+  uint32_t ticket = ++s.nextTicket;
+  if (!s.handle) {
+    if (fromCallback) return;
+    HSIM h = 0;
+    if (FAILED(SimInitialize(SIM_INIT_SIMCARD_NOTIFICATIONS, &OnSimNotify, 0, &h))) return;
+    s.handle = h;
+  }
+  auto cache = std::make_shared<SimCache>();
+  DWORD used = 0, total = 0;
+  if (FAILED(SimGetPhonebookStatus(s.handle, SIM_PBSTORAGE_SIM, &used, &total))) {
+    if (fromCallback) Publish(cache, ticket);
+    return;
+  }
+  DWORD wanted = std::min<DWORD>(used, kSimMaxEntries);
+  for (DWORD index = 1; index <= total && cache->count < wanted; ++index) {
+    SIMPHONEBOOKENTRY entry{};
+    entry.cbSize = sizeof entry;
+    if (FAILED(SimReadPhonebookEntry(s.handle, SIM_PBSTORAGE_SIM, index, &entry))) continue;
+    CopyField(cache->names[cache->count], entry.lpszText, MAX_LENGTH_PHONEBOOKENTRYTEXT);
+    CopyField(cache->numbers[cache->count], entry.lpszAddress, MAX_LENGTH_ADDRESS);
+    ++cache->count;
+  }
+  Publish(std::move(cache), ticket);
+}
+
+}  // namespace
+
+void LoadSimPhonebook() {
+  Refill(false);
+}
+
+void ReleaseSim() {
+  SimState& s = Sim();
+  if (HSIM h = s.handle) {
+    s.handle = 0;
+    SimDeinitialize(h);
+  }
+}
+
+bool SimNumbersMatch(std::u16string_view stored, std::u16string_view caller) {
+  if (stored == caller) return true;
+  size_t l = stored.size(), r = caller.size();
+  if (l < 2 || r < 2 || l >= r || l + 3 < r) return false;
+  return caller.substr(r - l) == stored;
+}
+
+std::u16string FindSimName(std::u16string_view caller) {
+  std::shared_ptr<const SimCache> cache = Sim().cache.load();
+  for (DWORD i = 0; i < cache->count; ++i)
+    if (SimNumbersMatch(cache->numbers[i], caller)) return cache->names[i];
+  return {};
+}
+
+int SimCachedEntries() {
+  return static_cast<int>(Sim().cache.load()->count);
+}
+
+}  // namespace pim

@@ -1,0 +1,421 @@
+// The object model's COM objects over the device's PIM store: the application object, folders,
+// item collections (sort, recurrences, restrictions), appointments, tasks, contacts and
+// recurrence patterns. Items are read as they stood when their collection was taken.
+#include <algorithm>
+#include <cmath>
+
+#include "platform/kernel.h"
+#include "platform/sim/api.h"
+#include "platform/sim/faults.h"
+#include "platform/sim/pim_store.h"
+
+namespace sim {
+namespace {
+
+PimStore& Store() {
+  return Dev().pim();
+}
+
+template <class I>
+class Dispatch : public ComObject<I> {
+ public:
+  HRESULT GetTypeInfoCount(UINT*) override { return E_NOTIMPL; }
+  HRESULT GetTypeInfo(UINT, DWORD, void**) override { return E_NOTIMPL; }
+  HRESULT GetIDsOfNames(REFIID, LPWSTR*, UINT, DWORD, LONG*) override { return E_NOTIMPL; }
+  HRESULT Invoke(LONG, REFIID, DWORD, WORD, void*, void*, void*, UINT*) override {
+    return E_NOTIMPL;
+  }
+
+ protected:
+  // Answers IUnknown, IDispatch and the object's own interface.
+  HRESULT Answer(REFIID riid, void** out, const IID& own) {
+    if (!out) return E_POINTER;
+    *out = nullptr;
+    if (!(riid == IID_IUnknown || riid == IID_IDispatch || riid == own)) return E_NOINTERFACE;
+    this->AddRef();
+    *out = static_cast<I*>(this);
+    return S_OK;
+  }
+};
+
+HRESULT Text(const std::u16string& text, BSTR* out) {
+  if (!out) return E_POINTER;
+  *out = SysAllocString(text.c_str());
+  return *out ? S_OK : E_OUTOFMEMORY;
+}
+
+template <class T>
+HRESULT Give(T value, T* out) {
+  if (!out) return E_POINTER;
+  *out = value;
+  return S_OK;
+}
+
+VARIANT_BOOL Bool(bool b) {
+  return b ? VARIANT_TRUE : VARIANT_FALSE;
+}
+
+class Pattern final : public Dispatch<IRecurrencePattern> {
+ public:
+  Pattern(long type, DATE start) : type_(type), start_(start) {}
+  HRESULT QueryInterface(REFIID riid, void** out) override {
+    return Answer(riid, out, IID_IDispatch);
+  }
+  HRESULT get_RecurrenceType(long* t) override { return Give(type_, t); }
+  HRESULT get_Interval(long* v) override { return Give(1L, v); }
+  HRESULT get_DayOfWeekMask(long*) override { return E_NOTIMPL; }
+  HRESULT get_DayOfMonth(long*) override { return E_NOTIMPL; }
+  HRESULT get_MonthOfYear(long*) override { return E_NOTIMPL; }
+  HRESULT get_Instance(long*) override { return E_NOTIMPL; }
+  HRESULT get_PatternStartDate(DATE* d) override { return Give(start_, d); }
+
+ private:
+  long type_;
+  DATE start_;
+};
+
+class Appointment final : public Dispatch<IAppointment> {
+ public:
+  explicit Appointment(PimItem item) : item_(std::move(item)) {}
+  HRESULT QueryInterface(REFIID riid, void** out) override {
+    return Answer(riid, out, IID_IAppointment);
+  }
+  HRESULT GetRecurrencePattern(IRecurrencePattern** out) override {
+    if (!out) return E_POINTER;
+    // A single appointment has a pattern too; its type says it does not recur.
+    *out = new Pattern(item_.yearly ? olRecursYearly : 0, item_.seriesStart);
+    return S_OK;
+  }
+  HRESULT get_Subject(BSTR* s) override { return Text(item_.subject, s); }
+  HRESULT get_Location(BSTR* s) override { return Text(item_.location, s); }
+  HRESULT get_Categories(BSTR* s) override { return Text(u"", s); }
+  HRESULT get_Start(DATE* d) override { return Give(item_.start, d); }
+  HRESULT get_Duration(long* m) override {
+    return Give(std::lround((item_.end - item_.start) * 1440.0), m);
+  }
+  HRESULT get_DurationUnit(long* u) override { return Give(0L, u); }
+  HRESULT get_End(DATE* d) override { return Give(item_.end, d); }
+  HRESULT get_AllDayEvent(VARIANT_BOOL* b) override { return Give(Bool(item_.allDay), b); }
+  HRESULT get_BusyStatus(long* s) override { return Give(2L, s); }
+  HRESULT get_Sensitivity(long* s) override { return Give(0L, s); }
+  HRESULT get_IsRecurring(VARIANT_BOOL* b) override { return Give(Bool(item_.yearly), b); }
+
+ private:
+  PimItem item_;
+};
+
+class Task final : public Dispatch<ITask> {
+ public:
+  explicit Task(PimItem item) : item_(std::move(item)) {}
+  HRESULT QueryInterface(REFIID riid, void** out) override { return Answer(riid, out, IID_ITask); }
+  HRESULT GetRecurrencePattern(IRecurrencePattern** out) override {
+    if (!out) return E_POINTER;
+    *out = new Pattern(0, item_.due);
+    return S_OK;
+  }
+  HRESULT get_IsRecurring(VARIANT_BOOL* b) override { return Give(VARIANT_FALSE, b); }
+  HRESULT get_Subject(BSTR* s) override { return Text(item_.subject, s); }
+  HRESULT get_Categories(BSTR* s) override { return Text(u"", s); }
+  HRESULT get_StartDate(DATE* d) override { return Give(DATE_NONE, d); }
+  HRESULT get_DueDate(DATE* d) override { return Give(item_.due, d); }
+  HRESULT get_DateCompleted(DATE* d) override { return Give(DATE_NONE, d); }
+  HRESULT get_Importance(long* i) override { return Give(item_.importance, i); }
+  HRESULT get_Complete(VARIANT_BOOL* b) override { return Give(Bool(item_.complete), b); }
+
+ private:
+  PimItem item_;
+};
+
+// A contact is reached as IItem (FindMatchingContact) and as IContact.
+class Contact final : public Dispatch<IContact>, public IItem {
+ public:
+  explicit Contact(PimItem item) : item_(std::move(item)) {}
+  ULONG AddRef() override { return Dispatch<IContact>::AddRef(); }
+  ULONG Release() override { return Dispatch<IContact>::Release(); }
+  HRESULT QueryInterface(REFIID riid, void** out) override {
+    if (out && riid == IID_IItem) {
+      AddRef();
+      *out = static_cast<IItem*>(this);
+      return S_OK;
+    }
+    return Answer(riid, out, IID_IContact);
+  }
+  HRESULT GetProps(const ULONG*, ULONG, WORD, CEPROPVAL**, ULONG*, void*) override {
+    return E_NOTIMPL;
+  }
+  HRESULT SetProps(ULONG, WORD, CEPROPVAL*) override { return E_NOTIMPL; }
+#define DV2_EMPTY_TEXT(name)       \
+  HRESULT name(BSTR* s) override { \
+    return Text(u"", s);           \
+  }
+  HRESULT get_Birthday(DATE*) override {
+    return E_NOTIMPL;
+  }
+  HRESULT get_Anniversary(DATE*) override {
+    return E_NOTIMPL;
+  }
+  DV2_EMPTY_TEXT(get_BusinessFaxNumber)
+  DV2_EMPTY_TEXT(get_CompanyName)
+  DV2_EMPTY_TEXT(get_Department)
+  DV2_EMPTY_TEXT(get_Email1Address)
+  HRESULT get_MobileTelephoneNumber(BSTR* s) override {
+    return Text(Number(0), s);
+  }
+  DV2_EMPTY_TEXT(get_OfficeLocation)
+  DV2_EMPTY_TEXT(get_PagerNumber)
+  DV2_EMPTY_TEXT(get_BusinessTelephoneNumber)
+  DV2_EMPTY_TEXT(get_JobTitle)
+  HRESULT get_HomeTelephoneNumber(BSTR* s) override {
+    return Text(Number(1), s);
+  }
+  DV2_EMPTY_TEXT(get_Email2Address)
+  DV2_EMPTY_TEXT(get_Spouse)
+  DV2_EMPTY_TEXT(get_Email3Address)
+  DV2_EMPTY_TEXT(get_Home2TelephoneNumber)
+  DV2_EMPTY_TEXT(get_HomeFaxNumber)
+  DV2_EMPTY_TEXT(get_CarTelephoneNumber)
+  DV2_EMPTY_TEXT(get_AssistantName)
+  DV2_EMPTY_TEXT(get_AssistantTelephoneNumber)
+  DV2_EMPTY_TEXT(get_Children)
+  DV2_EMPTY_TEXT(get_Categories)
+  DV2_EMPTY_TEXT(get_WebPage)
+  DV2_EMPTY_TEXT(get_Business2TelephoneNumber)
+  DV2_EMPTY_TEXT(get_Radio_TelephoneNumber)
+#undef DV2_EMPTY_TEXT
+  HRESULT get_FileAs(BSTR* s) override {
+    return Text(item_.name, s);
+  }
+
+ private:
+  std::u16string Number(size_t i) const {
+    return i < item_.numbers.size() ? item_.numbers[i] : std::u16string();
+  }
+  PimItem item_;
+};
+
+IDispatch* NewItemObject(const PimItem& item) {
+  if (item.folder == olFolderCalendar) return new Appointment(item);
+  if (item.folder == olFolderTasks) return new Task(item);
+  return static_cast<Dispatch<IContact>*>(new Contact(item));
+}
+
+double SortKey(const PimItem& item, std::u16string_view property) {
+  if (property == u"[End]") return item.end;
+  if (property == u"[DueDate]") return item.due;
+  return item.start;
+}
+
+// Yearly series become one entry per year, from the series' start to 400 days from now.
+std::vector<PimItem> Expand(const std::vector<PimItem>& items) {
+  std::vector<PimItem> out;
+  DATE horizon = DeviceNowDate() + 400.0;
+  for (const PimItem& item : items) {
+    if (!item.yearly) {
+      out.push_back(item);
+      continue;
+    }
+    SYSTEMTIME first{};
+    if (!VariantTimeToSystemTime(item.start, &first)) continue;
+    for (WORD k = 0;; ++k) {
+      SYSTEMTIME st = first;
+      st.wYear = static_cast<WORD>(first.wYear + k);
+      PimItem occurrence = item;
+      if (!SystemTimeToVariantTime(&st, &occurrence.start) || occurrence.start > horizon) break;
+      occurrence.end = occurrence.start + (item.end - item.start);
+      out.push_back(occurrence);
+    }
+  }
+  return out;
+}
+
+class Collection final : public Dispatch<IPOutlookItemCollection> {
+ public:
+  Collection(std::vector<PimItem> items, int folder) : items_(std::move(items)), folder_(folder) {}
+  HRESULT QueryInterface(REFIID riid, void** out) override {
+    return Answer(riid, out, IID_IDispatch);
+  }
+  HRESULT Add(IDispatch**) override { return E_NOTIMPL; }
+  HRESULT get_Count(int* count) override { return Give(static_cast<int>(items_.size()), count); }
+  HRESULT Find(BSTR, IDispatch**) override { return E_NOTIMPL; }
+  HRESULT FindNext(IDispatch**) override { return E_NOTIMPL; }
+  HRESULT Item(int index, IDispatch** out) override {
+    if (!out) return E_POINTER;
+    *out = nullptr;
+    if (index < 1 || index > static_cast<int>(items_.size())) return E_INVALIDARG;
+    if (DWORD latency = Store().fetchLatencyMs; latency && Self()) ::Sleep(latency);
+    *out = NewItemObject(items_[static_cast<size_t>(index - 1)]);
+    return S_OK;
+  }
+  HRESULT Remove(int) override { return E_NOTIMPL; }
+  HRESULT Restrict(BSTR restriction, IPOutlookItemCollection** out) override {
+    if (auto struck = Strike("Restrict")) return static_cast<HRESULT>(*struck);
+    if (!out || !restriction) return E_POINTER;
+    *out = nullptr;
+    auto filter = ParseRestriction(restriction);
+    if (!filter) return E_INVALIDARG;
+    std::vector<PimItem> kept;
+    for (const PimItem& item : items_)
+      if (filter->Matches(item)) kept.push_back(item);
+    if (kept.empty()) return S_OK;  // no match: success without a collection
+    auto* c = new Collection(std::move(kept), folder_);
+    c->sort_ = sort_;
+    c->descending_ = descending_;
+    c->recurrences_ = recurrences_;
+    *out = c;
+    return S_OK;
+  }
+  HRESULT Sort(BSTR property, VARIANT_BOOL descending) override {
+    if (!property) return E_POINTER;
+    std::u16string_view p(property);
+    if (p != u"[Start]" && p != u"[End]" && p != u"[DueDate]") return E_INVALIDARG;
+    sort_ = std::u16string(p);
+    descending_ = descending != VARIANT_FALSE;
+    Order();
+    return S_OK;
+  }
+  HRESULT get_IncludeRecurrences(VARIANT_BOOL* b) override { return Give(Bool(recurrences_), b); }
+  HRESULT put_IncludeRecurrences(VARIANT_BOOL include) override {
+    if (include != VARIANT_FALSE && !recurrences_ && folder_ == olFolderCalendar) {
+      items_ = Expand(items_);
+      Order();
+    }
+    recurrences_ = include != VARIANT_FALSE;
+    return S_OK;
+  }
+
+ private:
+  void Order() {
+    if (sort_.empty()) return;
+    std::stable_sort(items_.begin(), items_.end(), [this](const PimItem& a, const PimItem& b) {
+      double ka = SortKey(a, sort_), kb = SortKey(b, sort_);
+      return descending_ ? ka > kb : ka < kb;
+    });
+  }
+  std::vector<PimItem> items_;
+  int folder_;
+  std::u16string sort_;
+  bool descending_ = false;
+  bool recurrences_ = false;
+};
+
+// The folder's IItem carries its notification property.
+class Folder final : public Dispatch<IFolder>, public IItem {
+ public:
+  Folder(IPOutlookApp* app, int folder) : app_(app), folder_(folder) { app_->AddRef(); }
+  ~Folder() override { app_->Release(); }
+  ULONG AddRef() override { return Dispatch<IFolder>::AddRef(); }
+  ULONG Release() override { return Dispatch<IFolder>::Release(); }
+  HRESULT QueryInterface(REFIID riid, void** out) override {
+    if (out && riid == IID_IItem) {
+      AddRef();
+      *out = static_cast<IItem*>(this);
+      return S_OK;
+    }
+    return Answer(riid, out, IID_IDispatch);
+  }
+  HRESULT get_Items(IPOutlookItemCollection** out) override {
+    if (!out) return E_POINTER;
+    *out = new Collection(Store().ItemsOf(folder_), folder_);
+    return S_OK;
+  }
+  HRESULT get_DefaultItemType(int* t) override { return Give(folder_, t); }
+  HRESULT get_Application(IPOutlookApp** out) override {
+    if (!out) return E_POINTER;
+    app_->AddRef();
+    *out = app_;
+    return S_OK;
+  }
+  HRESULT GetProps(const ULONG*, ULONG, WORD, CEPROPVAL**, ULONG*, void*) override {
+    return E_NOTIMPL;
+  }
+  HRESULT SetProps(ULONG, WORD count, CEPROPVAL* values) override {
+    if (auto struck = Strike("SetProps")) return static_cast<HRESULT>(*struck);
+    if (!values || count == 0) return E_INVALIDARG;
+    for (WORD i = 0; i < count; ++i) {
+      if (values[i].propid != PIMPR_FOLDERNOTIFICATIONS) return E_INVALIDARG;
+      Store().SetNotifications(app_, folder_, values[i].val);
+    }
+    return S_OK;
+  }
+
+ private:
+  IPOutlookApp* app_;
+  int folder_;
+};
+
+class Application final : public Dispatch<IPOutlookApp> {
+ public:
+  ~Application() override { Store().Logoff(this); }
+  HRESULT QueryInterface(REFIID riid, void** out) override {
+    return Answer(riid, out, IID_IPOutlookApp2);
+  }
+  HRESULT Logon(long hwnd) override {
+    if (auto struck = Strike("Logon")) return static_cast<HRESULT>(*struck);
+    Store().Logon(this, static_cast<HWND>(hwnd));
+    return S_OK;
+  }
+  HRESULT Logoff() override {
+    if (!Store().LoggedOn(this)) return E_FAIL;
+    Store().Logoff(this);
+    return S_OK;
+  }
+  HRESULT get_Version(BSTR* v) override { return Text(u"5.2", v); }
+  HRESULT GetDefaultFolder(int folder, IFolder** out) override {
+    if (!out) return E_POINTER;
+    *out = nullptr;
+    if (auto struck = Strike("GetDefaultFolder")) return static_cast<HRESULT>(*struck);
+    if (!Store().LoggedOn(this)) return E_FAIL;
+    if (folder != olFolderCalendar && folder != olFolderContacts && folder != olFolderTasks)
+      return E_INVALIDARG;
+    *out = new Folder(this, folder);
+    return S_OK;
+  }
+  HRESULT CreateItem(int, IDispatch**) override { return E_NOTIMPL; }
+  HRESULT GetItemFromOid(long, IDispatch**) override { return E_NOTIMPL; }
+};
+
+std::u16string DigitsOf(std::u16string_view number) {
+  std::u16string out;
+  for (char16_t c : number)
+    if (c >= u'0' && c <= u'9') out += c;
+  return out;
+}
+
+// The store's own rule (undocumented on the device): equal digits, or a common ending of at
+// least seven digits.
+bool PhoneMatches(std::u16string_view stored, std::u16string_view wanted) {
+  std::u16string a = DigitsOf(stored), b = DigitsOf(wanted);
+  if (a.empty() || b.empty()) return false;
+  if (a == b) return true;
+  size_t common = 0;
+  while (common < a.size() && common < b.size() &&
+         a[a.size() - 1 - common] == b[b.size() - 1 - common])
+    ++common;
+  return common >= 7;
+}
+
+}  // namespace
+
+IUnknown* NewPoomApplication() {
+  return new Application();
+}
+
+}  // namespace sim
+
+HRESULT FindMatchingContact(IPOutlookApp* app, LPCWSTR number, ULONG, IItem** item, ULONG* propid) {
+  if (item) *item = nullptr;
+  if (propid) *propid = 0;
+  if (auto struck = sim::Strike("FindMatchingContact")) return static_cast<HRESULT>(*struck);
+  if (!app || !number || !item || !propid) return E_INVALIDARG;
+  constexpr ULONG kMobileTelephoneNumber = 0x3A1C001F;
+  for (const sim::PimItem& contact : sim::Store().ItemsOf(olFolderContacts)) {
+    for (const auto& stored : contact.numbers) {
+      if (!sim::PhoneMatches(stored, number)) continue;
+      auto* found = new sim::Contact(contact);
+      *item = static_cast<IItem*>(found);
+      *propid = kMobileTelephoneNumber;
+      return S_OK;
+    }
+  }
+  return E_FAIL;
+}
