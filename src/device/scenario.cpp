@@ -194,6 +194,7 @@ const std::vector<std::span<const VerbEntry>>& AllTables() {
   static const std::vector<std::span<const VerbEntry>> tables{
       kVerbs,
       ObservationVerbs(),
+      MessageVerbs(),
   };
   return tables;
 }

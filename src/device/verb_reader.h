@@ -118,5 +118,6 @@ struct VerbEntry {
 
 // The verb tables of the device models, each in a file of its own.
 std::span<const VerbEntry> ObservationVerbs();
+std::span<const VerbEntry> MessageVerbs();
 
 }  // namespace device::parse

@@ -13,10 +13,12 @@
 #include "platform/sim/filesystem.h"
 #include "platform/sim/keyboard.h"
 #include "platform/sim/libraries.h"
+#include "platform/sim/mapi_model.h"
 #include "platform/sim/objects.h"
 #include "platform/sim/process.h"
 #include "platform/sim/registry_model.h"
 #include "platform/sim/scheduler.h"
+#include "platform/sim/shell_list.h"
 #include "platform/sim/sysinfo_config.h"
 #include "platform/sim/trace.h"
 #include "platform/sim/windows.h"
@@ -97,6 +99,8 @@ class Device {
   Keyboard& keyboard() { return keyboard_; }
   ComRuntime& com() { return com_; }
   Libraries& libraries() { return libraries_; }
+  Mapi& mapi() { return mapi_; }
+  ShellList& shellList() { return shellList_; }
   DeviceConfig& config() { return config_; }
   // Holds the process-wide data of code that runs in the driver rather than in a program.
   Process& DriverProcess() { return driverProcess_; }
@@ -131,6 +135,8 @@ class Device {
   Keyboard keyboard_;
   ComRuntime com_;
   Libraries libraries_;
+  Mapi mapi_;
+  ShellList shellList_;
   std::vector<std::unique_ptr<Process>> processes_;
   Process driverProcess_;
   std::map<std::u16string, ProgramMain> programs_;
