@@ -167,6 +167,17 @@ struct ExpectBubbles : ModelStep {
   }
 };
 
+// A library the device leaves out: from now on it loads only while \Windows\NAME exists.
+struct LibraryMissing : ModelStep {
+  std::string name;
+  explicit LibraryMissing(std::string n) : name(std::move(n)) {}
+  Role role() const override { return Role::Setup; }
+  std::optional<std::string> Play(ExpectContext& ctx) const override {
+    ctx.dev.libraries().Add(sim::Library{U16(name), true, {}});
+    return std::nullopt;
+  }
+};
+
 const VerbEntry kMessageVerbs[] = {
     {"sms", "arrive", [](Cursor& c) { return ParseTextMessage(c, "SMS", 0); }},
     // A multimedia message carries its pictures and sounds as attachments.
@@ -183,6 +194,8 @@ const VerbEntry kMessageVerbs[] = {
        uint32_t id = c.AtEnd() ? 0 : c.Number("expected the entry's id");
        return Make<AddBubble>(kind, id);
      }},
+    {"library", "missing",
+     [](Cursor& c) -> Action { return Make<LibraryMissing>(c.Word("expected a library name")); }},
     {"expect", "bubbles",
      [](Cursor& c) -> Action {
        uint32_t kind = c.Number("expected the entry's kind");

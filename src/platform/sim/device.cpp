@@ -73,8 +73,6 @@ Device::Device() {
   SetCurrentFileSystem(&files_);
   sched_.onThreadExit = [this](Thread* t) { OnThreadExit(t); };
   registry_.AddObserver([this](const RegChange& c) { TraceRegistryChange(c); });
-  // The shell-services library ships with the device; deleting its file takes it away.
-  files_.AddFile(u"\\Windows\\ossvcs.dll");
   files_.AddObserver([this](const FsChange& c) { TraceFileChange(c); });
   // The core library is always there; the models add the functions they export.
   libraries_.Add(Library{u"coredll.dll", false, {}});

@@ -68,7 +68,7 @@ FARPROC Proc(F f) {
 void AddShellServicesLibrary(Libraries& libraries) {
   libraries.Add(
       Library{u"ossvcs.dll",
-              true,
+              false,
               {{u"", 276, Proc(&GetList)}, {u"", 273, Proc(&ActOn)}, {u"", 280, Proc(&FreeList)}}});
 }
 

@@ -30,7 +30,7 @@ class ShellList {
   DWORD nextId_ = 1;
 };
 
-// Registers "ossvcs.dll" with its three ordinals; present while \Windows\ossvcs.dll exists.
+// Registers "ossvcs.dll" with its three ordinals; part of every device.
 void AddShellServicesLibrary(Libraries& libraries);
 
 }  // namespace sim
