@@ -12,7 +12,7 @@
 #include "lock/slide_screen.h"
 #include "lock/wallpaper.h"
 #include "log/debug_log.h"
-#include "messaging/shell_services.h"
+#include "messaging/message_store.h"
 #include "platform/files.h"
 #include "platform/kernel.h"
 #include "platform/registry.h"
@@ -128,11 +128,11 @@ void OnVolumePanel(HWND, WPARAM wParam, LPARAM) {
 }
 
 void OnOpenPreview(HWND, WPARAM wParam, LPARAM) {
-  messaging::OpenNewestUnread(PreviewStore(wParam).c_str());
+  messaging::RunOnMessageStore(PreviewStore(wParam).c_str(), messaging::StoreAction::OpenNewest);
 }
 
 void OnMarkPreviewRead(HWND, WPARAM wParam, LPARAM) {
-  messaging::MarkNewestUnreadRead(PreviewStore(wParam).c_str());
+  messaging::RunOnMessageStore(PreviewStore(wParam).c_str(), messaging::StoreAction::MarkRead);
 }
 
 void OnDial(HWND, WPARAM wParam, LPARAM) {

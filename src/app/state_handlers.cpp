@@ -6,7 +6,7 @@
 #include "lock/lock_state.h"
 #include "lock/slide_screen.h"
 #include "log/debug_log.h"
-#include "messaging/shell_services.h"
+#include "messaging/message_store.h"
 #include "pim/appointments.h"
 #include "platform/kernel.h"
 #include "platform/power.h"
@@ -35,7 +35,7 @@ void NewMessageCount(UINT msg, WPARAM count, Int& stored, const WCHAR* store, bo
   UnattendedNudge();
   if (S().LockNotification && count != 0) {
     Sleep(500);
-    messaging::ExportMessagePreview(store);
+    messaging::RunOnMessageStore(store, messaging::StoreAction::ExportPreview);
     if (previewOn && g.Locked && stored < Signed(count) && !lock::IsPhoneBusy()) {
       SetSystemPowerState(nullptr, POWER_STATE_ON, 0);
       PostToSlideScreen(kMsgNewMessageWake, wakeKind);

@@ -212,6 +212,7 @@ const std::vector<std::span<const VerbEntry>>& AllTables() {
       KeyVerbs(),
       CallVerbs(),
       PimVerbs(),
+      MessageVerbs(),
   };
   return tables;
 }

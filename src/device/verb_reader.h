@@ -122,5 +122,6 @@ std::span<const VerbEntry> NotifyVerbs();
 std::span<const VerbEntry> KeyVerbs();
 std::span<const VerbEntry> CallVerbs();
 std::span<const VerbEntry> PimVerbs();
+std::span<const VerbEntry> MessageVerbs();
 
 }  // namespace device::parse

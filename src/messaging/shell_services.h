@@ -1,16 +1,12 @@
-// The shell-services library used to dismiss notifications.
+// The shell-services library, through which the daemon reaches the shell's notification list.
 #pragma once
 
 #include "platform/win_types.h"
 
 namespace messaging {
 
-void LoadShellServices();
+// Loads "ossvcs.dll" and its three list functions; 1 when all were found, 0 otherwise.
+int LoadShellServices();
 void UnloadShellServices();
-
-// Message previews of a store ("SMS", "MMS" or an e-mail account).
-void ExportMessagePreview(const WCHAR* store);
-void OpenNewestUnread(const WCHAR* store);
-void MarkNewestUnreadRead(const WCHAR* store);
 
 }  // namespace messaging

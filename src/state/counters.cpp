@@ -6,7 +6,7 @@
 #include "core/state.h"
 #include "lock/slide_screen.h"
 #include "log/debug_log.h"
-#include "messaging/shell_services.h"
+#include "messaging/message_store.h"
 #include "pim/appointments.h"
 #include "platform/registry.h"
 #include "platform/user.h"
@@ -26,6 +26,10 @@ constexpr WCHAR kStorageValue[] = u"TotalUnreadMessages";
 constexpr WCHAR kReminders[] = u"System\\State\\Shell\\Reminders";
 constexpr int kMaxReminders = 100;
 constexpr size_t kKeyNameChars = 256;
+
+void ExportPreview(const WCHAR* store) {
+  messaging::RunOnMessageStore(store, messaging::StoreAction::ExportPreview);
+}
 
 // A counter of the state store; 0 when it cannot be read.
 int32_t ReadCount(HKEY root, const WCHAR* key, const WCHAR* value) {
@@ -71,9 +75,9 @@ void ReadAllCounters() {
       ReadCount(HKEY_CURRENT_USER, u"System\\State\\Messages\\VMail\\Total\\Unread", u"Count");
   g.UnreadSMS = ReadCount(S().KoreanSMSpatch ? HKEY_LOCAL_MACHINE : HKEY_CURRENT_USER,
                           u"System\\State\\Messages\\SMS\\Unread", u"Count");
-  if (previews && g.UnreadSMS != 0) messaging::ExportMessagePreview(u"SMS");
+  if (previews && g.UnreadSMS != 0) ExportPreview(u"SMS");
   g.UnreadMMS = ReadCount(HKEY_CURRENT_USER, u"System\\State\\Messages\\MMS\\Unread", u"Count");
-  if (previews && g.UnreadMMS != 0) messaging::ExportMessagePreview(u"MMS");
+  if (previews && g.UnreadMMS != 0) ExportPreview(u"MMS");
   g.UnreadEmail =
       ReadCount(HKEY_CURRENT_USER, u"System\\State\\Messages\\TotalEmail\\Unread", u"Count");
   if (previews && g.UnreadEmail != 0) PreviewLastEmailAccount();
@@ -160,8 +164,9 @@ void PreviewLastEmailAccount() {
   HRESULT hr = RegistryGetString(HKEY_CURRENT_USER, u"System\\State\\Messages",
                                  u"Last Received Account", account, MAX_PATH + 1);
   if (Detailed()) DebugLog(u"Last Email A/C:%s", account);
-  // Without an account there is no store to take a preview from.
-  if (SUCCEEDED(hr) && account[0]) messaging::ExportMessagePreview(account);
+  // An account that cannot be read stays empty, and the empty name matches no store.
+  if (FAILED(hr)) account[0] = 0;
+  ExportPreview(account);
 }
 
 void ResetUnreadCounters() {

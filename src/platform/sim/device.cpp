@@ -61,6 +61,7 @@ Device::Device() {
   libraries_.Add(Library{u"coredll.dll", false, {}});
   AddHookExports(libraries_);
   AddVendorLibraries(libraries_);
+  AddShellServicesLibrary(libraries_);
 }
 
 Device::~Device() {

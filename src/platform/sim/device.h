@@ -15,12 +15,14 @@
 #include "platform/sim/libraries.h"
 #include "platform/sim/led_driver.h"
 #include "platform/sim/notification_db.h"
+#include "platform/sim/mapi_model.h"
 #include "platform/sim/objects.h"
 #include "platform/sim/pim_store.h"
 #include "platform/sim/process.h"
 #include "platform/sim/registry_model.h"
 #include "platform/sim/scheduler.h"
 #include "platform/sim/sim_card.h"
+#include "platform/sim/shell_list.h"
 #include "platform/sim/sysinfo_config.h"
 #include "platform/sim/telephony.h"
 #include "platform/sim/trace.h"
@@ -109,6 +111,8 @@ class Device {
   WaveOut& wave() { return wave_; }
   PimStore& pim() { return pim_; }
   SimCard& simCard() { return simCard_; }
+  Mapi& mapi() { return mapi_; }
+  ShellList& shellList() { return shellList_; }
   DeviceConfig& config() { return config_; }
   // Holds the process-wide data of code that runs in the driver rather than in a program.
   Process& DriverProcess() { return driverProcess_; }
@@ -149,6 +153,8 @@ class Device {
   WaveOut wave_;
   PimStore pim_{com_};
   SimCard simCard_;
+  Mapi mapi_;
+  ShellList shellList_;
   std::vector<std::unique_ptr<Process>> processes_;
   Process driverProcess_;
   std::map<std::u16string, ProgramMain> programs_;

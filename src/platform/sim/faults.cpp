@@ -111,6 +111,22 @@ constexpr FaultFunction kFunctions[] = {
     {"SimInitialize", S::Hresult, 0x88000060u},
     {"SimGetPhonebookStatus", S::Hresult, 0x88000060u},
     {"SimReadPhonebookEntry", S::Hresult, 0x88000060u},
+    // Messaging (CE MAPI).
+    {"MAPIInitialize", S::Hresult, kEFail},
+    {"MAPILogonEx", S::Hresult, kEFail},
+    {"GetMsgStoresTable", S::Hresult, kEFail},
+    {"OpenMsgStore", S::Hresult, kEFail},
+    {"GetReceiveFolder", S::Hresult, kEFail},
+    {"OpenEntry", S::Hresult, kEFail},
+    {"GetContentsTable", S::Hresult, kEFail},
+    {"SetColumns", S::Hresult, kEFail},
+    {"SortTable", S::Hresult, kEFail},
+    {"QueryRows", S::Hresult, kEFail},
+    {"SetProps", S::Hresult, kEFail},
+    {"MailDisplayMessage", S::Hresult, kEFail},
+    // The shell's notification list, by the ordinals of "ossvcs.dll".
+    {"ossvcs#276", S::Hresult, kEFail},
+    {"ossvcs#273", S::Hresult, kEFail},
 };
 
 struct NamedResult {
@@ -125,6 +141,9 @@ constexpr NamedResult kResults[] = {
     {"E_OUTOFMEMORY", 0x8007000Eu},
     {"E_NOINTERFACE", 0x80004002u},
     {"E_ACCESSDENIED", 0x80070005u},
+    {"MAPI_E_NOT_FOUND", 0x8004010Fu},
+    {"MAPI_E_NOT_INITIALIZED", 0x80040605u},
+    {"MAPI_E_LOGON_FAILED", 0x80040111u},
     {"ERROR_FILE_NOT_FOUND", 2},
     {"ERROR_ACCESS_DENIED", 5},
     {"ERROR_INVALID_HANDLE", 6},

@@ -1,0 +1,212 @@
+// Verbs of the messaging system and the shell's notification list: messages arrive in the
+// stores and are read on the phone, bubbles join the shell's list, and both can be looked at.
+#include <array>
+
+#include "device/runner_internal.h"
+#include "device/verb_reader.h"
+#include "platform/kernel.h"
+#include "platform/wstr.h"
+
+namespace device::parse {
+namespace {
+
+using detail::ExpectContext;
+using detail::Fail;
+using detail::Verdict;
+using platform::U16;
+using Role = ModelStep::Role;
+
+template <class Step, class... A>
+Action Make(A&&... args) {
+  return verb::Model{std::make_shared<const Step>(Step{std::forward<A>(args)...})};
+}
+
+// The device clock as the delivery time a store records (UTC; the device keeps UTC).
+uint64_t NowAsFileTime() {
+  SYSTEMTIME st{};
+  GetSystemTime(&st);
+  FILETIME ft{};
+  SystemTimeToFileTime(&st, &ft);
+  return static_cast<uint64_t>(ft.dwHighDateTime) << 32 | ft.dwLowDateTime;
+}
+
+// --- Arrivals and reading ---------------------------------------------------------------------
+
+struct Arrive : ModelStep {
+  std::string store, sender, subject;
+  std::optional<std::string> address;
+  bool read = false;
+  bool email = false;
+  ULONG extraFlags = 0;
+  Role role() const override { return Role::Event; }
+  std::optional<std::string> Play(ExpectContext& ctx) const override {
+    sim::MapiMessage m;
+    m.sender = U16(sender);
+    m.subject = U16(subject);
+    if (address) m.email = U16(*address);
+    m.time = NowAsFileTime();
+    m.flags = extraFlags | (read ? MSGFLAG_READ : 0);
+    if (!ctx.dev.mapi().Arrive(ctx.dev, U16(store), std::move(m), email))
+      return "there is no message store named " + store;
+    return std::nullopt;
+  }
+};
+
+bool ReadFlag(Cursor& c) {
+  if (c.AtEnd()) return false;
+  int col = c.Column();
+  if (c.Word("") != "--read") throw Failure{col, "expected --read or the end of the line"};
+  return true;
+}
+
+Action ParseTextMessage(Cursor& c, const char* store, ULONG flags) {
+  Arrive a;
+  a.store = store;
+  a.sender = c.Word("expected the sender");
+  a.subject = c.Word("expected the text");
+  a.read = ReadFlag(c);
+  a.extraFlags = flags;
+  c.End();
+  return Make<Arrive>(a);
+}
+
+Action ParseEmail(Cursor& c) {
+  Arrive a;
+  a.email = true;
+  a.store = c.Word("expected the account");
+  a.sender = c.Word("expected the sender");
+  a.subject = c.Word("expected the subject");
+  while (!c.AtEnd()) {
+    int col = c.Column();
+    std::string option = c.Word("");
+    if (option == "--read" && !a.read) {
+      a.read = true;
+    } else if (option == "--address" && !a.address) {
+      a.address = c.Word("expected the sender's address after --address");
+    } else {
+      throw Failure{col, "unexpected '" + option + "'; expected --address ADDRESS or --read"};
+    }
+  }
+  return Make<Arrive>(a);
+}
+
+struct ReadNewest : ModelStep {
+  std::string store;
+  explicit ReadNewest(std::string s) : store(std::move(s)) {}
+  Role role() const override { return Role::Event; }
+  std::optional<std::string> Play(ExpectContext& ctx) const override {
+    if (ctx.dev.mapi().ReadNewest(ctx.dev, U16(store))) return std::nullopt;
+    return "no unread message in " + store;
+  }
+};
+
+struct AddStore : ModelStep {
+  std::string name;
+  explicit AddStore(std::string n) : name(std::move(n)) {}
+  Role role() const override { return Role::Setup; }
+  std::optional<std::string> Play(ExpectContext& ctx) const override {
+    ctx.dev.mapi().AddStore(U16(name));
+    return std::nullopt;
+  }
+};
+
+// --- Looking at messages ----------------------------------------------------------------------
+
+constexpr std::array<std::string_view, 3> kMessageStates{"read", "unread", "shown"};
+
+struct ExpectMessage : ModelStep {
+  std::string store;
+  uint32_t index = 1;
+  size_t state = 0;
+  Role role() const override { return Role::Expectation; }
+  Verdict Check(ExpectContext& ctx) const override {
+    auto inbox = ctx.dev.mapi().Inbox(U16(store));
+    if (index > inbox.size())
+      return Fail(store + " holds " + std::to_string(inbox.size()) + " message(s)");
+    const sim::MapiMessage& m = *inbox[index - 1];
+    bool read = (m.flags & MSGFLAG_READ) != 0;
+    bool held = state == 0 ? read : state == 1 ? !read : m.shown;
+    if (held) return {};
+    if (state == 2) return Fail("the message was not opened in the mail viewer");
+    return Fail(std::string("the message is ") + (read ? "read" : "unread"));
+  }
+};
+
+Action ParseExpectMessage(Cursor& c) {
+  ExpectMessage e;
+  e.store = c.Word("expected a message store like SMS");
+  int col = c.Column();
+  e.index = c.Number("expected the message's place, 1 for the newest");
+  if (e.index == 0) throw Failure{col, "messages count from 1 (the newest)"};
+  e.state = c.Choice(kMessageStates, "message state");
+  c.End();
+  return Make<ExpectMessage>(e);
+}
+
+// --- The shell's notification list ------------------------------------------------------------
+
+struct AddBubble : ModelStep {
+  uint32_t kind = 0, id = 0;
+  AddBubble(uint32_t k, uint32_t i) : kind(k), id(i) {}
+  Role role() const override { return Role::Event; }
+  std::optional<std::string> Play(ExpectContext& ctx) const override {
+    ctx.dev.shellList().Add(kind, id);
+    return std::nullopt;
+  }
+};
+
+struct ExpectBubbles : ModelStep {
+  uint32_t kind = 0, count = 0;
+  ExpectBubbles(uint32_t k, uint32_t n) : kind(k), count(n) {}
+  Role role() const override { return Role::Expectation; }
+  Verdict Check(ExpectContext& ctx) const override {
+    int have = ctx.dev.shellList().Count(kind);
+    if (have == static_cast<int>(count)) return {};
+    return Fail("the shell's list holds " + std::to_string(have) + " entries of kind " +
+                std::to_string(kind));
+  }
+};
+
+// A library the device leaves out: from now on it loads only while \Windows\NAME exists.
+struct LibraryMissing : ModelStep {
+  std::string name;
+  explicit LibraryMissing(std::string n) : name(std::move(n)) {}
+  Role role() const override { return Role::Setup; }
+  std::optional<std::string> Play(ExpectContext& ctx) const override {
+    ctx.dev.libraries().Add(sim::Library{U16(name), true, {}});
+    return std::nullopt;
+  }
+};
+
+const VerbEntry kMessageVerbs[] = {
+    {"sms", "arrive", [](Cursor& c) { return ParseTextMessage(c, "SMS", 0); }},
+    // A multimedia message carries its pictures and sounds as attachments.
+    {"mms", "arrive", [](Cursor& c) { return ParseTextMessage(c, "MMS", MSGFLAG_HASATTACH); }},
+    {"email", "arrive", &ParseEmail},
+    {"message", "read",
+     [](Cursor& c) -> Action { return Make<ReadNewest>(c.Word("expected a message store")); }},
+    {"message", "store",
+     [](Cursor& c) -> Action { return Make<AddStore>(c.Word("expected a store name")); }},
+    {"expect", "message", &ParseExpectMessage},
+    {"bubble", "add",
+     [](Cursor& c) -> Action {
+       uint32_t kind = c.Number("expected the entry's kind");
+       uint32_t id = c.AtEnd() ? 0 : c.Number("expected the entry's id");
+       return Make<AddBubble>(kind, id);
+     }},
+    {"library", "missing",
+     [](Cursor& c) -> Action { return Make<LibraryMissing>(c.Word("expected a library name")); }},
+    {"expect", "bubbles",
+     [](Cursor& c) -> Action {
+       uint32_t kind = c.Number("expected the entry's kind");
+       return Make<ExpectBubbles>(kind, c.Number("expected a number of entries"));
+     }},
+};
+
+}  // namespace
+
+std::span<const VerbEntry> MessageVerbs() {
+  return kMessageVerbs;
+}
+
+}  // namespace device::parse

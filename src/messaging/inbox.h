@@ -1,0 +1,25 @@
+// What the three store actions share: the inbox's contents table, newest first, and the walk to
+// the newest unread message.
+#pragma once
+
+#include "platform/mapi.h"
+
+namespace messaging {
+
+// The store's inbox contents table sorted newest first with `columns`; null on any failure.
+IMAPITable* OpenInbox(IMsgStore* store, const SPropTagArray* columns);
+// The next row that is an unread message (the caller frees it with FreeProws), or null when no
+// row is left or reading fails. `flagsColumn` is where PR_MESSAGE_FLAGS stands; `required`
+// lists other columns the row must carry, by position and tag.
+struct RequiredColumn {
+  ULONG index;
+  ULONG tag;
+};
+SRowSet* NextUnread(IMAPITable* table, ULONG flagsColumn, const RequiredColumn* required,
+                    ULONG requiredCount);
+
+void ExportMessagePreview(IMsgStore* store, const WCHAR* storeName);
+void OpenNewestUnread(IMsgStore* store);
+void MarkNewestUnreadRead(IMsgStore* store);
+
+}  // namespace messaging
