@@ -2,7 +2,7 @@
 #include "platform/sim_manager.h"
 
 HRESULT SimInitialize(DWORD, SIMCALLBACK, DWORD, HSIM* sim) {
-  if (sim) *sim = nullptr;
+  if (sim) *sim = HSIM{};
   return SIM_E_NOSIM;
 }
 HRESULT SimDeinitialize(HSIM) {

@@ -3,7 +3,7 @@
 #include "platform/wave.h"
 
 MMRESULT waveOutOpen(HWAVEOUT* out, UINT, const WAVEFORMATEX*, LONG_PTR, LONG_PTR, DWORD) {
-  if (out) *out = nullptr;
+  if (out) *out = HWAVEOUT{};
   return MMSYSERR_BADDEVICEID;
 }
 MMRESULT waveOutGetVolume(HWAVEOUT, DWORD* volume) {
