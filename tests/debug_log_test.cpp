@@ -104,7 +104,7 @@ TEST_F(DebugLogGenerations, WithoutDebugOnTheLogIsJustEmptied) {
   ASSERT_EQ(lines.size(), 5u);
   EXPECT_EQ(lines[1].substr(8), u" \tGet Vibrate LED 1");
   EXPECT_EQ(lines[3].substr(8), u" \tPT ()");
-  EXPECT_EQ(lines[3].substr(8), u" \tBoot Tick 0");
+  EXPECT_EQ(lines[4].substr(8), u" \tBoot Tick 0");
 }
 
 }  // namespace
