@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <span>
 #include <string>
@@ -89,7 +90,8 @@ class Cursor {
     const Token& t = Next("expected " + std::string(what) + ": " + list);
     for (size_t i = 0; i < choices.size(); ++i)
       if (t.text == choices[i]) return i;
-    throw Failure{col, "unknown " + std::string(what) + " '" + Excerpt(t.text) + "'; expected " + list};
+    throw Failure{col,
+                  "unknown " + std::string(what) + " '" + Excerpt(t.text) + "'; expected " + list};
   }
   void End() {
     if (!AtEnd()) throw Failure{Column(), "unexpected extra word '" + Excerpt(Peek().text) + "'"};
@@ -108,6 +110,12 @@ extern const char* const kText;
 
 RegData ReadRegData(Cursor& c);
 verb::Message ReadMessage(Cursor& c, bool expectation);
+
+// A model verb's step as the Action a table row returns.
+template <class Step, class... A>
+Action Make(A&&... args) {
+  return verb::Model{std::make_shared<const Step>(Step{std::forward<A>(args)...})};
+}
 
 // One row of a verb table: `word` and `sub` are the verb's first and second words (sub empty
 // for one-word verbs); `parse` reads what follows them.

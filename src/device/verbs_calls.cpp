@@ -19,11 +19,6 @@ using platform::U16;
 using platform::U8;
 using Role = ModelStep::Role;
 
-template <class Step, class... A>
-Action Make(A&&... args) {
-  return verb::Model{std::make_shared<const Step>(Step{std::forward<A>(args)...})};
-}
-
 struct PhoneStep : ModelStep {
   bool needsPhone() const override { return true; }
 };

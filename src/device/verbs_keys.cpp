@@ -15,11 +15,6 @@ using detail::Verdict;
 using sim::TraceEvent;
 using Role = ModelStep::Role;
 
-template <class Step, class... A>
-Action Make(A&&... args) {
-  return verb::Model{std::make_shared<const Step>(Step{std::forward<A>(args)...})};
-}
-
 std::string Hex(uint32_t vk) {
   char buf[16];
   std::snprintf(buf, sizeof buf, "0x%02X", vk);

@@ -16,11 +16,6 @@ using detail::Verdict;
 using platform::U16;
 using Role = ModelStep::Role;
 
-template <class Step, class... A>
-Action Make(A&&... args) {
-  return verb::Model{std::make_shared<const Step>(Step{std::forward<A>(args)...})};
-}
-
 // The device clock as the delivery time a store records (UTC; the device keeps UTC).
 uint64_t NowAsFileTime() {
   SYSTEMTIME st{};

@@ -16,11 +16,6 @@ using platform::U8;
 using sim::TraceEvent;
 using Role = ModelStep::Role;
 
-template <class Step, class... A>
-Action Make(A&&... args) {
-  return verb::Model{std::make_shared<const Step>(Step{std::forward<A>(args)...})};
-}
-
 // A state of the database now, not an ordered match.
 struct ExpectNotification : ModelStep {
   std::string text;

@@ -19,11 +19,6 @@ using platform::U8;
 using sim::TraceEvent;
 using Role = ModelStep::Role;
 
-template <class Step, class... A>
-Action Make(A&&... args) {
-  return verb::Model{std::make_shared<const Step>(Step{std::forward<A>(args)...})};
-}
-
 // --- The trace --------------------------------------------------------------------------------
 
 struct ExpectTrace : ModelStep {
@@ -136,7 +131,8 @@ uint32_t ReadResult(Cursor& c) {
   const Token& t = c.Next("expected a result");
   if (auto named = sim::FaultResultByName(t.text)) return *named;
   if (!LooksNumeric(t.text))
-    throw Failure{col, "expected a result (a number or a name like E_FAIL), not '" + Excerpt(t.text) + "'"};
+    throw Failure{
+        col, "expected a result (a number or a name like E_FAIL), not '" + Excerpt(t.text) + "'"};
   return ParseNumber(t, col, true);
 }
 
@@ -144,7 +140,8 @@ Action ParseFail(Cursor& c) {
   int col = c.Column();
   std::string function = c.Word("expected a platform function like CreateProcessW");
   if (!sim::FindFaultFunction(function))
-    throw Failure{col, "unknown platform function '" + Excerpt(function) + "' (no fault can be set on it)"};
+    throw Failure{
+        col, "unknown platform function '" + Excerpt(function) + "' (no fault can be set on it)"};
   std::optional<uint32_t> result;
   uint32_t count = 1;
   if (!c.AtEnd() && c.Peek().text != "always") result = ReadResult(c);

@@ -15,11 +15,6 @@ using detail::ExpectContext;
 using platform::U16;
 using Role = ModelStep::Role;
 
-template <class Step, class... A>
-Action Make(A&&... args) {
-  return verb::Model{std::make_shared<const Step>(Step{std::forward<A>(args)...})};
-}
-
 DATE ToDate(const SYSTEMTIME& st) {
   DATE d = 0;
   SystemTimeToVariantTime(&st, &d);
