@@ -1,8 +1,6 @@
 // The keyboard hook and the daemon's own synthetic keys: a key the daemon sends for call control
 // passes its own hook even when the next key is due to be swallowed, and the user's next key is
-// still the one swallowed.
-#include "core/state.h"
-#include "input/keys.h"
+// still the one swallowed. The hook around calls is played by the keys_during_calls scenario.
 #include "platform/keyboard.h"
 #include "trace_match.h"
 
@@ -35,32 +33,6 @@ TEST_F(KeyHook, OwnSyntheticKeysPassWhileTheNextKeyIsToBeSwallowed) {
   EXPECT_TRUE(Swallowed(0x41));
   Hardware(0x41, true);
   EXPECT_FALSE(Swallowed(0x41));
-}
-
-// What the call handling uses: the hook comes off while dialling and back 1000 ms after the
-// call (timer 1038), not at all with InCallVolumeControl; an offered call lets every key pass.
-TEST_F(KeyHook, TurnsBackOnASecondAfterACallAndLetsKeysPassWhileOffered) {
-  Boot();
-  InDaemon([] { input::RemoveKeyboardHook(); });
-  EXPECT_FALSE(dev.keyboard().HookInstalled());
-  auto m = Here();
-  InDaemon([] { input::TurnOnHookLater(); });
-  EXPECT_TRUE(InOrder(Since(m), {TimerSet("Dorvane2", 1038, 1000)}));
-  Wait(999);
-  EXPECT_FALSE(dev.keyboard().HookInstalled());
-  Wait(1);
-  EXPECT_TRUE(dev.keyboard().HookInstalled());
-
-  InDaemon([] { core::G().Incoming = 1; });
-  Hardware(200, false);
-  EXPECT_FALSE(Swallowed(200));
-  InDaemon([] { core::G().Incoming = 0; });
-
-  SetFlag(u"InCallVolumeControl", 1);
-  Send(32811);
-  m = Here();
-  InDaemon([] { input::TurnOnHookLater(); });
-  EXPECT_TRUE(NoneOf(Since(m), TimerSet("Dorvane2", 1038)));
 }
 
 }  // namespace
