@@ -327,4 +327,26 @@ TEST_F(RegistryModel, ReportsEveryChangeOnceAfterItIsMade) {
   EXPECT_EQ(visible, std::vector<bool>(5, true));
 }
 
+// Writers reach recently used keys without walking the tree again; a key deleted in between,
+// or deleted and made anew, must never be reached through what was remembered of it.
+TEST_F(RegistryModel, RecentPathsNeverReachADeletedOrRecreatedKey) {
+  ASSERT_TRUE(reg_.SetValue(u"HKCU\\C\\K", u"old", REG_DWORD, Dword(1)));
+  HKEY h = 0;
+  ASSERT_EQ(RegOpenKeyExW(HKEY_CURRENT_USER, u"C\\K", 0, 0, &h), ERROR_SUCCESS);
+  RegCloseKey(h);
+
+  ASSERT_TRUE(reg_.DeleteKey(u"HKCU\\C"));
+  EXPECT_FALSE(reg_.GetValue(u"HKCU\\C\\K", u"old"));
+  EXPECT_EQ(RegOpenKeyExW(HKEY_CURRENT_USER, u"C\\K", 0, 0, &h), ERROR_FILE_NOT_FOUND);
+  EXPECT_TRUE(FAILED(RegistrySetDWORD(HKEY_CURRENT_USER, u"C\\K", u"v", 2)));  // never creates
+
+  DWORD disposition = 0;
+  h = Create(HKEY_CURRENT_USER, u"c\\k", &disposition);
+  EXPECT_EQ(disposition, static_cast<DWORD>(REG_CREATED_NEW_KEY));
+  RegCloseKey(h);
+  ASSERT_TRUE(reg_.SetValue(u"HKCU\\C\\K", u"new", REG_DWORD, Dword(3)));
+  EXPECT_FALSE(reg_.GetValue(u"hkcu\\c\\k", u"old"));
+  EXPECT_EQ(*reg_.GetValue(u"HKEY_CURRENT_USER\\C\\K", u"new"), (RegValue{REG_DWORD, Dword(3)}));
+}
+
 }  // namespace
