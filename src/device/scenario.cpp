@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <limits>
+#include <map>
 #include <span>
 
 #include "device/verb_reader.h"
@@ -31,6 +32,7 @@ void CheckUtf8(std::string_view line) {
 
 std::vector<Token> Tokenize(std::string_view line) {
   std::vector<Token> tokens;
+  tokens.reserve(8);
   size_t i = 0;
   while (i < line.size()) {
     if (IsBlank(line[i])) {
@@ -206,44 +208,39 @@ const VerbEntry kVerbs[] = {
 // Every verb table, core first.
 const std::vector<std::span<const VerbEntry>>& AllTables() {
   static const std::vector<std::span<const VerbEntry>> tables{
-      kVerbs,
-      ObservationVerbs(),
-      NotifyVerbs(),
-      KeyVerbs(),
-      CallVerbs(),
-      PimVerbs(),
-      MessageVerbs(),
+      kVerbs,      ObservationVerbs(), NotifyVerbs(),  KeyVerbs(),
+      CallVerbs(), PimVerbs(),         MessageVerbs(),
   };
   return tables;
 }
 
-template <class F>
-void ForEachVerb(F&& f) {
-  for (auto table : AllTables())
-    for (const auto& e : table) f(e);
-}
+// Every verb by its words, and the second words of each family in table order (for errors).
+struct VerbIndex {
+  std::map<std::pair<std::string_view, std::string_view>, const VerbEntry*> byWords;
+  std::map<std::string_view, std::vector<std::string_view>> subs;
+};
 
-// The second words of a verb family, for errors.
-std::string SubVerbList(std::string_view word) {
-  std::vector<std::string_view> subs;
-  ForEachVerb([&](const VerbEntry& e) {
-    if (e.word == word) subs.push_back(e.sub);
-  });
-  return JoinOr(subs);
+const VerbIndex& Index() {
+  static const VerbIndex index = [] {
+    VerbIndex i;
+    for (auto table : AllTables())
+      for (const auto& e : table) {
+        i.byWords.emplace(std::pair{e.word, e.sub}, &e);  // the first row of two wins
+        if (!e.sub.empty()) i.subs[e.word].push_back(e.sub);
+      }
+    return i;
+  }();
+  return index;
 }
 
 const VerbEntry* FindVerb(std::string_view word, std::string_view sub) {
-  const VerbEntry* found = nullptr;
-  ForEachVerb([&](const VerbEntry& e) {
-    if (!found && e.word == word && e.sub == sub) found = &e;
-  });
-  return found;
+  auto it = Index().byWords.find({word, sub});
+  return it == Index().byWords.end() ? nullptr : it->second;
 }
 
-bool IsFamily(std::string_view word) {
-  bool family = false;
-  ForEachVerb([&](const VerbEntry& e) { family = family || (e.word == word && !e.sub.empty()); });
-  return family;
+const std::vector<std::string_view>* Family(std::string_view word) {
+  auto it = Index().subs.find(word);
+  return it == Index().subs.end() ? nullptr : &it->second;
 }
 
 Action ParseTokens(std::string_view line, const std::vector<Token>& tokens) {
@@ -254,18 +251,20 @@ Action ParseTokens(std::string_view line, const std::vector<Token>& tokens) {
     c.End();
     return a;
   }
-  if (!IsFamily(first.text))
+  const std::vector<std::string_view>* subs = Family(first.text);
+  if (!subs)
     throw Failure{ColumnAt(line, first.begin), "unknown verb '" + Excerpt(first.text) + "'"};
   Cursor c(line, tokens, 1);
   int col = c.Column();
-  const Token& sub = c.Next("expected " + SubVerbList(first.text) + " after " + first.text);
+  if (c.AtEnd()) c.Next("expected " + JoinOr(*subs) + " after " + first.text);
+  const Token& sub = c.Next("");
   if (const VerbEntry* e = FindVerb(first.text, sub.text)) {
     Action a = e->parse(c);
     c.End();
     return a;
   }
   throw Failure{col, "unknown verb '" + Excerpt(first.text + " " + sub.text) + "'; expected " +
-                         SubVerbList(first.text) + " after " + first.text};
+                         JoinOr(*subs) + " after " + first.text};
 }
 
 ParseError MakeError(std::string_view fileName, int line, int column, std::string message) {
@@ -311,25 +310,35 @@ std::optional<std::string> ScenarioOrder::Admit(const Step& step) {
   return std::nullopt;
 }
 
-ParseResult ParseLine(std::string_view line, int lineNo, std::string_view fileName,
-                      ScenarioOrder* order) {
+std::optional<ParseError> ParseLineInto(std::string_view line, int lineNo,
+                                        std::string_view fileName, ScenarioOrder* order,
+                                        std::optional<Step>& step) {
+  step.reset();
   if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
-  ParseResult result;
   try {
     CheckUtf8(line);
     std::vector<Token> tokens = Tokenize(line);
-    if (tokens.empty()) return result;
+    if (tokens.empty()) return std::nullopt;
     size_t begin = tokens.front().begin;
-    Step step{lineNo, ColumnAt(line, begin),
-              std::string(line.substr(begin, tokens.back().end - begin)),
-              ParseTokens(line, tokens)};
+    step.emplace(lineNo, ColumnAt(line, begin),
+                 std::string(line.substr(begin, tokens.back().end - begin)),
+                 ParseTokens(line, tokens));
     if (order) {
-      if (auto why = order->Admit(step)) throw Failure{step.column, *why};
+      if (auto why = order->Admit(*step)) throw Failure{step->column, *why};
     }
-    result.steps.push_back(std::move(step));
   } catch (const Failure& f) {
-    result.error = MakeError(fileName, lineNo, f.column, f.message);
+    step.reset();
+    return MakeError(fileName, lineNo, f.column, f.message);
   }
+  return std::nullopt;
+}
+
+ParseResult ParseLine(std::string_view line, int lineNo, std::string_view fileName,
+                      ScenarioOrder* order) {
+  ParseResult result;
+  std::optional<Step> step;
+  result.error = ParseLineInto(line, lineNo, fileName, order, step);
+  if (step) result.steps.push_back(std::move(*step));
   return result;
 }
 

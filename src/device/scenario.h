@@ -12,8 +12,8 @@
 #pragma once
 
 #include <cstdint>
-#include <memory>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -170,5 +170,9 @@ std::string Excerpt(std::string_view word);
 // against the lines admitted before (the shell keeps one across lines).
 ParseResult ParseLine(std::string_view line, int lineNo, std::string_view fileName,
                       ScenarioOrder* order = nullptr);
+// The same without a list: `step` is set for a line that holds one, and left empty otherwise.
+std::optional<ParseError> ParseLineInto(std::string_view line, int lineNo,
+                                        std::string_view fileName, ScenarioOrder* order,
+                                        std::optional<Step>& step);
 
 }  // namespace device

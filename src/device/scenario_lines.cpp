@@ -8,15 +8,14 @@ std::optional<ParseError> ForEachStep(std::string_view text, std::string_view fi
                                       const std::function<bool(Step&&)>& each) {
   if (text.starts_with("\xEF\xBB\xBF")) text.remove_prefix(3);  // UTF-8 byte order mark
   ScenarioOrder order;
+  std::optional<Step> step;
   int lineNo = 0;
   while (!text.empty()) {
     size_t nl = text.find('\n');
     std::string_view line = text.substr(0, nl);
     text = nl == std::string_view::npos ? std::string_view{} : text.substr(nl + 1);
-    ParseResult one = ParseLine(line, ++lineNo, fileName, &order);
-    if (!one.ok()) return std::move(one.error);
-    for (auto& s : one.steps)
-      if (!each(std::move(s))) return std::nullopt;
+    if (auto error = ParseLineInto(line, ++lineNo, fileName, &order, step)) return error;
+    if (step && !each(std::move(*step))) return std::nullopt;
   }
   return std::nullopt;
 }

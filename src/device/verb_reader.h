@@ -86,12 +86,13 @@ class Cursor {
   // Picks one of `choices` (its index), naming them all when the word is something else.
   size_t Choice(std::span<const std::string_view> choices, std::string_view what) {
     int col = Column();
-    std::string list = JoinOr(choices);
-    const Token& t = Next("expected " + std::string(what) + ": " + list);
+    // The list is made only for an error: a good line costs no text.
+    if (AtEnd()) Next("expected " + std::string(what) + ": " + JoinOr(choices));
+    const Token& t = Next("");
     for (size_t i = 0; i < choices.size(); ++i)
       if (t.text == choices[i]) return i;
-    throw Failure{col,
-                  "unknown " + std::string(what) + " '" + Excerpt(t.text) + "'; expected " + list};
+    throw Failure{col, "unknown " + std::string(what) + " '" + Excerpt(t.text) + "'; expected " +
+                           JoinOr(choices)};
   }
   void End() {
     if (!AtEnd()) throw Failure{Column(), "unexpected extra word '" + Excerpt(Peek().text) + "'"};
