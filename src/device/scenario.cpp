@@ -320,9 +320,9 @@ std::optional<ParseError> ParseLineInto(std::string_view line, int lineNo,
     std::vector<Token> tokens = Tokenize(line);
     if (tokens.empty()) return std::nullopt;
     size_t begin = tokens.front().begin;
-    step.emplace(lineNo, ColumnAt(line, begin),
-                 std::string(line.substr(begin, tokens.back().end - begin)),
-                 ParseTokens(line, tokens));
+    step =
+        Step{lineNo, ColumnAt(line, begin),
+             std::string(line.substr(begin, tokens.back().end - begin)), ParseTokens(line, tokens)};
     if (order) {
       if (auto why = order->Admit(*step)) throw Failure{step->column, *why};
     }
