@@ -6,8 +6,8 @@
 #include <sstream>
 #include <string>
 
-#include "device/runner.h"
-#include "device/scenario.h"
+#include "runner/runner.h"
+#include "scenario/scenario.h"
 
 namespace {
 

@@ -7,7 +7,7 @@
 #include <new>
 #include <string>
 
-#include "device/scenario.h"
+#include "scenario/scenario.h"
 
 namespace {
 

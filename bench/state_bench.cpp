@@ -2,7 +2,7 @@
 // the slide screen stand-in.
 #include <benchmark/benchmark.h>
 
-#include "device/programs.h"
+#include "device/programs/programs.h"
 #include "platform/sim/device.h"
 
 namespace {

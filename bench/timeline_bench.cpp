@@ -5,8 +5,8 @@
 #include <sstream>
 #include <string>
 
-#include "device/runner.h"
-#include "device/timeline.h"
+#include "runner/runner.h"
+#include "timeline/timeline.h"
 
 namespace {
 

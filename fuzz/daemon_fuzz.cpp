@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <string>
 
-#include "device/runner.h"
+#include "runner/runner.h"
 
 namespace {
 

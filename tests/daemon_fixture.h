@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "device/programs.h"
+#include "device/programs/programs.h"
 #include "log/debug_log.h"
 #include "platform/sim/device.h"
 #include "platform/user.h"

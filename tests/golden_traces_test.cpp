@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "device/runner.h"
+#include "runner/runner.h"
 
 namespace {
 

@@ -3,7 +3,7 @@
 
 #include <sstream>
 
-#include "device/runner.h"
+#include "runner/runner.h"
 
 namespace {
 

@@ -2,7 +2,7 @@
 // waking, launching and bringing the slide screen forward, the delayed unlock and wake-up, the
 // hand-over of a call and the task bar.
 #include "core/state.h"
-#include "device/programs.h"
+#include "device/programs/programs.h"
 #include "lock/lock_state.h"
 #include "lock/slide_screen.h"
 #include "platform/kernel.h"

@@ -8,7 +8,7 @@
 #include "companions/music_panel.h"
 #include "core/state.h"
 #include "daemon_fixture.h"
-#include "device/fenk_standin.h"
+#include "device/programs/fenk_standin.h"
 #include "platform/sim/power_manager.h"
 #include "platform/user.h"
 #include "power/power_monitor.h"

@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "device/scenario.h"
+#include "scenario/scenario.h"
 
 using namespace device;
 
@@ -288,10 +288,10 @@ TEST(ScenarioParse, ShellLines) {
 }
 
 TEST(ScenarioParse, FaultAndObservationVerbs) {
-  for (const char* line : {"fail CreateProcessW", "fail RegOpenKeyExW 5 3",
-                           "fail ExtEscape 0 always", "fail CoCreateInstance E_FAIL",
-                           "fail PowerPolicyNotify -1", "expect trace \"fault\"",
-                           "expect exit iexplore 1", "expect subclassed Manila", "device os 4"})
+  for (const char* line :
+       {"fail CreateProcessW", "fail RegOpenKeyExW 5 3", "fail ExtEscape 0 always",
+        "fail CoCreateInstance E_FAIL", "fail PowerPolicyNotify -1", "expect trace \"fault\"",
+        "expect exit iexplore 1", "expect subclassed Manila", "device os 4"})
     EXPECT_TRUE(std::holds_alternative<verb::Model>(One(line))) << line;
   EXPECT_EQ(As<verb::ExpectWindow>("expect window Dialog \"Phone - Incoming...\" hidden").title,
             "Phone - Incoming...");

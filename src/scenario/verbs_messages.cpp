@@ -2,10 +2,10 @@
 // stores and are read on the phone, bubbles join the shell's list, and both can be looked at.
 #include <array>
 
-#include "device/runner_internal.h"
-#include "device/verb_reader.h"
 #include "platform/kernel.h"
 #include "platform/wstr.h"
+#include "scenario/expect.h"
+#include "scenario/verb_reader.h"
 
 namespace device::parse {
 namespace {

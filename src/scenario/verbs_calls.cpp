@@ -2,12 +2,12 @@
 // ended by the network or the user, the phone's windows, and what the daemon dialled.
 #include <array>
 
-#include "device/programs.h"
-#include "device/runner_internal.h"
-#include "device/verb_reader.h"
+#include "device/programs/programs.h"
 #include "platform/sim/api.h"
 #include "platform/user.h"
 #include "platform/wstr.h"
+#include "scenario/expect.h"
+#include "scenario/verb_reader.h"
 
 namespace device::parse {
 namespace {

@@ -1,5 +1,6 @@
-// Pieces of the scenario runner shared by its source files: program and path names,
-// registry data, the expectation checks and the state folder.
+// What every expectation and model verb is checked with: the device and the one cursor of the
+// ordered expectations, the verdict, forward and `no-` searches over the trace, and the names
+// and registry data the verbs share.
 #pragma once
 
 #include <cstdint>
@@ -9,9 +10,8 @@
 #include <string_view>
 #include <vector>
 
-#include "device/scenario.h"
 #include "platform/sim/device.h"
-#include "platform/sim/host_files.h"
+#include "scenario/scenario.h"
 
 namespace device::detail {
 
@@ -60,29 +60,5 @@ Verdict FindNone(const ExpectContext& ctx, const EventMatch& match, const std::s
 bool IsExpectation(const Action& action);
 // Checks an expectation against the device as it is now; moves the cursor on a match.
 Verdict CheckExpectation(const Action& action, ExpectContext& ctx);
-
-// --- The state folder ------------------------------------------------------------------------
-
-// The parts of a kept device, each a name in DIR.
-constexpr const char* kStateRegistry = "registry.reg";
-constexpr const char* kStateFiles = "fs";
-constexpr const char* kStateClock = "clock";
-
-// Makes DIR when missing and locks it for this run; then finishes or drops a save an
-// interrupted run left, adding a line to `notes` for each. False and the reason when the
-// folder cannot be used (in use by another run: nothing in it is touched).
-bool OpenStateFolder(const std::string& dir, sim::HostFolderLock* lock, std::string* notes,
-                     std::string* error);
-// Loads DIR/registry.reg, DIR/fs/ and DIR/clock, each when present. False and the reason
-// (a damaged file names its line) when one cannot be used; no file is written.
-bool LoadState(sim::Device& dev, const std::string& dir, std::string* error);
-// Saves the registry, the files and the device's clock as it is now, all together: on a
-// failure the folder keeps the state before it, unless the error says otherwise.
-bool SaveState(sim::Device& dev, const std::string& dir, std::string* error);
-// The three parts into `folder`, made for them, flushed to the disk.
-bool WriteStateTo(sim::Device& dev, const std::string& folder, std::string* error);
-
-// The wake-ups and timer firings of every program since the device started (`run --stats`).
-void PrintStats(const sim::Device& dev, std::ostream& out);
 
 }  // namespace device::detail

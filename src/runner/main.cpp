@@ -4,9 +4,9 @@
 #include <string>
 #include <string_view>
 
-#include "device/runner.h"
 #include "platform/sim/host_files.h"
 #include "platform/sim/regfile.h"
+#include "runner/runner.h"
 
 namespace {
 

@@ -3,10 +3,10 @@
 // How a save becomes the kept state all at once is in runner_state_commit.cpp.
 #include <cstdio>
 
-#include "device/runner_internal.h"
 #include "platform/kernel.h"
 #include "platform/sim/host_files.h"
 #include "platform/sim/regfile.h"
+#include "runner/runner_internal.h"
 
 namespace device::detail {
 

@@ -6,7 +6,7 @@
 #include <string>
 #include <string_view>
 
-#include "device/timeline.h"
+#include "timeline/timeline.h"
 
 namespace device::timeline {
 

@@ -7,7 +7,7 @@
 #include <map>
 #include <utility>
 
-#include "device/timeline_internal.h"
+#include "timeline/timeline_internal.h"
 
 namespace device {
 

@@ -1,4 +1,4 @@
-#include "device/verb_reader.h"
+#include "scenario/verb_reader.h"
 
 #include <array>
 #include <limits>
@@ -55,7 +55,8 @@ uint32_t ParseNumber(const Token& t, int column, bool allowNegative) {
       int d = HexDigit(c);
       if (d < 0) throw Failure{column, "expected a number, not '" + Excerpt(t.text) + "'"};
       v = v * 16 + static_cast<uint64_t>(d);
-      if (v > 0xFFFFFFFFu) throw Failure{column, "number out of range (32 bits): " + Excerpt(t.text)};
+      if (v > 0xFFFFFFFFu)
+        throw Failure{column, "number out of range (32 bits): " + Excerpt(t.text)};
     }
     return static_cast<uint32_t>(v);
   }

@@ -1,4 +1,4 @@
-#include "device/phone_standin.h"
+#include "device/programs/phone_standin.h"
 
 #include <map>
 

@@ -1,4 +1,4 @@
-#include "device/dolm_standin.h"
+#include "device/programs/dolm_standin.h"
 
 #include "platform/user.h"
 

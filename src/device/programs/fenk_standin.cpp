@@ -1,4 +1,4 @@
-#include "device/fenk_standin.h"
+#include "device/programs/fenk_standin.h"
 
 #include "platform/registry.h"
 #include "platform/user.h"

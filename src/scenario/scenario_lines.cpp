@@ -1,6 +1,6 @@
 // A scenario as a sequence of lines: the walk a run makes over its text, once to check it and
 // once to play it, and the short quotes its errors use.
-#include "device/scenario.h"
+#include "scenario/scenario.h"
 
 namespace device {
 

@@ -11,7 +11,7 @@
 #include <string_view>
 #include <vector>
 
-#include "device/scenario.h"
+#include "scenario/scenario.h"
 
 namespace device::parse {
 

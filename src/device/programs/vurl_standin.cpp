@@ -1,7 +1,7 @@
-#include "device/vurl_standin.h"
+#include "device/programs/vurl_standin.h"
 
 #include "core/messages.h"
-#include "device/programs.h"
+#include "device/programs/programs.h"
 #include "platform/process_local.h"
 #include "platform/user.h"
 #include "platform/wstr.h"

@@ -2,10 +2,10 @@
 // process exits, files, subclassing, the fault switch, and device facts (OS version, LEDs).
 #include <array>
 
-#include "device/runner_internal.h"
-#include "device/verb_reader.h"
 #include "platform/sim/faults.h"
 #include "platform/wstr.h"
+#include "scenario/expect.h"
+#include "scenario/verb_reader.h"
 
 namespace device::parse {
 namespace {

@@ -7,8 +7,8 @@
 // is simply dropped. The folder lock keeps a second run from seeing any of it half done.
 #include <string_view>
 
-#include "device/runner_internal.h"
 #include "platform/sim/host_files.h"
+#include "runner/runner_internal.h"
 
 namespace device::detail {
 

@@ -1,10 +1,10 @@
-#include "device/programs.h"
+#include "device/programs/programs.h"
 
-#include "device/dolm_standin.h"
-#include "device/fenk_standin.h"
-#include "device/phone_standin.h"
-#include "device/shell_standin.h"
-#include "device/vurl_standin.h"
+#include "device/programs/dolm_standin.h"
+#include "device/programs/fenk_standin.h"
+#include "device/programs/phone_standin.h"
+#include "device/programs/shell_standin.h"
+#include "device/programs/vurl_standin.h"
 
 namespace app {
 // The daemon's entry point, found by the device's loader as a real one finds WinMain; declared

@@ -11,10 +11,10 @@
 #include <string>
 #include <string_view>
 
-#include "device/scenario.h"
-#include "device/timeline.h"
 #include "platform/sim/device.h"
 #include "platform/sim/host_files.h"
+#include "scenario/scenario.h"
+#include "timeline/timeline.h"
 
 namespace device {
 

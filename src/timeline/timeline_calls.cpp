@@ -8,7 +8,7 @@
 #include <cstdio>
 #include <utility>
 
-#include "device/timeline_internal.h"
+#include "timeline/timeline_internal.h"
 
 namespace device::timeline {
 

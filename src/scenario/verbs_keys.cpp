@@ -2,9 +2,9 @@
 // the hook swallowed them, whether the daemon holds a hook, and the tones played.
 #include <cstdio>
 
-#include "device/runner_internal.h"
-#include "device/verb_reader.h"
 #include "platform/sim/keyboard.h"
+#include "scenario/expect.h"
+#include "scenario/verb_reader.h"
 
 namespace device::parse {
 namespace {

@@ -1,4 +1,4 @@
-#include "device/scenario.h"
+#include "scenario/scenario.h"
 
 #include <algorithm>
 #include <array>
@@ -6,8 +6,8 @@
 #include <map>
 #include <span>
 
-#include "device/verb_reader.h"
 #include "platform/wstr.h"
+#include "scenario/verb_reader.h"
 
 namespace device {
 namespace {

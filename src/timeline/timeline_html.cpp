@@ -5,9 +5,9 @@
 #include <cstdio>
 #include <string>
 
-#include "device/timeline.h"
-#include "device/timeline_page.h"
 #include "platform/sim/regfile.h"
+#include "timeline/timeline.h"
+#include "timeline/timeline_page.h"
 
 namespace device {
 

@@ -1,8 +1,9 @@
 // The expectations of a scenario, checked against the device as it is between two steps.
+#include "scenario/expect.h"
+
 #include <cstdio>
 #include <functional>
 
-#include "device/runner_internal.h"
 #include "platform/wstr.h"
 
 namespace device::detail {

@@ -3,8 +3,8 @@
 #include <ostream>
 #include <string>
 
-#include "device/runner_internal.h"
 #include "platform/wstr.h"
+#include "runner/runner_internal.h"
 
 namespace device::detail {
 

@@ -1,4 +1,4 @@
-#include "device/shell_standin.h"
+#include "device/programs/shell_standin.h"
 
 #include "platform/user.h"
 

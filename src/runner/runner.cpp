@@ -1,15 +1,15 @@
-#include "device/runner.h"
+#include "runner/runner.h"
 
 #include <istream>
 #include <ostream>
 #include <sstream>
 
-#include "device/phone_standin.h"
-#include "device/programs.h"
-#include "device/runner_internal.h"
+#include "device/programs/phone_standin.h"
+#include "device/programs/programs.h"
 #include "platform/sim/power_manager.h"
 #include "platform/user.h"
 #include "platform/wstr.h"
+#include "runner/runner_internal.h"
 
 namespace device {
 

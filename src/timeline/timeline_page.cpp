@@ -2,7 +2,7 @@
 // would sit closer than a few pixels into one numbered mark, so a run of 10^5 events pans and
 // zooms as quickly as a short one. States are told apart by pattern and by their written name,
 // not by colour alone.
-#include "device/timeline_page.h"
+#include "timeline/timeline_page.h"
 
 namespace device::timeline {
 

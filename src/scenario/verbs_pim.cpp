@@ -3,10 +3,10 @@
 // notifications hear of it, and the shell's summary values follow.
 #include <memory>
 
-#include "device/runner_internal.h"
-#include "device/verb_reader.h"
 #include "platform/sim/device.h"
 #include "platform/wstr.h"
+#include "scenario/expect.h"
+#include "scenario/verb_reader.h"
 
 namespace device::parse {
 namespace {

@@ -2,9 +2,9 @@
 // registered, and whether the vibration motor ran.
 #include <string>
 
-#include "device/runner_internal.h"
-#include "device/verb_reader.h"
 #include "platform/wstr.h"
+#include "scenario/expect.h"
+#include "scenario/verb_reader.h"
 
 namespace device::parse {
 namespace {
