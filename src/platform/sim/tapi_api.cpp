@@ -261,7 +261,8 @@ LONG lineMakeCall(HLINE line, HCALL* call, LPCWSTR destAddress, DWORD, const LIN
     if (!t.App(app)) return;
     *call = t.HandleFor(line, n);
     t.Queue(dev, app, {0, LINE_REPLY, instance, request, 0, 0});
-    t.SetState(dev, n, LINECALLSTATE_DIALING);
+    // A call the far end already answered (or that already ended) never goes back to dialling.
+    if (t.Call(n)->state == 0) t.SetState(dev, n, LINECALLSTATE_DIALING);
     dev.At(dev.Now() + 10, [&dev, n] {
       if (dev.telephony().Call(n)->state == LINECALLSTATE_DIALING)
         dev.telephony().SetState(dev, n, LINECALLSTATE_PROCEEDING);
