@@ -1,16 +1,19 @@
 cmake_policy(SET CMP0057 NEW)
 # Includes run one way. The daemon: app/ -> subsystems -> core/ -> platform/; no daemon folder
-# reaches the simulator or the folders built on it. The simulated phone's own side: runner/ ->
-# scenario/ -> device/ (stand-in programs) -> platform/sim/; timeline/ reads only the trace.
+# reaches the simulator or the folders built on it. The simulated phone's own side: cli/ (the
+# command line) -> swarm/ (random days) -> runner/ -> scenario/ -> device/ (stand-in programs)
+# -> platform/sim/; timeline/ reads only the trace.
 file(GLOB_RECURSE sources RELATIVE ${SRC} ${SRC}/*.h ${SRC}/*.cpp)
 set(subsystems lock power companions settings log telephony shellwin input pim messaging state)
 set(daemon app core ${subsystems})
-set(device_side device scenario runner timeline)
+set(device_side device scenario runner timeline swarm cli)
 # Which of the device side's folders each of them may include.
 set(allowed_device device)
 set(allowed_scenario device scenario)
 set(allowed_timeline timeline)
 set(allowed_runner device scenario runner timeline)
+set(allowed_swarm device scenario runner swarm)
+set(allowed_cli device scenario runner timeline swarm cli)
 set(bad "")
 foreach(f ${sources})
   string(REGEX MATCH "^[^/]+" folder "${f}")
@@ -24,7 +27,7 @@ foreach(f ${sources})
     if(folder STREQUAL "core" AND target IN_LIST subsystems)
       list(APPEND bad "${f}: ${line}")
     endif()
-    if(line MATCHES "\"platform/sim/" AND NOT f MATCHES "^(platform/sim|device|scenario|runner|timeline)/")
+    if(line MATCHES "\"platform/sim/" AND NOT f MATCHES "^(platform/sim|device|scenario|runner|timeline|swarm|cli)/")
       list(APPEND bad "${f}: ${line}")
     endif()
     if(target IN_LIST device_side)

@@ -5,6 +5,7 @@ command -v ninja >/dev/null 2>&1 || need+=(ninja-build)
 command -v g++ >/dev/null 2>&1 || need+=(g++)
 [ -f /usr/include/gtest/gtest.h ] || need+=(libgtest-dev)
 [ -f /usr/include/benchmark/benchmark.h ] || need+=(libbenchmark-dev)
+[ -f /usr/include/CLI/CLI.hpp ] || need+=(libcli11-dev)
 # clang and its fuzzer runtime, for the sanitizer build that the fuzzers share.
 if [ "${CXX:-}" = clang++ ]; then
   command -v clang++ >/dev/null 2>&1 || need+=(clang)

@@ -1,4 +1,7 @@
 // dorvane2-sim: plays scenarios (or verbs typed one at a time) on the simulated device.
+#include <unistd.h>
+
+#include <CLI/CLI.hpp>
 #include <iostream>
 #include <iterator>
 #include <string>
@@ -7,12 +10,16 @@
 #include "platform/sim/host_files.h"
 #include "platform/sim/regfile.h"
 #include "runner/runner.h"
+#include "scenario/promises.h"
+#include "swarm/swarm.h"
 
 namespace {
 
 constexpr const char* kUsage =
     "usage: dorvane2-sim [--state DIR] [--quiet] [--stats] [--timeline HTML] run FILE\n"
     "       dorvane2-sim [--state DIR] [--quiet] [--timeline HTML] shell\n"
+    "       dorvane2-sim swarm [--days N] [--seed S] [--jobs J] [--out DIR] [--promise NAME...]\n"
+    "                          [--write-days DIR]\n"
     "       dorvane2-sim --help\n";
 
 constexpr const char* kHelp = R"(Runs the dorvane2 lock daemon on a simulated, deterministic phone.
@@ -21,6 +28,16 @@ Commands
   run FILE     play the scenario FILE on a fresh device
   shell        read verbs from standard input, one line at a time; a bad line prints its
                error and the shell goes on; the summary comes at the end of input
+  swarm        play random days and check the daemon's promises after every step; a day
+               that breaks one is shrunk to the fewest events that still break it and
+               written as DIR/PROMISE-SEED.scn, a scenario that `run` replays failing
+                 --days N         days to play (1000)
+                 --seed S         day i is drawn from seed S+i (1): the same seed, the same day
+                 --jobs J         processes playing days at once (the cores)
+                 --out DIR        where shrunk days go (swarm-failures)
+                 --promise NAME   watch only these promises (repeatable); all by default
+                 --write-days DIR every day played, as DIR/day-SEED.scn
+               exit 0 when no promise broke, 1 when one did, 2 for bad options
 
 Options (before or after the command)
   --state DIR  keep the device in DIR: loaded before the run, saved after it
@@ -76,58 +93,68 @@ Verbs (one per line; # starts a comment; quote words holding blanks; docs/scenar
   expect log TEXT | expect no-log TEXT         the debug log beside the daemon
   expect window CLASS visible|hidden|foreground|absent
   expect running PROGRAM | expect not-running PROGRAM
+  expect promises [NAME...]          the promises held after every step so far
 )";
 
 struct CommandLine {
-  std::string command;  // "run" or "shell"
+  std::string command;  // "run", "shell" or "swarm"
   std::string file;
   device::RunOptions options;
+  swarm::SwarmOptions swarm;
   bool help = false;
-  std::string error;
 };
 
-// Reads one argument into the command line; false (and the error) when it is wrong.
-bool TakeArgument(CommandLine& cl, int argc, char** argv, int& i) {
-  std::string_view arg = argv[i];
-  if (arg == "--help" || arg == "-h") {
-    cl.help = true;
-  } else if (arg == "--stats") {
-    cl.options.stats = true;
-  } else if (arg == "--quiet" || arg == "-q") {
-    cl.options.quiet = true;
-  } else if (arg == "--state" || arg.starts_with("--state=")) {
-    if (arg == "--state" && i + 1 >= argc) return cl.error = "--state needs a folder", false;
-    cl.options.stateDir = arg == "--state" ? argv[++i] : std::string(arg.substr(8));
-    // Empty would silently mean "keep nothing", the opposite of what was asked.
-    if (cl.options.stateDir.empty()) return cl.error = "--state needs a folder, not \"\"", false;
-  } else if (arg == "--timeline") {
-    if (i + 1 >= argc) return cl.error = "--timeline needs a file name", false;
-    cl.options.timeline = argv[++i];
-  } else if (arg.starts_with("--timeline=")) {
-    cl.options.timeline = std::string(arg.substr(11));
-    if (cl.options.timeline.empty()) return cl.error = "--timeline needs a file name", false;
-  } else if (arg.size() > 1 && arg[0] == '-') {
-    return cl.error = "unknown option '" + std::string(arg) + "'", false;
-  } else if (cl.command.empty()) {
-    if (arg != "run" && arg != "shell")
-      return cl.error = "unknown command '" + std::string(arg) + "'", false;
-    cl.command = arg;
-  } else if (cl.command == "run" && cl.file.empty()) {
-    cl.file = arg;
-  } else {
-    return cl.error = "unexpected argument '" + std::string(arg) + "'", false;
+// Parses the command line; the message of a bad one, in the words a user needs.
+std::optional<std::string> Parse(int argc, char** argv, CommandLine& cl) {
+  CLI::App app{"dorvane2-sim"};
+  app.set_help_flag();  // the help text is our own
+  app.allow_windows_style_options(false);
+  app.add_flag("-h,--help", cl.help);
+  std::string state;
+  auto* stateOpt = app.add_option("--state", state);
+  app.add_flag("-q,--quiet", cl.options.quiet);
+  app.add_flag("--stats", cl.options.stats);
+  auto* timelineOpt = app.add_option("--timeline", cl.options.timeline);
+  auto* run = app.add_subcommand("run")->fallthrough();
+  run->add_option("FILE", cl.file);
+  auto* shell = app.add_subcommand("shell")->fallthrough();
+  auto* swarmCmd = app.add_subcommand("swarm");
+  swarmCmd->add_option("--days", cl.swarm.days)->check(CLI::PositiveNumber);
+  swarmCmd->add_option("--seed", cl.swarm.seed);
+  swarmCmd->add_option("--jobs", cl.swarm.jobs)->check(CLI::Range(1u, 256u));
+  swarmCmd->add_option("--out", cl.swarm.out);
+  swarmCmd->add_option("--promise", cl.swarm.promises)->expected(1, -1);
+  swarmCmd->add_option("--write-days", cl.swarm.writeDays);
+  app.require_subcommand(0, 1);
+  // "--state=" would take the next word as its folder; empty would silently mean "keep
+  // nothing", the opposite of what was asked.
+  for (int i = 1; i < argc; ++i) {
+    std::string_view arg = argv[i];
+    if (arg == "--state=") return "--state needs a folder, not \"\"";
+    if (arg == "--timeline=") return "--timeline needs a file name";
   }
-  return true;
-}
-
-CommandLine ParseCommandLine(int argc, char** argv) {
-  CommandLine cl;
-  for (int i = 1; i < argc; ++i)
-    if (!TakeArgument(cl, argc, argv, i)) return cl;
-  if (cl.help) return cl;
-  if (cl.command.empty()) cl.error = "missing command";
-  if (cl.command == "run" && cl.file.empty()) cl.error = "run needs a scenario FILE";
-  return cl;
+  try {
+    app.parse(argc, argv);
+  } catch (const CLI::ParseError& e) {
+    return std::string(e.what());
+  }
+  if (cl.help) return std::nullopt;
+  if (run->parsed()) cl.command = "run";
+  if (shell->parsed()) cl.command = "shell";
+  if (swarmCmd->parsed()) cl.command = "swarm";
+  if (stateOpt->count() > 0) {
+    // Empty would silently mean "keep nothing", the opposite of what was asked.
+    if (state.empty()) return "--state needs a folder, not \"\"";
+    cl.options.stateDir = state;
+  }
+  if (timelineOpt->count() > 0 && cl.options.timeline.empty())
+    return "--timeline needs a file name";
+  if (cl.command.empty()) return "missing command";
+  if (cl.command == "run" && cl.file.empty()) return "run needs a scenario FILE";
+  for (const auto& name : cl.swarm.promises)
+    if (!device::PromiseMonitor::Known(name)) return "unknown promise '" + name + "'";
+  cl.swarm.progress = isatty(STDERR_FILENO) != 0;
+  return std::nullopt;
 }
 
 bool ReadScenarioFile(const std::string& path, std::string* text, std::string* error) {
@@ -140,9 +167,9 @@ bool ReadScenarioFile(const std::string& path, std::string* text, std::string* e
 }  // namespace
 
 int main(int argc, char** argv) {
-  CommandLine cl = ParseCommandLine(argc, argv);
-  if (!cl.error.empty()) {
-    std::cerr << "dorvane2-sim: " << cl.error << '\n' << kUsage;
+  CommandLine cl;
+  if (auto error = Parse(argc, argv, cl)) {
+    std::cerr << "dorvane2-sim: " << *error << '\n' << kUsage;
     return device::kExitBroken;
   }
   if (cl.help) {
@@ -150,6 +177,7 @@ int main(int argc, char** argv) {
     return device::kExitPassed;
   }
   if (cl.command == "shell") return device::RunShell(std::cin, cl.options, std::cout, std::cerr);
+  if (cl.command == "swarm") return swarm::RunSwarm(cl.swarm, std::cout, std::cerr);
   std::string text, error;
   if (!ReadScenarioFile(cl.file, &text, &error)) {
     std::cerr << "dorvane2-sim: " << error << '\n';

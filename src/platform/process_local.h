@@ -8,11 +8,18 @@ namespace platform {
 // with `destroy` when the process ends.
 void* ProcessSlot(const void* key, void* (*create)(), void (*destroy)(void*));
 
+// The key of T's slot: lets the simulated device's observers find another process's instance.
+template <class T>
+const void* ProcessGlobalKey() {
+  static const char key = 0;
+  return &key;
+}
+
 template <class T>
 T& ProcessGlobal() {
-  static const char key = 0;
   return *static_cast<T*>(ProcessSlot(
-      &key, []() -> void* { return new T(); }, [](void* p) { delete static_cast<T*>(p); }));
+      ProcessGlobalKey<T>(), []() -> void* { return new T(); },
+      [](void* p) { delete static_cast<T*>(p); }));
 }
 
 }  // namespace platform

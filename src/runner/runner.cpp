@@ -107,12 +107,13 @@ bool Runner::Play(const Step& step) {
     if (!dev_->RunUntilIdle()) {
       ++failed_;
       deviceFailed_ = true;
+      promises_.DeviceFailed(step, *dev_, dev_->Failure());
       ReportFailure(step, "the device failed", dev_->Failure());
       return false;
     }
   }
   if (detail::IsExpectation(step.action)) {
-    detail::ExpectContext ctx{*dev_, daemonPath_, cursor_, daemonStarted_};
+    detail::ExpectContext ctx{*dev_, daemonPath_, cursor_, daemonStarted_, &promises_};
     detail::Verdict v = detail::CheckExpectation(step.action, ctx);
     if (v.held) {
       ++passed_;
@@ -124,14 +125,18 @@ bool Runner::Play(const Step& step) {
   }
   if (auto why = Act(step.action)) {
     ++failed_;
+    ++stepFailures_;
     ReportFailure(step, "step failed", *why);
   }
   if (!RunDevice(step.action)) {
     ++failed_;
     deviceFailed_ = true;
+    promises_.DeviceFailed(step, *dev_, dev_->Failure());
     ReportFailure(step, "the device failed", dev_->Failure());
     return false;
   }
+  // Promises are judged on the phone as each step left it.
+  if (installed_) promises_.AfterStep(step, *dev_, daemonPath_);
   return true;
 }
 
@@ -168,7 +173,7 @@ bool Runner::RunDevice(const Action& action) {
 std::optional<std::string> Runner::Act(const Action& action) {
   sim::Device& dev = *dev_;
   if (auto* m = std::get_if<verb::Model>(&action)) {
-    detail::ExpectContext ctx{dev, daemonPath_, cursor_, daemonStarted_};
+    detail::ExpectContext ctx{dev, daemonPath_, cursor_, daemonStarted_, &promises_};
     return m->step->Play(ctx);
   }
   if (auto* v = std::get_if<verb::Clock>(&action)) {

@@ -13,6 +13,7 @@
 
 #include "platform/sim/device.h"
 #include "platform/sim/host_files.h"
+#include "scenario/promises.h"
 #include "scenario/scenario.h"
 #include "timeline/timeline.h"
 
@@ -58,6 +59,10 @@ class Runner {
 
   int passed() const { return passed_; }
   int failed() const { return failed_; }
+  // Steps that could not be done (a verb's own failure, not an expectation's).
+  int stepFailures() const { return stepFailures_; }
+  bool deviceFailed() const { return deviceFailed_; }
+  const PromiseMonitor& promises() const { return promises_; }
   sim::Device& device() { return *dev_; }
   // The scenario uses the phone: its application starts before the first event.
   void WantPhone() { phoneWanted_ = true; }
@@ -84,7 +89,9 @@ class Runner {
   size_t cursor_ = 0;  // trace index just after the previous posted/launched match
   int passed_ = 0;
   int failed_ = 0;
+  int stepFailures_ = 0;
   bool deviceFailed_ = false;
+  PromiseMonitor promises_;
   bool printing_ = false;
   bool daemonStarted_ = false;
   std::vector<std::pair<TimelineFailure, size_t>> failures_;  // for the timeline page

@@ -13,6 +13,10 @@
 #include "platform/sim/device.h"
 #include "scenario/scenario.h"
 
+namespace device {
+class PromiseMonitor;
+}
+
 namespace device::detail {
 
 // --- Names -----------------------------------------------------------------------------------
@@ -39,7 +43,8 @@ struct ExpectContext {
   sim::Device& dev;
   std::u16string daemonPath;
   size_t& cursor;  // trace index just after the previous ordered match (one for all verbs)
-  bool daemonStarted = false;  // a `start dorvane2` was played
+  bool daemonStarted = false;                // a `start dorvane2` was played
+  const PromiseMonitor* promises = nullptr;  // the run's, when it watches them
 };
 
 struct Verdict {

@@ -209,7 +209,7 @@ const VerbEntry kVerbs[] = {
 const std::vector<std::span<const VerbEntry>>& AllTables() {
   static const std::vector<std::span<const VerbEntry>> tables{
       kVerbs,      ObservationVerbs(), NotifyVerbs(),  KeyVerbs(),
-      CallVerbs(), PimVerbs(),         MessageVerbs(),
+      CallVerbs(), PimVerbs(),         MessageVerbs(), PromiseVerbs(),
   };
   return tables;
 }

@@ -132,5 +132,6 @@ std::span<const VerbEntry> KeyVerbs();
 std::span<const VerbEntry> CallVerbs();
 std::span<const VerbEntry> PimVerbs();
 std::span<const VerbEntry> MessageVerbs();
+std::span<const VerbEntry> PromiseVerbs();
 
 }  // namespace device::parse
