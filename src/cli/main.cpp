@@ -37,6 +37,7 @@ Commands
                  --out DIR        where shrunk days go (swarm-failures)
                  --promise NAME   watch only these promises (repeatable); all by default
                  --write-days DIR every day played, as DIR/day-SEED.scn
+                 --shrink N       days shrunk per promise and job (2); the rest are counted
                exit 0 when no promise broke, 1 when one did, 2 for bad options
 
 Options (before or after the command)
@@ -125,6 +126,7 @@ std::optional<std::string> Parse(int argc, char** argv, CommandLine& cl) {
   swarmCmd->add_option("--out", cl.swarm.out);
   swarmCmd->add_option("--promise", cl.swarm.promises)->expected(1, -1);
   swarmCmd->add_option("--write-days", cl.swarm.writeDays);
+  swarmCmd->add_option("--shrink", cl.swarm.shrinkPerPromise)->check(CLI::NonNegativeNumber);
   app.require_subcommand(0, 1);
   // "--state=" would take the next word as its folder; empty would silently mean "keep
   // nothing", the opposite of what was asked.

@@ -217,6 +217,9 @@ void PromiseMonitor::AfterStep(const Step& step, sim::Device& dev, std::u16strin
   const bool locked = state && state->Locked;
 
   // --- Calls: which lock state each found, and whether the user was given it.
+  const bool killedPhoneSide =
+      std::holds_alternative<verb::Kill>(step.action);  // a program died under the call
+  const bool phoneRuns = dev.FindProcess(u"cprog.exe") != nullptr;
   std::vector<int> endedNow;
   for (const sim::TapiCall& c : dev.telephony().Calls()) {
     auto [it, added] = calls_.try_emplace(c.number);
@@ -226,6 +229,9 @@ void PromiseMonitor::AfterStep(const Step& step, sim::Device& dev, std::u16strin
       w.seenAt = now;
     }
     if (seen.callerPosted) w.handedOver = true;
+    // Killing the daemon or the slide screen under a ringing call takes away what would have
+    // shown it; nothing can put it back until the next call.
+    if (killedPhoneSide && CallActive(c)) w.judged = true;
     if (!CallActive(c) && !w.ended) {
       w.ended = true;
       endedNow.push_back(c.number);
@@ -235,7 +241,9 @@ void PromiseMonitor::AfterStep(const Step& step, sim::Device& dev, std::u16strin
   // --- only-unlock: locked to unlocked only by the slide screen's report, a reload, the slide
   // screen started hidden, or the end of a call that found the phone unlocked.
   if (prevLocked_ && !locked && samePid) {
-    bool allowed = seen.unlockReport || seen.reload || seen.hiddenLaunch;
+    // A step in which a platform call failed is excused: the hidden start of the slide screen
+    // unlocks even when the start itself fails.
+    bool allowed = seen.unlockReport || seen.reload || seen.hiddenLaunch || seen.faultStruck;
     for (int n : endedNow) allowed = allowed || !calls_[n].lockedAtStart;
     if (!allowed) {
       std::string why =
@@ -254,6 +262,8 @@ void PromiseMonitor::AfterStep(const Step& step, sim::Device& dev, std::u16strin
         c.media != LINEMEDIAMODE_INTERACTIVEVOICE || now < w.seenAt + kAnswerWithinMs)
       continue;
     w.judged = true;
+    // Without the phone application nothing on the phone knows the call is there.
+    if (!phoneRuns) continue;
     HWND incoming = dev.telephony().phone().incomingWindow;
     const sim::Window* iw = incoming ? dev.windows().Get(incoming) : nullptr;
     const sim::Window* slide = TopLevelOf(dev, u"Vurl");

@@ -330,15 +330,15 @@ void DayWriter::Programs() {
   if (r < 25) {
     Add("kill vurl.exe");
   } else if (r < 40 && calls_.empty()) {
-    Add("kill cprog.exe");
+    // The phone application dies and the shell starts it again.
+    AddNow("kill cprog.exe");
+    Add("start cprog.exe");
   } else if (r < 60) {
     // The daemon dies and the shell starts it again, as at the next boot.
     AddNow("kill dorvane2");
     Add("start dorvane2");
-  } else if (r < 80 && calls_.empty()) {
-    Add("start iexplore.exe");
   } else if (calls_.empty()) {
-    Add("foreground vurl.exe");
+    Add("start iexplore.exe");
   }
 }
 
