@@ -308,6 +308,32 @@ TEST(ScenarioParse, FaultAndObservationVerbs) {
   EXPECT_TRUE(Parse("fail CreateProcessW\ndevice leds 1\nboot 5\n").ok());
 }
 
+TEST(ScenarioParse, TelephonyServerVerbs) {
+  for (const char* line :
+       {"call hold", "call unhold 2", "call offer 5551234 --withheld --id-after 1s", "call refuse",
+        "call refuse LINEERR_NOMEM", "call refuse 0x80000048", "line close", "line reinit",
+        "expect call 1 onhold"})
+    EXPECT_TRUE(std::holds_alternative<verb::Model>(One(line))) << line;
+  EXPECT_EQ(Error("call hold 0"), "t.scn:1:11: calls are numbered from 1");
+  EXPECT_EQ(Error("call unhold now"), "t.scn:1:13: unexpected extra word 'now'");
+  EXPECT_EQ(Error("call offer 555 --withheld --no-id"),
+            "t.scn:1:27: --withheld and --no-id exclude each other");
+  EXPECT_EQ(Error("call offer --no-id --withheld"),
+            "t.scn:1:20: --withheld and --no-id exclude each other");
+  EXPECT_EQ(Error("call refuse 0"), "t.scn:1:13: a refused call needs a failing result, not 0");
+  EXPECT_EQ(Error("call refuse busy"),
+            "t.scn:1:13: expected a result (a number or a name like LINEERR_OPERATIONFAILED), not "
+            "'busy'");
+  EXPECT_EQ(Error("call refuse 1 2"), "t.scn:1:15: unexpected extra word '2'");
+  EXPECT_EQ(Error("line"), "t.scn:1:5: expected close or reinit after line");
+  EXPECT_EQ(Error("line open"),
+            "t.scn:1:6: unknown verb 'line open'; expected close or reinit after line");
+  EXPECT_EQ(Error("line close 1"), "t.scn:1:12: unexpected extra word '1'");
+  EXPECT_EQ(Error("expect call onhld"),
+            "t.scn:1:13: unknown call state 'onhld'; expected offering, dialing, connected, "
+            "onhold, busy, disconnected or idle");
+}
+
 TEST(ScenarioParse, HostileInputGetsAShortErrorAtItsLineAndColumn) {
   const std::string kBadUtf8 = " (an overlong, surrogate, stray or cut short sequence)";
   // C1 9C would be a backslash if overlong forms were read; it must not name a folder.

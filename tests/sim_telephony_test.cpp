@@ -14,12 +14,19 @@ struct Heard {
   DWORD msg;
   DWORD_PTR p1;
   bool inHandler;
+  DWORD device;
 };
 std::vector<Heard>* g_heard = nullptr;
 bool g_inHandler = false;
 
-void Callback(DWORD, DWORD msg, DWORD_PTR, DWORD_PTR p1, DWORD_PTR, DWORD_PTR) {
-  g_heard->push_back({msg, p1, g_inHandler});
+void Callback(DWORD device, DWORD msg, DWORD_PTR, DWORD_PTR p1, DWORD_PTR, DWORD_PTR) {
+  g_heard->push_back({msg, p1, g_inHandler, device});
+}
+
+int Pump() {
+  MSG m;
+  while (GetMessageW(&m, 0, 0, 0) > 0) DispatchMessageW(&m);
+  return 0;
 }
 
 LONG Init(HLINEAPP* app, HLINE* line) {
@@ -105,6 +112,62 @@ TEST_F(SimTelephony, CallbacksComeInOrderOnTheInitialisingThreadOnlyWhileItDispa
   EXPECT_EQ(heard[2].p1, LINECALLSTATE_DISCONNECTED);
   EXPECT_EQ(heard[3].p1, LINECALLSTATE_IDLE);
   for (const Heard& h : heard) EXPECT_FALSE(h.inHandler);
+}
+
+TEST_F(SimTelephony, TheServerTakesOneProgramsLinesAndWaitsForItToShutDownBeforeReinitialising) {
+  HLINEAPP monApp = 0, otherApp = 0;
+  HLINE monLine = 0, otherLine = 0;
+  sim::Process* mon = Run(u"mon.exe", [&] {
+    EXPECT_EQ(Init(&monApp, &monLine), 0);
+    return Pump();
+  });
+  Run(u"other.exe", [&] {
+    EXPECT_EQ(Init(&otherApp, &otherLine), 0);
+    return Pump();
+  });
+  dev.RunUntilIdle();
+  sim::Telephony& t = dev.telephony();
+
+  // Only mon.exe's line goes; its handle is dead, the other program still hears the calls.
+  EXPECT_EQ(t.CloseLinesOf(dev, u"MON.EXE"), 1);
+  dev.RunUntilIdle();
+  ASSERT_EQ(heard.size(), 1u);
+  EXPECT_EQ(heard[0].msg, LINE_CLOSE);
+  EXPECT_EQ(heard[0].device, monLine);
+  EXPECT_TRUE(
+      dev.RunInProcess(mon, [&] { EXPECT_EQ(lineClose(monLine), LINEERR_INVALLINEHANDLE); }));
+  int n = t.Offer(dev, LINEMEDIAMODE_INTERACTIVEVOICE);
+  dev.RunUntilIdle();
+  ASSERT_EQ(heard.size(), 2u);
+  EXPECT_EQ(heard[1].device, t.HandleFor(otherLine, n));
+  t.End(dev, n, LINEDISCONNECTMODE_NORMAL);
+  dev.RunUntilIdle();
+  heard.clear();
+
+  // Every program hears the request; nobody may initialise until mon.exe has shut down.
+  t.RequestReinit(dev, u"mon.exe");
+  dev.RunUntilIdle();
+  ASSERT_EQ(heard.size(), 2u);
+  for (const Heard& h : heard) {
+    EXPECT_EQ(h.msg, LINE_LINEDEVSTATE);
+    EXPECT_EQ(h.p1, LINEDEVSTATE_REINIT);
+  }
+  LONG early = 0, late = -1;
+  HLINEAPP app = 0;
+  HLINE line = 0;
+  Run(u"early.exe", [&] {
+    early = Init(&app, &line);
+    return 0;
+  });
+  dev.RunUntilIdle();
+  EXPECT_EQ(early, LINEERR_REINIT);
+  EXPECT_TRUE(dev.RunInProcess(mon, [&] { EXPECT_EQ(lineShutdown(monApp), 0); }));
+  Run(u"late.exe", [&] {
+    late = Init(&app, &line);
+    return 0;
+  });
+  dev.RunUntilIdle();
+  EXPECT_EQ(late, 0);
 }
 
 }  // namespace

@@ -38,8 +38,9 @@ struct CallOffer : PhoneStep {
   bool id = true;
   bool data = false;
   uint64_t idAfter = 0;
-  CallOffer(std::string n, bool i, bool d, uint64_t after)
-      : number(std::move(n)), id(i), data(d), idAfter(after) {}
+  bool withheld = false;
+  CallOffer(std::string n, bool i, bool d, uint64_t after, bool w)
+      : number(std::move(n)), id(i), data(d), idAfter(after), withheld(w) {}
   Role role() const override { return Role::Event; }
   std::optional<std::string> Play(ExpectContext& ctx) const override {
     sim::Device& dev = ctx.dev;
@@ -47,8 +48,9 @@ struct CallOffer : PhoneStep {
     int n = dev.telephony().Offer(dev, media);
     if (!id) return std::nullopt;
     std::u16string caller = U16(number);
+    DWORD flags = withheld ? LINECALLPARTYID_BLOCKED : LINECALLPARTYID_ADDRESS;
     dev.At(dev.Now() + idAfter,
-           [&dev, n, caller] { dev.telephony().DeliverCallerId(dev, n, caller); });
+           [&dev, n, caller, flags] { dev.telephony().DeliverCallerId(dev, n, caller, flags); });
     return std::nullopt;
   }
 };
@@ -65,30 +67,12 @@ struct CallDial : PhoneStep {
   }
 };
 
-// connect, busy, specialinfo, end.
-struct CallChange : PhoneStep {
-  DWORD state = 0;
-  int number = 0;
-  CallChange(DWORD s, int n) : state(s), number(n) {}
-  Role role() const override { return Role::Event; }
-  std::optional<std::string> Play(ExpectContext& ctx) const override {
-    auto& t = ctx.dev.telephony();
-    int n = 0;
-    if (auto why = Resolve(t, number, &n)) return why;
-    if (t.Call(n)->state == LINECALLSTATE_IDLE) return "call " + std::to_string(n) + " has ended";
-    if (state == LINECALLSTATE_DISCONNECTED)
-      t.End(ctx.dev, n, LINEDISCONNECTMODE_NORMAL);
-    else
-      t.SetState(ctx.dev, n, state);
-    return std::nullopt;
-  }
-};
-
-constexpr std::array<std::string_view, 6> kStateNames{"offering", "dialing",      "connected",
-                                                      "busy",     "disconnected", "idle"};
-constexpr std::array<DWORD, 6> kStates{LINECALLSTATE_OFFERING,     LINECALLSTATE_DIALING,
-                                       LINECALLSTATE_CONNECTED,    LINECALLSTATE_BUSY,
-                                       LINECALLSTATE_DISCONNECTED, LINECALLSTATE_IDLE};
+constexpr std::array<std::string_view, 7> kStateNames{
+    "offering", "dialing", "connected", "onhold", "busy", "disconnected", "idle"};
+constexpr std::array<DWORD, 7> kStates{LINECALLSTATE_OFFERING,  LINECALLSTATE_DIALING,
+                                       LINECALLSTATE_CONNECTED, LINECALLSTATE_ONHOLD,
+                                       LINECALLSTATE_BUSY,      LINECALLSTATE_DISCONNECTED,
+                                       LINECALLSTATE_IDLE};
 
 std::string StateText(DWORD state) {
   for (size_t i = 0; i < kStates.size(); ++i)
@@ -96,6 +80,29 @@ std::string StateText(DWORD state) {
   return state == LINECALLSTATE_PROCEEDING ? "dialing (proceeding)"
                                            : "in state " + std::to_string(state);
 }
+
+// connect, busy, specialinfo, end; hold and unhold, which need the call in `from`.
+struct CallChange : PhoneStep {
+  DWORD state = 0;
+  int number = 0;
+  DWORD from = 0;  // 0: any state but ended
+  CallChange(DWORD s, int n, DWORD f = 0) : state(s), number(n), from(f) {}
+  Role role() const override { return Role::Event; }
+  std::optional<std::string> Play(ExpectContext& ctx) const override {
+    auto& t = ctx.dev.telephony();
+    int n = 0;
+    if (auto why = Resolve(t, number, &n)) return why;
+    DWORD now = t.Call(n)->state;
+    if (now == LINECALLSTATE_IDLE) return "call " + std::to_string(n) + " has ended";
+    if (from && now != from)
+      return "call " + std::to_string(n) + " is " + StateText(now) + ", not " + StateText(from);
+    if (state == LINECALLSTATE_DISCONNECTED)
+      t.End(ctx.dev, n, LINEDISCONNECTMODE_NORMAL);
+    else
+      t.SetState(ctx.dev, n, state);
+    return std::nullopt;
+  }
+};
 
 struct ExpectCall : PhoneStep {
   int number = 0;
@@ -128,6 +135,33 @@ struct ExpectDialled : PhoneStep {
     return detail::FindForward(
         ctx, [&](const sim::TraceEvent& e) { return any(e) && e.text == text; }, any,
         "a call placed to " + number);
+  }
+};
+
+// --- The telephony server ----------------------------------------------------------------------
+
+struct CallRefuse : PhoneStep {
+  uint32_t result = 0;
+  explicit CallRefuse(uint32_t r) : result(r) {}
+  Role role() const override { return Role::Event; }
+  std::optional<std::string> Play(ExpectContext& ctx) const override {
+    ctx.dev.telephony().RefuseNextCall(result);
+    return std::nullopt;
+  }
+};
+
+// close, reinit: aimed at the daemon (whatever its executable is called here).
+struct LineEvent : PhoneStep {
+  bool reinit = false;
+  explicit LineEvent(bool r) : reinit(r) {}
+  Role role() const override { return Role::Event; }
+  std::optional<std::string> Play(ExpectContext& ctx) const override {
+    std::u16string daemon = detail::BaseName(ctx.daemonPath);
+    if (reinit)
+      ctx.dev.telephony().RequestReinit(ctx.dev, daemon);
+    else
+      ctx.dev.telephony().CloseLinesOf(ctx.dev, daemon);
+    return std::nullopt;
   }
 };
 
@@ -201,7 +235,7 @@ int OptionalCall(Cursor& c) {
 }
 
 Action ParseOffer(Cursor& c) {
-  bool id = true, data = false;
+  bool id = true, data = false, withheld = false;
   uint64_t after = 0;
   std::string number;
   if (!c.AtEnd() && c.Peek().text == "--no-id") {
@@ -211,20 +245,41 @@ Action ParseOffer(Cursor& c) {
     number = c.Word(kNumber);
   }
   while (!c.AtEnd()) {
-    size_t opt =
-        c.Choice(std::array<std::string_view, 3>{"--id-after", "--data", "--no-id"}, "option");
+    int col = c.Column();
+    size_t opt = c.Choice(
+        std::array<std::string_view, 4>{"--id-after", "--data", "--no-id", "--withheld"}, "option");
     if (opt == 0) after = c.Duration();
     if (opt == 1) data = true;
     if (opt == 2) id = false;
+    if (opt == 3) withheld = true;
+    // A withheld caller ID still arrives (without its number); no caller ID never does.
+    if (withheld && !id) throw Failure{col, "--withheld and --no-id exclude each other"};
   }
-  return Make<CallOffer>(number, id, data, after);
+  return Make<CallOffer>(number, id, data, after, withheld);
 }
 
-template <DWORD kState>
+// RESULT of a refused call: a failing line result, by name or number.
+Action ParseRefuse(Cursor& c) {
+  uint32_t result = static_cast<uint32_t>(LINEERR_OPERATIONFAILED);
+  if (!c.AtEnd()) {
+    int col = c.Column();
+    const Token& t = c.Next("");
+    std::optional<uint32_t> named = sim::FaultResultByName(t.text);
+    if (!named && !LooksNumeric(t.text)) {
+      std::string what = "expected a result (a number or a name like LINEERR_OPERATIONFAILED)";
+      throw Failure{col, what + ", not '" + Excerpt(t.text) + "'"};
+    }
+    result = named ? *named : ParseNumber(t, col, true);
+    if (result == 0) throw Failure{col, "a refused call needs a failing result, not 0"};
+  }
+  return Make<CallRefuse>(result);
+}
+
+template <DWORD kState, DWORD kFrom = 0>
 Action ParseChange(Cursor& c) {
   int n = OptionalCall(c);
   c.End();
-  return Make<CallChange>(kState, n);
+  return Make<CallChange>(kState, n, kFrom);
 }
 
 Action ParseExpectCall(Cursor& c) {
@@ -262,6 +317,11 @@ const VerbEntry kCallVerbs[] = {
     {"call", "end", &ParseChange<LINECALLSTATE_DISCONNECTED>},
     {"call", "busy", &ParseChange<LINECALLSTATE_BUSY>},
     {"call", "specialinfo", &ParseChange<LINECALLSTATE_SPECIALINFO>},
+    {"call", "hold", &ParseChange<LINECALLSTATE_ONHOLD, LINECALLSTATE_CONNECTED>},
+    {"call", "unhold", &ParseChange<LINECALLSTATE_CONNECTED, LINECALLSTATE_ONHOLD>},
+    {"call", "refuse", &ParseRefuse},
+    {"line", "close", [](Cursor&) -> Action { return Make<LineEvent>(false); }},
+    {"line", "reinit", [](Cursor&) -> Action { return Make<LineEvent>(true); }},
     {"expect", "call", &ParseExpectCall},
     {"expect", "dialled",
      [](Cursor& c) -> Action { return Make<ExpectDialled>(c.Word(kNumber), true); }},

@@ -1,10 +1,10 @@
 // The line callback: call states become the call flags and the call messages of the daemon
 // window and the slide screen; the caller's number goes to the slide screen.
+#include <algorithm>
 #include <array>
 
 #include "core/messages.h"
 #include "core/state.h"
-#include "input/keys.h"
 #include "input/keys.h"
 #include "lock/slide_screen.h"
 #include "log/debug_log.h"
@@ -32,6 +32,13 @@ using lock::PostToSlideScreen;
 using settings::S;
 
 constexpr size_t kNumberChars = 30;
+constexpr UINT kReopenDelayMs = 1000;
+
+// Telephony is shut down and initialised again by the daemon window's timer, outside the
+// callback that asked for it.
+void ReopenLater() {
+  SetTimer(G().daemonWindow, core::kTimerReopenLine, kReopenDelayMs, nullptr);
+}
 
 // Only the daemon's own outgoing call (or a line it opened whose call is not placed yet) is
 // closed when a call ends: another program's call must never be dropped by the daemon.
@@ -137,8 +144,7 @@ void Disconnected(HCALL call) {
   LogCalls(u"Disconnected", call);
   if (!IsVoiceCall(call)) {
     s.DataCall = 0;
-    if (!g.Talking && !g.Incoming && !g.Dialing)
-      SetTimer(g.daemonWindow, core::kTimerReopenLine, 1000, nullptr);
+    if (!g.Talking && !g.Incoming && !g.Dialing) ReopenLater();
     return;
   }
   g.CallEndTick = GetTickCount();
@@ -215,6 +221,24 @@ void CallInfo(HCALL call, DWORD_PTR what) {
   if (what & LINECALLINFOSTATE_CALLERID) CallerIdArrived(call);
 }
 
+// The server took a monitoring line away: its handle is dead, and no call would reach the
+// daemon again, so telephony starts afresh.
+void MonitoringLineClosed(HLINE line) {
+  std::vector<HLINE>& lines = L().LineHandles;
+  auto it = std::find(lines.begin(), lines.end(), line);
+  if (line == 0 || it == lines.end()) return;
+  *it = 0;
+  DebugLog(u"TAPI: Line 0x%0X closed by TAPI, reinitializing", line);
+  ReopenLater();
+}
+
+// The server lets nobody initialise until every application has shut down, and the lines
+// the daemon holds belong to the configuration being replaced.
+void ReinitRequested() {
+  DebugLog(u"TAPI: LINEDEVSTATE_REINIT, reinitializing");
+  ReopenLater();
+}
+
 }  // namespace
 
 void LineCallback(DWORD hDevice, DWORD msg, DWORD_PTR, DWORD_PTR p1, DWORD_PTR p2, DWORD_PTR p3) {
@@ -232,6 +256,9 @@ void LineCallback(DWORD hDevice, DWORD msg, DWORD_PTR, DWORD_PTR p1, DWORD_PTR p
       return CallInfo(hDevice, p1);
     case LINE_CLOSE:
       if (hDevice == s.CurrentLine.hLine) CurrentLineClose();
+      return MonitoringLineClosed(hDevice);
+    case LINE_LINEDEVSTATE:
+      if (p1 & LINEDEVSTATE_REINIT) ReinitRequested();
       return;
     case LINE_REPLY:
       if (static_cast<LONG>(p1) == s.MakeCallRequest && p2 != 0) CurrentLineClose();

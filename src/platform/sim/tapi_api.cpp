@@ -1,6 +1,7 @@
 // The telephony line interface of the simulated device, over the model in telephony.h.
 #include <cstdio>
 #include <cstring>
+#include <optional>
 
 #include "platform/sim/api.h"
 #include "platform/sim/faults.h"
@@ -79,6 +80,7 @@ LONG lineInitializeEx(HLINEAPP* lineApp, HINSTANCE, LINECALLBACK callback, LPCWS
   if (!lineApp || !numDevs || !apiVersion) return LINEERR_INVALPOINTER;
   if (!params || params->dwTotalSize < sizeof(LINEINITIALIZEEXPARAMS))
     return LINEERR_STRUCTURETOOSMALL;
+  if (T().ReinitPending()) return LINEERR_REINIT;
   sim::Thread* self = Self();
   if (!self || !self->process || !callback ||
       params->dwOptions != LINEINITIALIZEEXOPTION_USEHIDDENWINDOW)
@@ -256,9 +258,16 @@ LONG lineMakeCall(HLINE line, HCALL* call, LPCWSTR destAddress, DWORD, const LIN
   DWORD request = T().NextRequest();
   HLINEAPP app = open->app;
   DWORD_PTR instance = open->instance;
-  dev.At(dev.Now() + 10, [&dev, app, instance, request, n, line, call] {
+  std::optional<DWORD> refusal = T().TakeRefusal();
+  dev.At(dev.Now() + 10, [&dev, app, instance, request, n, line, call, refusal] {
     auto& t = dev.telephony();
     if (!t.App(app)) return;
+    if (refusal) {
+      // The handle was never valid: the application is told only through the reply.
+      t.Abandon(dev, n, *refusal);
+      t.Queue(dev, app, {0, LINE_REPLY, instance, request, *refusal, 0});
+      return;
+    }
     *call = t.HandleFor(line, n);
     t.Queue(dev, app, {0, LINE_REPLY, instance, request, 0, 0});
     // A call the far end already answered (or that already ended) never goes back to dialling.

@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "platform/sim/device.h"
+#include "platform/wstr.h"
 
 namespace sim {
 namespace {
@@ -24,6 +25,8 @@ const char* StateName(DWORD state) {
       return "SPECIALINFO";
     case LINECALLSTATE_CONNECTED:
       return "CONNECTED";
+    case LINECALLSTATE_ONHOLD:
+      return "ONHOLD";
     case LINECALLSTATE_DISCONNECTED:
       return "DISCONNECTED";
   }
@@ -66,11 +69,11 @@ int Telephony::Offer(Device& dev, DWORD media) {
   return c.number;
 }
 
-void Telephony::DeliverCallerId(Device& dev, int number, const std::u16string& id) {
+void Telephony::DeliverCallerId(Device& dev, int number, const std::u16string& id, DWORD flags) {
   TapiCall* c = Call(number);
   if (!c || c->state == LINECALLSTATE_IDLE) return;
-  c->callerId = id;
-  c->callerIdFlags = LINECALLPARTYID_ADDRESS;
+  c->callerId = flags & LINECALLPARTYID_ADDRESS ? id : std::u16string();
+  c->callerIdFlags = flags;
   for (const auto& h : handles_) {
     if (h.call != number) continue;
     if (const LineOpen* o = Open(h.open))
@@ -181,15 +184,81 @@ HLINE Telephony::AddOpen(const LineOpen& open) {
 
 // Closing a line drops the calls it alone owns; its handles go with it.
 void Telephony::RemoveOpen(Device& dev, HLINE h) {
+  DropOpens(dev, {h});
+}
+
+// All the opens go before any call ends, so that none of them hears of the ending.
+void Telephony::DropOpens(Device& dev, const std::vector<HLINE>& lines) {
+  auto closing = [&lines](HLINE h) {
+    return std::find(lines.begin(), lines.end(), h) != lines.end();
+  };
   std::vector<int> owned;
   for (const auto& c : calls_)
-    if (c.ownerOpen == h && c.state != LINECALLSTATE_IDLE) owned.push_back(c.number);
-  std::erase_if(handles_, [h](const CallHandle& c) { return c.open == h; });
-  std::erase_if(opens_, [h](const LineOpen& o) { return o.handle == h; });
+    if (closing(c.ownerOpen) && c.state != LINECALLSTATE_IDLE) owned.push_back(c.number);
+  std::erase_if(handles_, [&](const CallHandle& c) { return closing(c.open); });
+  std::erase_if(opens_, [&](const LineOpen& o) { return closing(o.handle); });
   for (int n : owned) {
     Call(n)->ownerOpen = 0;
     End(dev, n, LINEDISCONNECTMODE_NORMAL);
   }
+}
+
+std::optional<DWORD> Telephony::TakeRefusal() {
+  std::optional<DWORD> r = refusal_;
+  refusal_.reset();
+  return r;
+}
+
+void Telephony::Abandon(Device& dev, int number, DWORD result) {
+  TapiCall* c = Call(number);
+  if (!c) return;
+  char buf[64];
+  std::snprintf(buf, sizeof buf, "call %d failed 0x%X", number, static_cast<unsigned>(result));
+  dev.Note(buf, result);
+  c->state = LINECALLSTATE_IDLE;
+  c->ownerOpen = 0;
+  std::erase_if(handles_, [number](const CallHandle& h) { return h.call == number; });
+}
+
+std::vector<HLINEAPP> Telephony::AppsOf(std::u16string_view exeName) const {
+  std::vector<HLINEAPP> out;
+  for (const auto& a : apps_)
+    if (a.process && !a.process->ended && platform::IEquals(a.process->exeName, exeName))
+      out.push_back(a.handle);
+  return out;
+}
+
+int Telephony::CloseLinesOf(Device& dev, std::u16string_view exeName) {
+  std::vector<HLINEAPP> apps = AppsOf(exeName);
+  std::vector<HLINE> lines;
+  for (const auto& o : opens_) {
+    if (std::find(apps.begin(), apps.end(), o.app) == apps.end()) continue;
+    lines.push_back(o.handle);
+    char buf[64];
+    std::snprintf(buf, sizeof buf, "line 0x%X closed by the server",
+                  static_cast<unsigned>(o.handle));
+    dev.Note(buf, o.handle);
+    Queue(dev, o.app, {o.handle, LINE_CLOSE, o.instance, 0, 0, 0});
+  }
+  DropOpens(dev, lines);
+  return static_cast<int>(lines.size());
+}
+
+void Telephony::RequestReinit(Device& dev, std::u16string_view exeName) {
+  dev.Note("line server asks for re-initialisation");
+  for (const auto& a : apps_)
+    Queue(dev, a.handle, {0, LINE_LINEDEVSTATE, 0, LINEDEVSTATE_REINIT, 0, 0});
+  for (HLINEAPP h : AppsOf(exeName))
+    if (std::find(reinitWaitsFor_.begin(), reinitWaitsFor_.end(), h) == reinitWaitsFor_.end())
+      reinitWaitsFor_.push_back(h);
+}
+
+bool Telephony::ReinitPending() {
+  std::erase_if(reinitWaitsFor_, [this](HLINEAPP h) {
+    const TapiApp* a = App(h);
+    return !a || !a->process || a->process->ended;
+  });
+  return !reinitWaitsFor_.empty();
 }
 
 HCALL Telephony::AddHandle(HLINE open, int call, DWORD privilege) {

@@ -8,6 +8,7 @@
 #include <deque>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "platform/tapi.h"
@@ -76,12 +77,30 @@ class Telephony {
   // --- The network and the user, driven from outside -----------------------------------
   // A call offered to the line; an empty optional number means no caller ID for now.
   int Offer(Device& dev, DWORD media);
-  void DeliverCallerId(Device& dev, int call, const std::u16string& number);
+  // The caller ID reaches the call information; with flags other than ADDRESS (the caller
+  // withheld it, say) no number comes with them.
+  void DeliverCallerId(Device& dev, int call, const std::u16string& number,
+                       DWORD flags = LINECALLPARTYID_ADDRESS);
   // An outgoing call placed by the application that owns `open` (0: the phone's own open).
   int Dial(Device& dev, HLINE open, const std::u16string& number);
   void SetState(Device& dev, int call, DWORD state, DWORD mode = 0);
   // DISCONNECTED with `mode`, then IDLE.
   void End(Device& dev, int call, DWORD mode);
+
+  // --- The telephony server's own events ---------------------------------------------------
+  // The next call an application places is accepted, then fails: its LINE_REPLY carries
+  // `result` and the call never reports a state.
+  void RefuseNextCall(DWORD result) { refusal_ = result; }
+  std::optional<DWORD> TakeRefusal();
+  // A placed call whose request failed: it ends without a word to anyone.
+  void Abandon(Device& dev, int call, DWORD result);
+  // The server takes back every line the running programs named `exeName` have open: each open
+  // hears LINE_CLOSE and its handles stop working. The number of lines closed.
+  int CloseLinesOf(Device& dev, std::u16string_view exeName);
+  // The server asks every application to re-initialise; initialising answers LINEERR_REINIT
+  // until the applications of `exeName` initialised now have shut down (or their program ended).
+  void RequestReinit(Device& dev, std::u16string_view exeName);
+  bool ReinitPending();
 
   TapiCall* Call(int number);
   // The newest call that has not ended; 0 when there is none.
@@ -110,12 +129,17 @@ class Telephony {
  private:
   DWORD NewHandle() { return nextHandle_++; }
   void Report(Device& dev, TapiCall& call, DWORD state, DWORD mode);
+  // Forgets these opens and their handles, then ends the calls only they owned.
+  void DropOpens(Device& dev, const std::vector<HLINE>& lines);
+  std::vector<HLINEAPP> AppsOf(std::u16string_view exeName) const;
 
   std::vector<TapiApp> apps_;
   std::vector<LineOpen> opens_;
   std::vector<CallHandle> handles_;
   std::vector<TapiCall> calls_;
   PhoneConfig phone_;
+  std::optional<DWORD> refusal_;
+  std::vector<HLINEAPP> reinitWaitsFor_;
   DWORD nextHandle_ = 0x00010001;
   DWORD nextRequest_ = 1;
 };
