@@ -51,6 +51,9 @@ TEST_F(SimTelephony, CallInfoFollowsTheRecordRules) {
   Run(u"rec.exe", [&] {
     HLINEAPP app = 0;
     EXPECT_EQ(Init(&app, &line), 0);
+    // The line lives as long as its program: this one keeps running.
+    MSG msg;
+    while (GetMessageW(&msg, 0, 0, 0) > 0) DispatchMessageW(&msg);
     return 0;
   });
   dev.RunUntilIdle();

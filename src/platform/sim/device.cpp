@@ -153,6 +153,7 @@ void Device::EndProcess(Process* p, DWORD exitCode) {
   p->ended = true;
   p->exitCode = exitCode;
   windows_.DestroyAllOf(p);
+  telephony_.CloseAllOf(*this, p);
   // The system closes whatever the process left open: its files, events, threads, queues.
   handles_.CloseAllOf(p);
   files_.CloseAllOf(p);

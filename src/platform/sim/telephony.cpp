@@ -50,10 +50,18 @@ int Telephony::Newest() const {
   return 0;
 }
 
+// The server hands a new call to the highest-priority owner for its media mode: the phone
+// application for voice, whenever it has the line open (also after it was started again), else
+// the first application that opened the line as an owner.
 HLINE Telephony::OwnerFor(DWORD media) const {
-  for (const auto& o : opens_)
-    if ((o.privileges & LINECALLPRIVILEGE_OWNER) && (o.mediaModes & media)) return o.handle;
-  return 0;
+  HLINE first = 0;
+  for (const auto& o : opens_) {
+    if (!(o.privileges & LINECALLPRIVILEGE_OWNER) || !(o.mediaModes & media)) continue;
+    const TapiApp* a = const_cast<Telephony*>(this)->App(o.app);
+    if (a && a->process && platform::IEquals(a->process->exeName, u"cprog.exe")) return o.handle;
+    if (!first) first = o.handle;
+  }
+  return first;
 }
 
 int Telephony::Offer(Device& dev, DWORD media) {
@@ -165,6 +173,13 @@ HLINEAPP Telephony::AddApp(Thread* thread, Process* process, HWND hidden, LINECA
   a.callback = cb;
   apps_.push_back(std::move(a));
   return apps_.back().handle;
+}
+
+void Telephony::CloseAllOf(Device& dev, const Process* p) {
+  std::vector<HLINEAPP> gone;
+  for (const auto& a : apps_)
+    if (a.process == p) gone.push_back(a.handle);
+  for (HLINEAPP h : gone) RemoveApp(dev, h);
 }
 
 void Telephony::RemoveApp(Device& dev, HLINEAPP h) {

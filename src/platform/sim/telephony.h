@@ -102,6 +102,8 @@ class Telephony {
   void RequestReinit(Device& dev, std::u16string_view exeName);
   bool ReinitPending();
 
+  // A process ended: the system shuts its telephony down (its line opens and call handles go).
+  void CloseAllOf(Device& dev, const Process* p);
   TapiCall* Call(int number);
   // The newest call that has not ended; 0 when there is none.
   int Newest() const;
