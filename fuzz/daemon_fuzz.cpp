@@ -1,11 +1,15 @@
-// The daemon window fed a stream of private messages, power events, state-store writes and
-// waits decoded from the input, on a fresh simulated phone each time. The daemon must neither
-// crash nor hang the device, and the stream must always be a well-formed scenario.
+// The daemon on a fresh simulated phone each time, fed one of two things decided by the first
+// byte: a random day whose every choice is the input's bytes (every verb family: calls,
+// messages, PIM, keys, settings, programs killed and restarted, failing platform calls), or a
+// raw stream of private messages with any parameters, power events, state-store writes and
+// waits. The daemon must neither crash nor hang the device, the text must always be a
+// well-formed scenario, and a random day must keep the daemon alive.
 #include <cstddef>
 #include <cstdint>
 #include <string>
 
 #include "runner/runner.h"
+#include "swarm/swarm.h"
 
 namespace {
 
@@ -25,6 +29,13 @@ uint32_t Word(const uint8_t* p) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  if (size > 0 && data[0] % 2 == 0) {
+    swarm::ByteChoices choices(data + 1, size - 1);
+    swarm::Day day = swarm::GenerateDay(choices, {5, 60});
+    swarm::Outcome outcome = swarm::PlayDay(swarm::DayText(day, "fuzz"), {"alive"});
+    if (outcome.parseError || !outcome.broken.empty()) __builtin_trap();
+    return 0;
+  }
   std::string text =
       "boot 120000\nreg set HKCU\\Software\\Zeq\\Vurl AutoStart binary 01\n"
       "start dorvane2\nwait 2s\n";

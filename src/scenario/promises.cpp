@@ -303,7 +303,9 @@ void PromiseMonitor::AfterStep(const Step& step, sim::Device& dev, std::u16strin
   // --- lock-returns: unlocked with nothing to stop it, the display going off (or the power
   // button) brings the lock back.
   if (relock_) {
-    if (locked || !quiet || seen.faultStruck) {
+    // What the user must see is the lock screen: a slide screen that is still locked in front
+    // of a restarted daemon counts, though the daemon never heard it lock.
+    if (locked || IsForeground(dev, slide) || !quiet || seen.faultStruck || !samePid) {
       relock_.reset();
     } else if (now >= relock_->deadline) {
       relock_.reset();

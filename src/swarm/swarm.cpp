@@ -11,6 +11,7 @@
 #include <fstream>
 #include <iostream>
 #include <map>
+#include <set>
 #include <sstream>
 #include <streambuf>
 #include <thread>
@@ -35,7 +36,8 @@ std::string Title(uint64_t seed) {
 
 }  // namespace
 
-Outcome PlayDay(const std::string& text, const std::vector<std::string>& promises) {
+Outcome PlayDay(const std::string& text, const std::vector<std::string>& promises,
+                bool stopAtBreak) {
   Outcome outcome;
   device::ParseResult parsed = device::ParseScenario(text, "day.scn");
   if (!parsed.ok()) {
@@ -60,9 +62,11 @@ Outcome PlayDay(const std::string& text, const std::vector<std::string>& promise
   }
   for (const auto& step : parsed.steps) {
     if (!runner.Play(step)) break;
-    if (runner.promises().FirstBroken(promises)) break;  // the rest of the day says nothing new
+    if (stopAtBreak && runner.promises().FirstBroken(promises)) break;
   }
-  if (const auto* b = runner.promises().FirstBroken(promises)) outcome.broken = *b;
+  for (const auto& b : runner.promises().Broken())
+    if (promises.empty() || std::find(promises.begin(), promises.end(), b.name) != promises.end())
+      outcome.broken.push_back(b);
   outcome.stepFailures = runner.stepFailures();
   outcome.deviceFailed = runner.deviceFailed();
   return outcome;
@@ -196,23 +200,26 @@ struct Report {
   std::string promise;  // empty: the day kept every promise
   std::string file;     // the shrunk scenario, when one was written
   size_t events = 0;
+  bool lastOfDay = true;  // a day's reports end with this one
 };
 
 // One report per line through a pipe: "seed\tpromise\tfile\tevents".
 std::string Encode(const Report& r) {
   return std::to_string(r.seed) + "\t" + r.promise + "\t" + r.file + "\t" +
-         std::to_string(r.events) + "\n";
+         std::to_string(r.events) + "\t" + (r.lastOfDay ? "1" : "0") + "\n";
 }
 
 std::optional<Report> Decode(const std::string& line) {
   std::istringstream in(line);
   Report r;
-  std::string seed, events;
+  std::string seed, events, last;
   if (!std::getline(in, seed, '\t') || !std::getline(in, r.promise, '\t') ||
-      !std::getline(in, r.file, '\t') || !std::getline(in, events))
+      !std::getline(in, r.file, '\t') || !std::getline(in, events, '\t') ||
+      !std::getline(in, last))
     return std::nullopt;
   r.seed = std::stoull(seed);
   r.events = std::stoull(events);
+  r.lastOfDay = last == "1";
   return r;
 }
 
@@ -224,50 +231,66 @@ bool WriteText(const std::string& path, const std::string& text) {
 }
 
 // Plays one day; a break of a promise not yet shrunk `limit` times is shrunk and written.
-Report PlaySeed(uint64_t seed, const SwarmOptions& o, std::map<std::string, int>& shrunk) {
-  SeededChoices choices(seed);
-  Day day = GenerateDay(choices, o.shape);
-  day.promises = o.promises;
-  std::string text = DayText(day, Title(seed));
-  if (!o.writeDays.empty()) WriteText(o.writeDays + "/day-" + std::to_string(seed) + ".scn", text);
-  Outcome outcome = PlayDay(text, o.promises);
-  Report report{seed, {}, {}, day.events.size()};
-  if (!outcome.broken) return report;
-  report.promise = outcome.broken->name;
-  if (shrunk[report.promise]++ >= o.shrinkPerPromise) return report;
-  const std::vector<std::string> only{report.promise};
-  const int failuresBefore = outcome.stepFailures;
+// Shrinks a day that broke `promise` and writes it; the file's name, or empty.
+Report ShrinkAndWrite(uint64_t seed, const Day& day, const std::string& promise,
+                      int failuresBefore, const SwarmOptions& o) {
+  const std::vector<std::string> only{promise};
   int plays = 0;
   Day small = Shrink(
       day,
       [&](const Day& d) {
-        Outcome again = PlayDay(DayText(d, ""), only);
-        return again.broken && again.stepFailures <= failuresBefore;
+        Outcome again = PlayDay(DayText(d, ""), only, true);
+        return !again.broken.empty() && again.stepFailures <= failuresBefore;
       },
       &plays);
   small.promises = only;
   std::string title = Title(seed) + ", shrunk from " + std::to_string(day.events.size()) +
                       " events to " + std::to_string(small.events.size()) + " (" +
                       std::to_string(plays) + " days played)";
-  report.file = o.out + "/" + report.promise + "-" + std::to_string(seed) + ".scn";
-  report.events = small.events.size();
+  Report report{seed, promise, o.out + "/" + promise + "-" + std::to_string(seed) + ".scn",
+                small.events.size()};
   if (!WriteText(report.file, DayText(small, title))) report.file.clear();
   return report;
+}
+
+// Plays one day: one report when it kept every promise, else one per promise it broke (the
+// first few breaks of each promise shrunk and written).
+std::vector<Report> PlaySeed(uint64_t seed, const SwarmOptions& o,
+                             std::map<std::string, int>& shrunk) {
+  SeededChoices choices(seed);
+  Day day = GenerateDay(choices, o.shape);
+  day.promises = o.promises;
+  std::string text = DayText(day, Title(seed));
+  if (!o.writeDays.empty()) WriteText(o.writeDays + "/day-" + std::to_string(seed) + ".scn", text);
+  Outcome outcome = PlayDay(text, o.promises);
+  if (outcome.broken.empty()) return {Report{seed, {}, {}, day.events.size()}};
+  std::vector<Report> reports;
+  for (const auto& b : outcome.broken) {
+    if (shrunk[b.name]++ >= o.shrinkPerPromise)
+      reports.push_back({seed, b.name, {}, day.events.size()});
+    else
+      reports.push_back(ShrinkAndWrite(seed, day, b.name, outcome.stepFailures, o));
+    reports.back().lastOfDay = false;
+  }
+  reports.back().lastOfDay = true;
+  return reports;
 }
 
 // Plays every `stride`-th day from `first`, reporting each through `each`.
 void PlayShare(const SwarmOptions& o, uint64_t first, uint64_t stride,
                const std::function<void(const Report&)>& each) {
   std::map<std::string, int> shrunk;
-  for (uint64_t i = first; i < o.days; i += stride) each(PlaySeed(o.seed + i, o, shrunk));
+  for (uint64_t i = first; i < o.days; i += stride)
+    for (const Report& r : PlaySeed(o.seed + i, o, shrunk)) each(r);
 }
 
 class Progress {
  public:
   Progress(const SwarmOptions& o, std::ostream& err) : o_(o), err_(err) {}
   void Count(const Report& r) {
-    ++done_;
     if (!r.promise.empty()) ++broken_;
+    if (!r.lastOfDay) return;
+    ++done_;
     if (!o_.progress) return;
     auto now = std::chrono::steady_clock::now();
     if (done_ != o_.days && now - shown_ < std::chrono::milliseconds(250)) return;
@@ -381,11 +404,15 @@ int RunSwarm(const SwarmOptions& o, std::ostream& out, std::ostream& err) {
   std::sort(reports.begin(), reports.end(),
             [](const Report& a, const Report& b) { return a.seed < b.seed; });
   std::map<std::string, int> byPromise;
-  for (const auto& r : reports) ++byPromise[r.promise];
+  std::set<uint64_t> days;
+  for (const auto& r : reports) {
+    ++byPromise[r.promise];
+    days.insert(r.seed);
+  }
   char rate[64];
   std::snprintf(rate, sizeof rate, "%.1f s", progress.Seconds());
   out << "swarm: " << o.days << " days from seed " << o.seed << " in " << rate << ", "
-      << reports.size() << " broke a promise\n";
+      << days.size() << " broke a promise\n";
   for (const auto& [name, count] : byPromise) out << "  " << name << ": " << count << " days\n";
   for (const auto& r : reports) {
     if (r.file.empty()) continue;

@@ -17,14 +17,16 @@ namespace swarm {
 
 // What one day did to the promises.
 struct Outcome {
-  std::optional<device::BrokenPromise> broken;  // the first break of a watched promise
+  std::vector<device::BrokenPromise> broken;  // the first break of each watched promise
   int stepFailures = 0;  // steps that could not be done (a verb's own failure)
   bool deviceFailed = false;
   bool parseError = false;
 };
 
 // Plays `text` on a fresh device with the promises watched; `promises` empty: all of them.
-Outcome PlayDay(const std::string& text, const std::vector<std::string>& promises);
+// With `stopAtBreak` the day ends at the first break, which is all that shrinking asks.
+Outcome PlayDay(const std::string& text, const std::vector<std::string>& promises,
+                bool stopAtBreak = false);
 
 // Delta debugging: drops events, then setup lines, then shortens waits and drops options, for
 // as long as `stillBreaks` holds. `plays` counts the days played.

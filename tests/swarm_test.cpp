@@ -1,0 +1,112 @@
+// Random days: the promises each catch what breaks them, the same seed always gives the same
+// day and trace, and a shrunk day still breaks its promise when replayed with `run`.
+#include "swarm/swarm.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "runner/runner.h"
+
+namespace {
+
+constexpr const char* kHeader = R"(boot 120000
+reg set HKCU\Software\Zeq\Vurl AutoStart binary 01
+reg set HKCU\Software\Zeq\Vurl CallerID binary 01
+start dorvane2
+settle
+)";
+
+struct Breaker {
+  const char* promise;
+  const char* day;  // after kHeader
+};
+
+// Each promise, broken by something a day can do to the phone from outside.
+const Breaker kBreakers[] = {
+    // Another program posts WM_DESTROY: the daemon ends without being asked to quit.
+    {"alive", "post Dorvane2 2\nwait 5s\n"},
+    // Someone tells the locked slide screen that a call is over and it may hide.
+    {"locked-shown", "power idle\nwait 5s\npower on\nwait 5s\npost Vurl 32776 0\nwait 30s\n"},
+    // A forged end-of-call message unlocks the daemon behind the slide screen's back.
+    {"only-unlock", "power idle\nwait 5s\npower on\nwait 5s\npost Dorvane2 32786 0\nwait 5s\n"},
+    // The slide screen is told to hide while it shows the ringing call.
+    {"call-answerable", "call offer 5551234\nwait 1s\npost Vurl 32776 0\nwait 30s\n"},
+    // A daemon killed while locked leaves the task bar hidden; the next one never learns of it.
+    {"borrowed-back",
+     "power idle\nwait 5s\npower on\nwait 5s\nkill dorvane2\nstart dorvane2\nwait 30s\n"},
+    // Without the slide screen program nothing can lock.
+    {"lock-returns",
+     "file delete \"\\Program Files\\Vurl\\vurl.exe\"\nkill vurl.exe\npower idle\nwait 30s\n"},
+};
+
+TEST(Promises, EachIsBrokenByADayThatBreaksIt) {
+  for (const auto& b : kBreakers) {
+    SCOPED_TRACE(b.promise);
+    std::string text = std::string(kHeader) + b.day + "expect promises " + b.promise + "\n";
+    auto run = device::RunScenario(text);
+    EXPECT_EQ(run.status, device::kExitFailed);
+    EXPECT_NE(run.output.find("promise " + std::string(b.promise) + " broken after line"),
+              std::string::npos)
+        << run.output;
+  }
+  // An ordinary day keeps every promise: locked by the display, unlocked by the user, a call
+  // handed to the slide screen and answered there.
+  auto calm = device::RunScenario(std::string(kHeader) +
+                                  "power idle\nwait 5s\npower on\nwait 5s\nuser unlock\nwait "
+                                  "20s\ncall offer 5551234\nwait 3s\nuser answer\nwait 1m\n"
+                                  "call end\nwait 30s\npower idle\nwait 30s\nexpect promises\n");
+  EXPECT_EQ(calm.status, device::kExitPassed) << calm.output;
+
+  auto bad = device::ParseScenario("expect promises alive lok-returns\n", "x.scn");
+  ASSERT_FALSE(bad.ok());
+  EXPECT_NE(bad.error->message.find("unknown promise 'lok-returns'"), std::string::npos);
+}
+
+TEST(RandomDays, TheSameSeedGivesTheSameDayAndTrace) {
+  std::string day = swarm::SeedDayText(7, {});
+  EXPECT_EQ(day, swarm::SeedDayText(7, {}));
+  EXPECT_NE(day, swarm::SeedDayText(8, {}));
+  EXPECT_TRUE(device::ParseScenario(day, "day.scn").ok());
+  EXPECT_EQ(device::RunScenario(day).output, device::RunScenario(day).output);
+
+  // A fuzzer's bytes make days too, even when they run out at once.
+  for (std::string bytes : {std::string(), std::string("\x13\xff\x00\x7f\x42\x99", 6)}) {
+    swarm::ByteChoices choices(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size());
+    swarm::Day d = swarm::GenerateDay(choices, {5, 30});
+    EXPECT_TRUE(device::ParseScenario(swarm::DayText(d, "bytes"), "day.scn").ok());
+  }
+}
+
+TEST(RandomDays, AShrunkDayStillBreaksItsPromiseWhenReplayed) {
+  swarm::Day day;
+  day.setup = {"boot 120000", "reg set HKCU\\Software\\Zeq\\Vurl AutoStart binary 01",
+               "reg set HKCU\\Software\\Zeq\\Vurl CallerID binary 01", "start dorvane2"};
+  day.events = {{"key press 0x41", "wait 3s"},
+                {"sms arrive 555 Hi", "wait 1m"},
+                {"power idle", "wait 5s"},
+                {"power battery 40", "wait 10s"},
+                {"power on", "wait 5s"},
+                {"task add Milk", "wait 2s"},
+                {"post Dorvane2 32786 0", "wait 20s"},
+                {"key press 0x76", "wait 1s"}};
+  const std::vector<std::string> only{"only-unlock"};
+  ASSERT_FALSE(swarm::PlayDay(swarm::DayText(day, "full"), only).broken.empty());
+  int plays = 0;
+  swarm::Day small = swarm::Shrink(
+      day,
+      [&](const swarm::Day& d) {
+        return !swarm::PlayDay(swarm::DayText(d, ""), only, true).broken.empty();
+      },
+      &plays);
+  EXPECT_LE(small.events.size(), 3u);
+  EXPECT_GT(plays, 0);
+  small.promises = only;
+  auto replay = device::RunScenario(swarm::DayText(small, "shrunk"));
+  EXPECT_EQ(replay.status, device::kExitFailed);
+  EXPECT_NE(replay.output.find("promise only-unlock broken"), std::string::npos) << replay.output;
+  EXPECT_NE(replay.output.find("0 passed, 1 failed"), std::string::npos) << replay.output;
+}
+
+}  // namespace
