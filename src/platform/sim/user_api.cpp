@@ -374,7 +374,6 @@ BOOL SetWindowTextW(HWND hwnd, LPCWSTR text) {
   Window* w = Win(hwnd);
   if (!w) return FALSE;
   w->title = std::u16string(platform::WView(text));
-  w->traceTitle = 0;
   return TRUE;
 }
 

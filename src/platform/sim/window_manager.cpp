@@ -41,7 +41,10 @@ void WindowManager::TraceWindow(TraceKind kind, HWND h, uint32_t value, std::str
   TraceRecord r{sched_.Now(), kind, ActorId(), h, 0, 0, msg, wParam, lParam, value};
   if (Window* w = Get(h)) {
     if (!w->traceCls) w->traceCls = trace_.Name(std::u16string_view(w->cls));
-    if (!w->traceTitle) w->traceTitle = trace_.Name(std::u16string_view(w->title));
+    if (!w->traceTitle || w->tracedTitle != w->title) {
+      w->traceTitle = trace_.Name(std::u16string_view(w->title));
+      w->tracedTitle = w->title;
+    }
     r.cls = w->traceCls;
     r.title = w->traceTitle;
   }

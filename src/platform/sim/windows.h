@@ -17,9 +17,11 @@ struct Window {
   HWND hwnd = 0;
   std::u16string cls;
   std::u16string title;
-  // The trace's ids of cls and title, once known; a new title forgets its id.
+  // The trace's ids of cls and title, once known; traceTitle names tracedTitle, so a window
+  // renamed by any means is traced by its new title.
   uint32_t traceCls = 0;
   uint32_t traceTitle = 0;
+  std::u16string tracedTitle;
   DWORD style = 0;
   DWORD exStyle = 0;
   RECT rect{};
