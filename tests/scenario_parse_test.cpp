@@ -124,7 +124,8 @@ TEST(ScenarioParse, MessagesWithWildcardsAndWindowHandles) {
   EXPECT_EQ(Error("post Dorvane2 32818 *"), "t.scn:1:21: expected a number or @CLASS, not '*'");
   EXPECT_EQ(Error("post Dorvane2 32818 @"), "t.scn:1:21: expected a window class after @");
   EXPECT_EQ(Error("post Dorvane2 @x"), "t.scn:1:15: expected a message number, not '@x'");
-  EXPECT_EQ(Error("expect posted a 1 @b"), "t.scn:1:19: expected a number or *, not '@b'");
+  EXPECT_EQ(As<verb::ExpectPosted>("expect posted a 1 @b").wParam,
+            (MsgParam{MsgParam::Kind::WindowOf, 0, "b"}));
   EXPECT_EQ(Error("post Dorvane2 1 2 3 4"), "t.scn:1:21: unexpected extra word '4'");
 }
 

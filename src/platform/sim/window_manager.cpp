@@ -110,6 +110,7 @@ HWND WindowManager::Create(Thread* thread, const WindowClass& cls, DWORD exStyle
   }
   windows_[h] = std::move(w);
   if (!Get(h)->parent) {
+    lives_.push_back({h, cls.name, sched_.Now()});
     InsertZ(h);
     TraceWindow(TraceKind::Create, h, 0);
   }
@@ -140,7 +141,12 @@ void WindowManager::Destroy(HWND h, bool notify) {
     p->children.erase(std::remove(p->children.begin(), p->children.end(), h), p->children.end());
   }
   bool topLevel = !w->parent;
-  if (topLevel) TraceWindow(TraceKind::Destroy, h, 0);
+  if (topLevel) {
+    TraceWindow(TraceKind::Destroy, h, 0);
+    auto life = std::lower_bound(lives_.begin(), lives_.end(), h,
+                                 [](const WindowLife& l, HWND v) { return l.hwnd < v; });
+    if (life != lives_.end() && life->hwnd == h) life->destroyed = sched_.Now();
+  }
   RemoveFromZ(h);
   windows_.erase(h);
   if (foreground_ == h) {
@@ -186,6 +192,14 @@ HWND WindowManager::Find(const WCHAR* cls, const WCHAR* title) const {
     return h;
   }
   return 0;
+}
+
+// Inclusive at both ends: a message sent in the millisecond a window came or went may name it.
+bool WindowManager::WasOfClass(HWND h, std::u16string_view cls, uint64_t at) const {
+  auto life = std::lower_bound(lives_.begin(), lives_.end(), h,
+                               [](const WindowLife& l, HWND v) { return l.hwnd < v; });
+  return life != lives_.end() && life->hwnd == h && IEquals(life->cls, cls) &&
+         life->created <= at && at <= life->destroyed;
 }
 
 void WindowManager::BringToTop(HWND h) {
