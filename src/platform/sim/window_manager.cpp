@@ -59,7 +59,7 @@ void WindowManager::Notify(HWND h, UINT msg, WPARAM wParam) {
   Window* w = Get(h);
   if (!w || !w->thread || w->thread->killed) return;
   if (w->thread == sched_.Current()) {
-    if (w->proc) w->proc(h, msg, wParam, 0);
+    CallWindowProcW(w->proc, h, msg, wParam, 0);
     return;
   }
   w->thread->posted.push_back(MSG{h, msg, wParam, 0, static_cast<DWORD>(sched_.Now()), {0, 0}});
