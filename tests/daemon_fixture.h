@@ -29,6 +29,7 @@ class DaemonTest : public ::testing::Test {
   std::vector<std::string> Trace(const std::string& needle = "") {
     std::vector<std::string> out;
     for (const auto& e : dev.trace().Events()) {
+      if (!sim::Trace::Printed(e.kind)) continue;
       std::string line = sim::Trace::Render(e);
       if (line.find(needle) != std::string::npos) out.push_back(line);
     }

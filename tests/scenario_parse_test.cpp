@@ -124,7 +124,8 @@ TEST(ScenarioParse, MessagesWithWildcardsAndWindowHandles) {
   EXPECT_EQ(Error("post Dorvane2 32818 *"), "t.scn:1:21: expected a number or @CLASS, not '*'");
   EXPECT_EQ(Error("post Dorvane2 32818 @"), "t.scn:1:21: expected a window class after @");
   EXPECT_EQ(Error("post Dorvane2 @x"), "t.scn:1:15: expected a message number, not '@x'");
-  EXPECT_EQ(Error("expect posted a 1 @b"), "t.scn:1:19: expected a number or *, not '@b'");
+  EXPECT_EQ(As<verb::ExpectPosted>("expect posted a 1 @b").wParam,
+            (MsgParam{MsgParam::Kind::WindowOf, 0, "b"}));
   EXPECT_EQ(Error("post Dorvane2 1 2 3 4"), "t.scn:1:21: unexpected extra word '4'");
 }
 
@@ -239,8 +240,8 @@ TEST(ScenarioParse, Expectations) {
   EXPECT_EQ(As<verb::ExpectNoLaunch>("expect no-launch vurl.exe").program, "vurl.exe");
 
   EXPECT_EQ(Error("expect window x shown"),
-            "t.scn:1:17: unknown window state 'shown'; expected visible, hidden, foreground or "
-            "absent");
+            "t.scn:1:17: unknown window state 'shown'; expected visible, hidden, foreground, "
+            "absent, at, topmost, not-topmost, exstyle or above");
 }
 
 TEST(ScenarioParse, ErrorsPointAtTheOffendingWord) {
@@ -332,6 +333,44 @@ TEST(ScenarioParse, TelephonyServerVerbs) {
   EXPECT_EQ(Error("expect call onhld"),
             "t.scn:1:13: unknown call state 'onhld'; expected offering, dialing, connected, "
             "onhold, busy, disconnected or idle");
+}
+
+TEST(ScenarioParse, WindowVerbs) {
+  for (const char* line :
+       {"expect window Vurl at 0 -26 240 0", "expect window Dialog \"Phone\" topmost",
+        "expect window Vurl not-topmost", "expect window Vurl exstyle 60000008",
+        "expect window Vurl above Dialog \"Phone - Incoming...\"", "activate Dialog \"Phone\"",
+        "expect reached Manila 256 @Vurl *", "expect not-reached Manila 6"})
+    EXPECT_TRUE(std::holds_alternative<verb::Model>(One(line))) << line;
+  EXPECT_EQ(As<verb::ExpectNoPost>("expect no-post Vurl 32801 * @Dorvane2").lParam,
+            (MsgParam{MsgParam::Kind::WindowOf, 0, "Dorvane2"}));
+  // A title that is itself a state word is read as one when what follows does not fit it.
+  EXPECT_EQ(As<verb::ExpectWindow>("expect window x at hidden").title, "at");
+  EXPECT_EQ(As<verb::ExpectWindow>("expect window x visible hidden").title, "visible");
+  EXPECT_EQ(As<verb::ExpectWindow>("expect window x \"a b\" absent").title, "a b");
+
+  EXPECT_EQ(Error("expect window x"),
+            "t.scn:1:16: expected window state: visible, hidden, foreground, absent, at, topmost, "
+            "not-topmost, exstyle or above");
+  EXPECT_EQ(Error("expect window x at 0 0 240"), "t.scn:1:27: expected the bottom edge");
+  EXPECT_EQ(Error("expect window x at 0 0 1 y"), "t.scn:1:26: expected a number, not 'y'");
+  EXPECT_EQ(Error("expect window x exstyle"),
+            "t.scn:1:24: expected an extended style in hex like 0x60000008");
+  EXPECT_EQ(Error("expect window x exstyle 0x6000000G"),
+            "t.scn:1:25: expected an extended style in hex like 0x60000008, not '0x6000000G'");
+  EXPECT_EQ(Error("expect window x exstyle 0x100000000"),
+            "t.scn:1:25: expected an extended style in hex like 0x60000008, not '0x100000000'");
+  EXPECT_EQ(Error("expect window x above"),
+            "t.scn:1:22: expected the class of the window below it");
+  EXPECT_EQ(Error("expect window x topmost now"), "t.scn:1:25: unexpected extra word 'now'");
+  EXPECT_EQ(Error("activate"), "t.scn:1:9: expected a window class");
+  EXPECT_EQ(Error("activate a b c"), "t.scn:1:14: unexpected extra word 'c'");
+  EXPECT_EQ(Error("expect reached Manila"), "t.scn:1:22: expected a message number");
+  EXPECT_EQ(Error("expect not-reached Manila 6 @"), "t.scn:1:29: expected a window class after @");
+  EXPECT_EQ(Error("expect reached Manila @Vurl"),
+            "t.scn:1:23: expected a number or *, not '@Vurl'");
+  EXPECT_EQ(Error("expect posted a 1 b"), "t.scn:1:19: expected a number, * or @CLASS, not 'b'");
+  EXPECT_EQ(Error("expect timer a @b"), "t.scn:1:16: expected a number, not '@b'");
 }
 
 TEST(ScenarioParse, HostileInputGetsAShortErrorAtItsLineAndColumn) {

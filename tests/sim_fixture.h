@@ -23,6 +23,7 @@ class SimTest : public ::testing::Test {
   std::vector<std::string> TraceLines(const std::string& needle = "") {
     std::vector<std::string> out;
     for (const auto& e : dev.trace().Events()) {
+      if (!sim::Trace::Printed(e.kind)) continue;
       std::string line = sim::Trace::Render(e);
       if (line.find(needle) != std::string::npos) out.push_back(line);
     }

@@ -212,7 +212,9 @@ std::string Listing(const Range& events) {
   std::ostringstream out;
   size_t shown = 0;
   for (const auto& e : events) {
-    if (e.kind == sim::TraceKind::Registry || e.kind == sim::TraceKind::File) continue;
+    if (e.kind == sim::TraceKind::Registry || e.kind == sim::TraceKind::File ||
+        !sim::Trace::Printed(e.kind))
+      continue;
     if (++shown > 80) {
       out << "    ...\n";
       break;

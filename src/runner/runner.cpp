@@ -85,7 +85,8 @@ bool Runner::Open() {
 void Runner::StartPrinting() {
   printing_ = true;
   if (options_.quiet) return;
-  for (const auto& e : dev_->trace().Events()) out_ << sim::Trace::Render(e) << '\n';
+  for (const auto& e : dev_->trace().Events())
+    if (sim::Trace::Printed(e.kind)) out_ << sim::Trace::Render(e) << '\n';
   dev_->trace().live = [this](const sim::TraceEvent& e) { out_ << sim::Trace::Render(e) << '\n'; };
 }
 
@@ -308,9 +309,12 @@ void Runner::ReportFailure(const Step& step, std::string_view what, const std::s
     return;
   }
   out_ << "  last trace lines:\n";
-  for (size_t i = events.size() > kTraceTail ? events.size() - kTraceTail : 0; i < events.size();
-       ++i)
-    out_ << "    " << sim::Trace::Render(events[i]) << '\n';
+  size_t from = events.size();
+  for (size_t shown = 0; from > 0 && shown < kTraceTail; --from)
+    if (sim::Trace::Printed(events[from - 1].kind)) ++shown;
+  for (size_t i = from; i < events.size(); ++i)
+    if (sim::Trace::Printed(events[i].kind))
+      out_ << "    " << sim::Trace::Render(events[i]) << '\n';
 }
 
 // --- Whole runs ----------------------------------------------------------------------------------

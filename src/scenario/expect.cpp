@@ -89,15 +89,21 @@ EventMatch AnyTimerOn(const std::string& cls) {
       [cls](const TraceEvent& e) { return e.kind == TraceKind::SetTimer && SameClass(cls, e.cls); };
 }
 
-bool ParamIs(const MsgParam& p, uint32_t value) {
-  return p.kind == MsgParam::Kind::Any || p.value == value;
+bool ParamIs(const MsgParam& p, uint32_t value, uint64_t time, const sim::WindowManager& windows) {
+  switch (p.kind) {
+    case MsgParam::Kind::Any:
+      return true;
+    case MsgParam::Kind::WindowOf:
+      return windows.WasOfClass(value, U16(p.windowClass), time);
+    case MsgParam::Kind::Value:
+      break;
+  }
+  return p.value == value;
 }
 
-EventMatch MessageTo(const verb::Message& m) {
-  return [m](const TraceEvent& e) {
-    return IsMessage(e) && SameClass(m.windowClass, e.cls) && ParamIs(m.msg, e.msg) &&
-           ParamIs(m.wParam, e.wParam) && ParamIs(m.lParam, static_cast<uint32_t>(e.lParam));
-  };
+EventMatch MessageTo(const verb::Message& m, const sim::WindowManager& windows) {
+  return
+      [m, &windows](const TraceEvent& e) { return IsMessage(e) && CarriesMessage(m, e, windows); };
 }
 
 EventMatch AnyMessageTo(const std::string& cls) {
@@ -238,6 +244,13 @@ Verdict CheckRunning(const std::string& program, bool wanted, const ExpectContex
 
 }  // namespace
 
+bool CarriesMessage(const verb::Message& m, const TraceEvent& e,
+                    const sim::WindowManager& windows) {
+  return SameClass(m.windowClass, e.cls) && ParamIs(m.msg, e.msg, e.time, windows) &&
+         ParamIs(m.wParam, e.wParam, e.time, windows) &&
+         ParamIs(m.lParam, static_cast<uint32_t>(e.lParam), e.time, windows);
+}
+
 bool IsExpectation(const Action& a) {
   if (auto* m = std::get_if<verb::Model>(&a))
     return m->step->role() == ModelStep::Role::Expectation;
@@ -258,10 +271,10 @@ bool IsExpectation(const Action& a) {
 Verdict CheckExpectation(const Action& a, ExpectContext& ctx) {
   if (auto* m = std::get_if<verb::Model>(&a)) return m->step->Check(ctx);
   if (auto* v = std::get_if<verb::ExpectPosted>(&a))
-    return FindForward(ctx, MessageTo(*v), AnyMessageTo(v->windowClass),
+    return FindForward(ctx, MessageTo(*v, ctx.dev.windows()), AnyMessageTo(v->windowClass),
                        "such message reached " + v->windowClass);
   if (auto* v = std::get_if<verb::ExpectNoPost>(&a))
-    return FindNone(ctx, MessageTo(*v), "it reached " + v->windowClass);
+    return FindNone(ctx, MessageTo(*v, ctx.dev.windows()), "it reached " + v->windowClass);
   if (auto* v = std::get_if<verb::ExpectLaunched>(&a)) {
     std::u16string exe = ProgramExe(v->program, ctx.daemonPath);
     return FindForward(ctx, LaunchOf(exe, v->args), AnyLaunch(),

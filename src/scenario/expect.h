@@ -54,6 +54,11 @@ struct Verdict {
 
 Verdict Fail(std::string reason);
 
+// Whether a message event goes to the class and carries the message and parameters `m` names;
+// an @CLASS parameter matches any handle of that class's windows when the event happened.
+bool CarriesMessage(const verb::Message& m, const sim::TraceEvent& e,
+                    const sim::WindowManager& windows);
+
 using EventMatch = std::function<bool(const sim::TraceEvent&)>;
 // Ordered expectations: the first event from the cursor on that `match` accepts, moving the
 // cursor past it; on failure `what` is named with the events `related` accepts (near misses).

@@ -166,17 +166,7 @@ const VerbEntry kVerbs[] = {
      }},
     {"expect", "log", [](Cursor& c) -> Action { return verb::ExpectLog{c.Word(kText)}; }},
     {"expect", "no-log", [](Cursor& c) -> Action { return verb::ExpectNoLog{c.Word(kText)}; }},
-    {"expect", "window",
-     [](Cursor& c) -> Action {
-       static constexpr std::array<std::string_view, 4> kStates{"visible", "hidden", "foreground",
-                                                                "absent"};
-       std::string cls = c.Word(kClass);
-       std::optional<std::string> title;
-       // CLASS TITLE STATE: a title comes first when two words follow the class.
-       if (!c.AtEnd() && !c.AtLast()) title = c.Word(kText);
-       auto state = static_cast<verb::WindowState>(c.Choice(kStates, "window state"));
-       return verb::ExpectWindow{cls, title, state};
-     }},
+    {"expect", "window", &ReadExpectWindow},
     {"expect", "running",
      [](Cursor& c) -> Action { return verb::ExpectRunning{c.Word(kProgram)}; }},
     {"expect", "not-running",
@@ -208,8 +198,8 @@ const VerbEntry kVerbs[] = {
 // Every verb table, core first.
 const std::vector<std::span<const VerbEntry>>& AllTables() {
   static const std::vector<std::span<const VerbEntry>> tables{
-      kVerbs,      ObservationVerbs(), NotifyVerbs(),  KeyVerbs(),
-      CallVerbs(), PimVerbs(),         MessageVerbs(), PromiseVerbs(),
+      kVerbs,     ObservationVerbs(), NotifyVerbs(),  KeyVerbs(),    CallVerbs(),
+      PimVerbs(), MessageVerbs(),     PromiseVerbs(), WindowVerbs(),
   };
   return tables;
 }

@@ -5,7 +5,8 @@
 // Choices the language leaves open, fixed here:
 //  * Negative decimals are accepted for WPARAM, LPARAM and dword data, stored as 32 bits.
 //  * `binary HEX` takes an even number of hex digits; `""` is a zero-length value.
-//  * `*` is allowed for MSG, WPARAM and LPARAM in expectations; `@CLASS` only in `post`.
+//  * `*` is allowed for MSG, WPARAM and LPARAM in expectations; `@CLASS` for WPARAM and LPARAM
+//    of `post` and of message expectations.
 //  * TEXT and NAME are single words: quote them when they hold blanks; `""` is empty.
 //  * Registry roots are matched ignoring case and stored as HKEY_CURRENT_USER\ or
 //    HKEY_LOCAL_MACHINE\ followed by the key as written, without trailing backslashes.
@@ -29,7 +30,9 @@ struct MsgParam {
   enum class Kind { Value, Any, WindowOf };
   Kind kind = Kind::Value;
   uint32_t value = 0;
-  std::string windowClass;  // Kind::WindowOf: the handle of this class's top-level window
+  // Kind::WindowOf: the handle of this class's top-level window (`post`), or of any that
+  // existed when the message was sent (expectations)
+  std::string windowClass;
 
   bool operator==(const MsgParam&) const = default;
 };

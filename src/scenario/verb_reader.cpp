@@ -204,14 +204,15 @@ MsgParam ReadParam(Cursor& c, bool expectation, bool isMsg) {
   int col = c.Column();
   const Token& t = c.Next(isMsg ? "expected a message number" : "expected a parameter");
   if (expectation && t.text == "*") return {MsgParam::Kind::Any, 0, {}};
-  if (!expectation && !isMsg && !t.text.empty() && t.text[0] == '@') {
+  if (!isMsg && !t.text.empty() && t.text[0] == '@') {
     if (t.text.size() == 1) throw Failure{col, "expected a window class after @"};
     return {MsgParam::Kind::WindowOf, 0, t.text.substr(1)};
   }
   if (!LooksNumeric(t.text))
-    throw Failure{col, std::string(expectation ? "expected a number or *"
-                                   : isMsg     ? "expected a message number"
-                                               : "expected a number or @CLASS") +
+    throw Failure{col, std::string(isMsg && expectation ? "expected a number or *"
+                                   : isMsg              ? "expected a message number"
+                                   : expectation        ? "expected a number, * or @CLASS"
+                                                        : "expected a number or @CLASS") +
                            ", not '" + Excerpt(t.text) + "'"};
   return {MsgParam::Kind::Value, ParseNumber(t, col, !isMsg), {}};
 }

@@ -58,7 +58,9 @@ class Cursor {
     if (AtEnd()) throw Failure{Column(), std::string(expected)};
     return tokens_[pos_++];
   }
-  const Token& Peek() const { return tokens_[pos_]; }
+  const Token& Peek(size_t ahead = 0) const { return tokens_[pos_ + ahead]; }
+  // How many words are still to be read.
+  size_t Left() const { return AtEnd() ? 0 : tokens_.size() - pos_; }
   std::string Word(std::string_view expected) { return Next(expected).text; }
 
   uint32_t Number(std::string_view expected, bool allowNegative = false) {
@@ -111,6 +113,8 @@ extern const char* const kText;
 
 RegData ReadRegData(Cursor& c);
 verb::Message ReadMessage(Cursor& c, bool expectation);
+// `expect window`: the core states and the window verbs' geometry, style and stacking.
+Action ReadExpectWindow(Cursor& c);
 
 // A model verb's step as the Action a table row returns.
 template <class Step, class... A>
@@ -133,5 +137,6 @@ std::span<const VerbEntry> CallVerbs();
 std::span<const VerbEntry> PimVerbs();
 std::span<const VerbEntry> MessageVerbs();
 std::span<const VerbEntry> PromiseVerbs();
+std::span<const VerbEntry> WindowVerbs();
 
 }  // namespace device::parse

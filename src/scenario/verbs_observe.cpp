@@ -28,7 +28,8 @@ struct ExpectTrace : ModelStep {
   Role role() const override { return Role::Expectation; }
   Verdict Check(ExpectContext& ctx) const override {
     auto contains = [this](const TraceEvent& e) {
-      return sim::Trace::RenderBody(e).find(text) != std::string::npos;
+      return sim::Trace::Printed(e.kind) &&
+             sim::Trace::RenderBody(e).find(text) != std::string::npos;
     };
     if (wanted)
       return detail::FindForward(

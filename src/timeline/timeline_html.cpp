@@ -2,6 +2,7 @@
 // Everything the trace holds is text from programs and scenarios, so it is escaped to stay data:
 // no '<' survives (a "</script>" in a window title cannot end the script), and bytes that are
 // not UTF-8 become U+FFFD.
+#include <algorithm>
 #include <cstdio>
 #include <string>
 
@@ -181,8 +182,16 @@ std::string TimelineHtml(const TimelinePage& page) {
 bool WriteTimeline(const std::string& path, const sim::Trace& trace, const TimelineRun& run,
                    std::string* error) {
   TimelineBuilder builder;
-  for (const sim::TraceEvent& e : trace.Events()) builder.Add(e);
-  for (const auto& [failure, traceCount] : run.failures) builder.AddFailure(failure, traceCount);
+  // A failure knows how many events the trace held; the page counts only the printed lines.
+  std::vector<size_t> printedBefore{0};
+  printedBefore.reserve(trace.size() + 1);
+  for (const sim::TraceEvent& e : trace.Events()) {
+    bool printed = sim::Trace::Printed(e.kind);
+    if (printed) builder.Add(e);
+    printedBefore.push_back(printedBefore.back() + (printed ? 1 : 0));
+  }
+  for (const auto& [failure, traceCount] : run.failures)
+    builder.AddFailure(failure, printedBefore[std::min(traceCount, trace.size())]);
   TimelinePage page = builder.Finish(run.title, run.now);
   page.passed = run.passed;
   page.failed = run.failed;

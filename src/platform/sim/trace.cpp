@@ -74,7 +74,7 @@ void Trace::Add(const TraceRecord& r, std::string_view text, TextFormatter forma
   s.textSize = static_cast<uint32_t>(text.size());
   s.format = format;
   ++count_;
-  if (live) live(At(count_ - 1));
+  if (live && Printed(r.kind)) live(At(count_ - 1));
 }
 
 void Trace::Add(TraceEvent e) {
@@ -141,9 +141,13 @@ std::string Trace::RenderBody(const TraceEvent& e) {
   switch (e.kind) {
     case TraceKind::Post:
     case TraceKind::Send:
+    case TraceKind::Reached:
       std::snprintf(buf, sizeof buf, " %u (%s) wParam=%u (%s) lParam=%d", e.msg, Hex(e.msg).c_str(),
                     e.wParam, Hex(e.wParam).c_str(), e.lParam);
-      line += (e.kind == TraceKind::Post ? "post -> " : "send -> ") + Target(e) + buf;
+      line += (e.kind == TraceKind::Post   ? "post -> "
+               : e.kind == TraceKind::Send ? "send -> "
+                                           : "reached ") +
+              Target(e) + buf;
       break;
     case TraceKind::SetTimer:
       line += "timer " + Target(e) + " id=" + std::to_string(e.msg) + " " +

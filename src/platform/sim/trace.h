@@ -39,6 +39,9 @@ enum class TraceKind : int {
   Registry,    // a registry value or key written or deleted (text = what)
   File,        // a file created, written or removed (text = what)
   Note,        // anything else a device model reports
+  // A message entered a top-level window's own procedure, not only a replacement another
+  // process installed. Kept for expectations; never printed.
+  Reached,
 };
 
 struct TraceEvent {
@@ -154,9 +157,11 @@ class Trace {
   // The same without the time: "ACTOR WHAT".
   static std::string RenderBody(const TraceEvent& e);
   static std::string FormatTime(uint64_t ms);
+  // Whether an event of this kind is one of the printed trace lines.
+  static bool Printed(TraceKind kind) { return kind != TraceKind::Reached; }
 
   bool enabled = true;
-  std::function<void(const TraceEvent&)> live;  // sees each event as it is added
+  std::function<void(const TraceEvent&)> live;  // sees each printed event as it is added
 
  private:
   struct Stored {

@@ -326,6 +326,10 @@ LONG_PTR SetWindowLongW(HWND hwnd, int index, LONG_PTR value) {
 LRESULT CallWindowProcW(WNDPROC proc, HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
   if (!proc) return 0;
   Window* w = Win(hwnd);
+  // Whether a message gets past another process's replacement procedure is up to that
+  // replacement, so the trace keeps (unprinted) each one a top-level window's own procedure gets.
+  if (w && !w->parent && proc == w->ownProc)
+    Dev().windows().TraceWindow(sim::TraceKind::Reached, hwnd, 0, {}, msg, wp, lp);
   sim::Thread* self = Self();
   if (!self || !w) return proc(hwnd, msg, wp, lp);
   sim::Process* code = w->subclassedBy && proc == w->proc ? w->subclassedBy : w->process;
@@ -374,7 +378,6 @@ BOOL SetWindowTextW(HWND hwnd, LPCWSTR text) {
   Window* w = Win(hwnd);
   if (!w) return FALSE;
   w->title = std::u16string(platform::WView(text));
-  w->traceTitle = 0;
   return TRUE;
 }
 

@@ -41,7 +41,10 @@ void WindowManager::TraceWindow(TraceKind kind, HWND h, uint32_t value, std::str
   TraceRecord r{sched_.Now(), kind, ActorId(), h, 0, 0, msg, wParam, lParam, value};
   if (Window* w = Get(h)) {
     if (!w->traceCls) w->traceCls = trace_.Name(std::u16string_view(w->cls));
-    if (!w->traceTitle) w->traceTitle = trace_.Name(std::u16string_view(w->title));
+    if (!w->traceTitle || w->tracedTitle != w->title) {
+      w->traceTitle = trace_.Name(std::u16string_view(w->title));
+      w->tracedTitle = w->title;
+    }
     r.cls = w->traceCls;
     r.title = w->traceTitle;
   }
@@ -56,7 +59,7 @@ void WindowManager::Notify(HWND h, UINT msg, WPARAM wParam) {
   Window* w = Get(h);
   if (!w || !w->thread || w->thread->killed) return;
   if (w->thread == sched_.Current()) {
-    if (w->proc) w->proc(h, msg, wParam, 0);
+    CallWindowProcW(w->proc, h, msg, wParam, 0);
     return;
   }
   w->thread->posted.push_back(MSG{h, msg, wParam, 0, static_cast<DWORD>(sched_.Now()), {0, 0}});
@@ -107,6 +110,7 @@ HWND WindowManager::Create(Thread* thread, const WindowClass& cls, DWORD exStyle
   }
   windows_[h] = std::move(w);
   if (!Get(h)->parent) {
+    lives_.push_back({h, cls.name, sched_.Now()});
     InsertZ(h);
     TraceWindow(TraceKind::Create, h, 0);
   }
@@ -137,7 +141,12 @@ void WindowManager::Destroy(HWND h, bool notify) {
     p->children.erase(std::remove(p->children.begin(), p->children.end(), h), p->children.end());
   }
   bool topLevel = !w->parent;
-  if (topLevel) TraceWindow(TraceKind::Destroy, h, 0);
+  if (topLevel) {
+    TraceWindow(TraceKind::Destroy, h, 0);
+    auto life = std::lower_bound(lives_.begin(), lives_.end(), h,
+                                 [](const WindowLife& l, HWND v) { return l.hwnd < v; });
+    if (life != lives_.end() && life->hwnd == h) life->destroyed = sched_.Now();
+  }
   RemoveFromZ(h);
   windows_.erase(h);
   if (foreground_ == h) {
@@ -183,6 +192,14 @@ HWND WindowManager::Find(const WCHAR* cls, const WCHAR* title) const {
     return h;
   }
   return 0;
+}
+
+// Inclusive at both ends: a message sent in the millisecond a window came or went may name it.
+bool WindowManager::WasOfClass(HWND h, std::u16string_view cls, uint64_t at) const {
+  auto life = std::lower_bound(lives_.begin(), lives_.end(), h,
+                               [](const WindowLife& l, HWND v) { return l.hwnd < v; });
+  return life != lives_.end() && life->hwnd == h && IEquals(life->cls, cls) &&
+         life->created <= at && at <= life->destroyed;
 }
 
 void WindowManager::BringToTop(HWND h) {

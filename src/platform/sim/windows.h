@@ -17,9 +17,11 @@ struct Window {
   HWND hwnd = 0;
   std::u16string cls;
   std::u16string title;
-  // The trace's ids of cls and title, once known; a new title forgets its id.
+  // The trace's ids of cls and title, once known; traceTitle names tracedTitle, so a window
+  // renamed by any means is traced by its new title.
   uint32_t traceCls = 0;
   uint32_t traceTitle = 0;
+  std::u16string tracedTitle;
   DWORD style = 0;
   DWORD exStyle = 0;
   RECT rect{};
@@ -53,6 +55,15 @@ struct WindowTimer {
   Thread* thread = nullptr;
 };
 
+// A top-level window as it lived: a handle passed in a message names it for as long as it
+// existed (handles are never reused on this device).
+struct WindowLife {
+  HWND hwnd = 0;
+  std::u16string cls;
+  uint64_t created = 0;
+  uint64_t destroyed = kNever;
+};
+
 class Trace;
 enum class TraceKind : int;
 
@@ -71,6 +82,8 @@ class WindowManager {
 
   // Top-level windows, front first.
   const std::vector<HWND>& ZOrder() const { return zorder_; }
+  // Whether `h` was a top-level window of class `cls` (any case) at device time `at`.
+  bool WasOfClass(HWND h, std::u16string_view cls, uint64_t at) const;
   HWND Find(const WCHAR* cls, const WCHAR* title) const;
   void BringToTop(HWND h);
   void SendToBottom(HWND h);
@@ -109,6 +122,7 @@ class WindowManager {
   Trace& trace_;
   std::map<HWND, std::unique_ptr<Window>> windows_;
   std::vector<HWND> zorder_;
+  std::vector<WindowLife> lives_;  // every top-level window ever created, by handle
   HWND foreground_ = 0;
   HWND next_ = 0x00010010;
   std::vector<WindowTimer> timers_;
