@@ -34,6 +34,8 @@ class NotificationDatabase {
   bool Clear(Device& dev, HANDLE handle);
   const UserNotification* Find(HANDLE handle) const;
   const std::vector<UserNotification>& Entries() const { return entries_; }
+  // The clock was set: every timed notification falls due anew, at once if its time has passed.
+  void Reschedule(Device& dev);
 
  private:
   void Schedule(Device& dev, const UserNotification& n);
