@@ -367,3 +367,24 @@ TEST(ScenarioParse, TimeZoneAndClockVerbs) {
   EXPECT_EQ(Error("clock set 2008-06-01 24:00"), "t.scn:1:22: no such time: 24:00");
   EXPECT_EQ(Error("clock set 2008-13-01 12:00"), "t.scn:1:11: no such date: 2008-13-01");
 }
+
+TEST(ScenarioParse, NotificationKeyAndVolumeVerbs) {
+  for (const char* line :
+       {"notification add x.exe Hi",
+        "notification add \"\\Windows\\x.exe\" \"Wake up\" --at 2008-06-01 09:00",
+        "expect notifications 2", "key press 0x41 --injected", "key up 65 --injected",
+        "device volume 0x80004000"})
+    EXPECT_TRUE(std::holds_alternative<verb::Model>(One(line))) << line;
+  EXPECT_EQ(Error("notification add \"\" Hi"),
+            "t.scn:1:18: expected an application, not an empty text");
+  EXPECT_EQ(Error("notification add x.exe Hi at"),
+            "t.scn:1:27: expected --at or the end of the line");
+  EXPECT_EQ(Error("notification add x.exe Hi --at 2008-06-01"),
+            "t.scn:1:42: expected a time like 09:30 after the date");
+  EXPECT_EQ(Error("notification add x.exe Hi --at 2008-06-31 09:00"),
+            "t.scn:1:32: no such date: 2008-06-31");
+  EXPECT_EQ(Error("expect notifications many"), "t.scn:1:22: expected a number, not 'many'");
+  EXPECT_EQ(Error("key press 0x41 --injectd"),
+            "t.scn:1:16: expected --injected or the end of the line");
+  EXPECT_EQ(Error("device volume loud"), "t.scn:1:15: expected a number, not 'loud'");
+}

@@ -35,7 +35,9 @@ std::string Describe(const char* what, const UserNotification& n) {
   std::snprintf(buf, sizeof buf, "notification %s 0x%08X at %04u-%02u-%02u %02u:%02u:%02u ", what,
                 n.handle, n.start.wYear, n.start.wMonth, n.start.wDay, n.start.wHour,
                 n.start.wMinute, n.start.wSecond);
-  return buf + U8(n.application);
+  std::string text = buf + U8(n.application);
+  if (n.hasUser && !n.dialogText.empty()) text += " \"" + U8(n.dialogText) + "\"";
+  return text;
 }
 
 // The named event a notification's application string names, or empty.
@@ -49,7 +51,8 @@ std::u16string NamedEventOf(const std::u16string& application) {
 }  // namespace
 
 HANDLE NotificationDatabase::Set(Device& dev, HANDLE existing,
-                                 const CE_NOTIFICATION_TRIGGER& trigger, DWORD* error) {
+                                 const CE_NOTIFICATION_TRIGGER& trigger,
+                                 const CE_USER_NOTIFICATION* user, DWORD* error) {
   uint64_t ticks = 0;
   bool timed = IsTimed(trigger.dwType);
   if (trigger.dwSize != sizeof(CE_NOTIFICATION_TRIGGER) || trigger.dwType < CNT_EVENT ||
@@ -65,6 +68,13 @@ HANDLE NotificationDatabase::Set(Device& dev, HANDLE existing,
   n.arguments = Text(trigger.lpszArguments);
   n.start = trigger.stStartTime;
   n.end = trigger.stEndTime;
+  if (user) {
+    n.hasUser = true;
+    n.actionFlags = user->ActionFlags;
+    n.dialogTitle = Text(user->pwszDialogTitle);
+    n.dialogText = Text(user->pwszDialogText);
+    n.sound = Text(user->pwszSound);
+  }
   n.generation = nextGeneration_++;
   Thread* self = dev.scheduler().Current();
   n.owner = self && self->process ? self->process->exeName : u"device";
