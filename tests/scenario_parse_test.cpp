@@ -400,3 +400,56 @@ TEST(ScenarioParse, HostileInputGetsAShortErrorAtItsLineAndColumn) {
   EXPECT_TRUE(Parse("boot 5\nwait 52596000h\nsettle\n").ok());  // 6000 years
   EXPECT_EQ(Error("boot 5\nwait 52596000h\nsettle\n  wait 52596000h\n"), "t.scn:4:3: " + kPastEnd);
 }
+
+TEST(ScenarioParse, TimeZoneAndClockVerbs) {
+  for (const char* line :
+       {"device timezone +01:00", "device timezone -05:00 --dst 2008-03-30T02:00 2008-10-26T03:00",
+        "clock set 2008-06-01 12:30", "clock set 2008-06-01 12:30:15"})
+    EXPECT_TRUE(std::holds_alternative<verb::Model>(One(line))) << line;
+  EXPECT_EQ(As<verb::Clock>("clock 2008-06-01 07:00:00").time.wHour, 7);
+
+  EXPECT_EQ(Error("device timezone +25:00"),
+            "t.scn:1:17: no such offset: +25:00 (zones run from -12:00 to +14:00)");
+  EXPECT_EQ(Error("device timezone 1:00"),
+            "t.scn:1:17: expected an offset from UTC like +01:00 or -05:00");
+  EXPECT_EQ(Error("device timezone +01:00 --summer"),
+            "t.scn:1:24: expected --dst or the end of the line");
+  EXPECT_EQ(Error("device timezone +01:00 --dst 2008-03-30 02:00 2008-10-26T03:00"),
+            "t.scn:1:30: expected the moment daylight saving starts, like 2008-03-30T02:00");
+  EXPECT_EQ(Error("device timezone +01:00 --dst 2008-03-30T02:00"),
+            "t.scn:1:46: expected the moment daylight saving ends, like 2008-03-30T02:00");
+  EXPECT_EQ(Error("device timezone +01:00 --dst 2008-03-30T25:00 2008-10-26T03:00"),
+            "t.scn:1:41: no such time: 25:00");
+  EXPECT_EQ(Error("device timezone +01:00 --dst 2008-02-29T02:00 2008-10-26T03:00"),
+            "t.scn:1:30: daylight saving cannot change on 29 February: not every year has one");
+  EXPECT_EQ(Error("device timezone +01:00 --dst 2008-03-30T02:00 2009-03-30T02:00"),
+            "t.scn:1:47: daylight saving must end at another date and time than it starts");
+  EXPECT_EQ(Error("boot 5\ndevice timezone +01:00"),
+            "t.scn:2:1: device timezone must come before boot and before any event");
+  EXPECT_EQ(Error("start dorvane2\ndevice timezone +01:00"),
+            "t.scn:2:1: device timezone must come before boot and before any event");
+  EXPECT_EQ(Error("clock set 2008-06-01"), "t.scn:1:21: expected a time like 09:30 or 09:30:15");
+  EXPECT_EQ(Error("clock set 2008-06-01 24:00"), "t.scn:1:22: no such time: 24:00");
+  EXPECT_EQ(Error("clock set 2008-13-01 12:00"), "t.scn:1:11: no such date: 2008-13-01");
+}
+
+TEST(ScenarioParse, NotificationKeyAndVolumeVerbs) {
+  for (const char* line :
+       {"notification add x.exe Hi",
+        "notification add \"\\Windows\\x.exe\" \"Wake up\" --at 2008-06-01 09:00",
+        "expect notifications 2", "key press 0x41 --injected", "key up 65 --injected",
+        "device volume 0x80004000"})
+    EXPECT_TRUE(std::holds_alternative<verb::Model>(One(line))) << line;
+  EXPECT_EQ(Error("notification add \"\" Hi"),
+            "t.scn:1:18: expected an application, not an empty text");
+  EXPECT_EQ(Error("notification add x.exe Hi at"),
+            "t.scn:1:27: expected --at or the end of the line");
+  EXPECT_EQ(Error("notification add x.exe Hi --at 2008-06-01"),
+            "t.scn:1:42: expected a time like 09:30 after the date");
+  EXPECT_EQ(Error("notification add x.exe Hi --at 2008-06-31 09:00"),
+            "t.scn:1:32: no such date: 2008-06-31");
+  EXPECT_EQ(Error("expect notifications many"), "t.scn:1:22: expected a number, not 'many'");
+  EXPECT_EQ(Error("key press 0x41 --injectd"),
+            "t.scn:1:16: expected --injected or the end of the line");
+  EXPECT_EQ(Error("device volume loud"), "t.scn:1:15: expected a number, not 'loud'");
+}

@@ -209,4 +209,56 @@ TEST_F(SimKernel, ALoopThatNeverBlocksIsReportedNotHung) {
   EXPECT_NE(dev.Failure().find("spin.exe"), std::string::npos);
 }
 
+// The phone at UTC+1 with summer time: it keeps UTC, shows local time, and describes its zone
+// with the dates of the current year. Setting the clock leaves the tick count alone.
+TEST_F(SimKernel, TheDeviceZoneTurnsItsUtcClockIntoLocalTime) {
+  sim::TimeZone zone;
+  zone.bias = -60;
+  zone.daylight = true;
+  zone.daylightStart = {3, 30, 2, 0};
+  zone.daylightEnd = {10, 26, 3, 0};
+  dev.clock().SetZone(zone);
+  dev.SetClock(SYSTEMTIME{2009, 6, 0, 1, 12, 0, 0, 0});
+  SYSTEMTIME utc{}, local{};
+  GetSystemTime(&utc);
+  GetLocalTime(&local);
+  EXPECT_EQ(utc.wHour, 10);
+  EXPECT_EQ(local.wHour, 12);
+  TIME_ZONE_INFORMATION tz{};
+  EXPECT_EQ(GetTimeZoneInformation(&tz), TIME_ZONE_ID_DAYLIGHT);
+  EXPECT_EQ(tz.Bias, -60);
+  EXPECT_EQ(tz.StandardBias, 0);
+  EXPECT_EQ(tz.DaylightBias, -60);
+  EXPECT_EQ(std::u16string(tz.StandardName), u"UTC+01:00");
+  EXPECT_EQ(tz.DaylightDate.wYear, 2009);
+  EXPECT_EQ(tz.DaylightDate.wMonth * 100 + tz.DaylightDate.wDay, 330);
+  EXPECT_EQ(tz.DaylightDate.wHour, 2);
+  EXPECT_EQ(tz.DaylightDate.wDayOfWeek, 1);  // a Monday in 2009
+  EXPECT_EQ(tz.StandardDate.wMonth * 100 + tz.StandardDate.wDay, 1026);
+  EXPECT_EQ(tz.StandardDate.wHour, 3);
+
+  // A winter moment: FileTimeToLocalFileTime shifts it by the summer bias in force now, the
+  // zone-specific conversion by the winter one.
+  SYSTEMTIME winter{2009, 1, 0, 15, 12, 0, 0, 0}, out{};
+  FILETIME ft{}, shifted{};
+  ASSERT_TRUE(SystemTimeToFileTime(&winter, &ft));
+  ASSERT_TRUE(FileTimeToLocalFileTime(&ft, &shifted));
+  ASSERT_TRUE(FileTimeToSystemTime(&shifted, &out));
+  EXPECT_EQ(out.wHour, 14);
+  ASSERT_TRUE(SystemTimeToTzSpecificLocalTime(nullptr, &winter, &out));
+  EXPECT_EQ(out.wHour, 13);
+
+  dev.SetBootTick(5000);
+  sim::SetLocalTimeByUser(dev, SYSTEMTIME{2009, 12, 0, 24, 18, 0, 0, 0});
+  EXPECT_EQ(GetTickCount(), 5000u);
+  GetSystemTime(&utc);
+  GetLocalTime(&local);
+  EXPECT_EQ(utc.wHour * 100 + utc.wDay, 1724);
+  EXPECT_EQ(local.wHour * 100 + local.wDay, 1824);
+  EXPECT_EQ(GetTimeZoneInformation(&tz), TIME_ZONE_ID_STANDARD);
+  EXPECT_EQ(TraceLines("clock set"),
+            std::vector<std::string>{
+                "00:00:05.000 device clock set 2009-12-24 18:00:00 (UTC 2009-12-24 17:00:00)"});
+}
+
 }  // namespace

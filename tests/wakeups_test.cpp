@@ -42,7 +42,10 @@ TEST_F(SimTest, NotificationDatabaseAndLedDriverAsProgramsSeeThem) {
     CE_NOTIFICATION_TRIGGER t = TimeTrigger(wake, 1000);
     HANDLE first = CeSetUserNotificationEx(0, &t, nullptr);
     t = TimeTrigger(program, 60000);
-    HANDLE second = CeSetUserNotificationEx(0, &t, nullptr);
+    std::u16string text = u"Dentist at 09:30";
+    CE_USER_NOTIFICATION user{};
+    user.pwszDialogText = text.data();
+    HANDLE second = CeSetUserNotificationEx(0, &t, &user);
     EXPECT_NE(first, 0u);
     EXPECT_NE(second, 0u);
     t.dwSize = 52;
@@ -72,6 +75,11 @@ TEST_F(SimTest, NotificationDatabaseAndLedDriverAsProgramsSeeThem) {
     EXPECT_TRUE(inside > buffer && inside < buffer + need);
     EXPECT_EQ(std::u16string(header.pcent->lpszApplication), program);
     EXPECT_EQ(header.pcent->dwType, CNT_TIME);
+    EXPECT_NE(header.pceun, nullptr);
+    if (header.pceun) {
+      EXPECT_EQ(std::u16string(header.pceun->pwszDialogText), text);
+      EXPECT_EQ(std::u16string(header.pceun->pwszSound), u"");
+    }
 
     // Not a kernel handle: CloseHandle leaves it registered.
     EXPECT_FALSE(CloseHandle(second));

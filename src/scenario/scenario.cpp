@@ -199,7 +199,7 @@ const VerbEntry kVerbs[] = {
 const std::vector<std::span<const VerbEntry>>& AllTables() {
   static const std::vector<std::span<const VerbEntry>> tables{
       kVerbs,     ObservationVerbs(), NotifyVerbs(),  KeyVerbs(),    CallVerbs(),
-      PimVerbs(), MessageVerbs(),     PromiseVerbs(), WindowVerbs(),
+      PimVerbs(), MessageVerbs(),     PromiseVerbs(), WindowVerbs(), TimeVerbs(),
   };
   return tables;
 }
@@ -235,7 +235,16 @@ const std::vector<std::string_view>* Family(std::string_view word) {
 
 Action ParseTokens(std::string_view line, const std::vector<Token>& tokens) {
   const Token& first = tokens[0];
-  if (const VerbEntry* e = FindVerb(first.text, "")) {
+  // A two-word verb wins over a one-word verb of the same first word (`clock set`, `clock`).
+  const VerbEntry* e =
+      tokens.size() > 1 && !tokens[1].text.empty() ? FindVerb(first.text, tokens[1].text) : nullptr;
+  if (e) {
+    Cursor c(line, tokens, 2);
+    Action a = e->parse(c);
+    c.End();
+    return a;
+  }
+  if ((e = FindVerb(first.text, ""))) {
     Cursor c(line, tokens, 1);
     Action a = e->parse(c);
     c.End();
@@ -248,11 +257,6 @@ Action ParseTokens(std::string_view line, const std::vector<Token>& tokens) {
   int col = c.Column();
   if (c.AtEnd()) c.Next("expected " + JoinOr(*subs) + " after " + first.text);
   const Token& sub = c.Next("");
-  if (const VerbEntry* e = FindVerb(first.text, sub.text)) {
-    Action a = e->parse(c);
-    c.End();
-    return a;
-  }
   throw Failure{col, "unknown verb '" + Excerpt(first.text + " " + sub.text) + "'; expected " +
                          JoinOr(*subs) + " after " + first.text};
 }
@@ -285,6 +289,11 @@ std::optional<std::string> ScenarioOrder::Admit(const Step& step) {
   const bool boot = std::holds_alternative<verb::Boot>(step.action);
   if (clock && (booted_ || eventSeen_)) return "clock must come before boot and before any event";
   if (boot && eventSeen_) return "boot must come before any event";
+  if (auto* m = std::get_if<verb::Model>(&step.action)) {
+    std::string_view name = m->step->onlyBeforeBoot();
+    if (!name.empty() && (booted_ || eventSeen_))
+      return std::string(name) + " must come before boot and before any event";
+  }
   uint64_t moves = 0;
   if (auto* w = std::get_if<verb::Wait>(&step.action)) moves = w->ms;
   if (boot) moves = std::get<verb::Boot>(step.action).tick;

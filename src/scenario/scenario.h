@@ -62,6 +62,8 @@ class ModelStep {
   virtual Role role() const = 0;
   // The verb needs the device to be a phone (the phone application runs from the start).
   virtual bool needsPhone() const { return false; }
+  // Set-up that only a device not yet running takes: the verb's name for the error, else empty.
+  virtual std::string_view onlyBeforeBoot() const { return {}; }
   // Setting-up verbs and events: acts on the device; the reason when it could not be done.
   virtual std::optional<std::string> Play(detail::ExpectContext& ctx) const;
   // Expectations: whether it holds on the device as it is now.

@@ -160,6 +160,19 @@ SYSTEMTIME ParseClock(const Token& date, int dateColumn, const Token& time, int 
   return SYSTEMTIME{w(year), w(mo), w(dow), w(day), w(h), w(mi), w(s), 0};
 }
 
+SYSTEMTIME ParseDateAndTime(const Token& date, int dateColumn, const Token& time, int timeColumn) {
+  Token full = time;
+  if (full.text.size() == 5) full.text += ":00";
+  try {
+    return ParseClock(date, dateColumn, full, timeColumn);
+  } catch (Failure& f) {
+    if (f.column != timeColumn) throw;
+    if (f.message.starts_with("no such time"))
+      throw Failure{timeColumn, "no such time: " + time.text};
+    throw Failure{timeColumn, "expected a time like 09:30 or 09:30:15"};
+  }
+}
+
 // --- Reading a verb's words ----------------------------------------------------------------
 
 // "a, b or c": the alternatives an error names.

@@ -40,6 +40,8 @@ uint64_t ParseDuration(const Token& t, int column);
 std::vector<uint8_t> ParseHexBytes(const Token& t, int column);
 std::string NormaliseKey(const Token& t, int column);
 SYSTEMTIME ParseClock(const Token& date, int dateColumn, const Token& time, int timeColumn);
+// The same with the time written HH:MM or HH:MM:SS; errors quote the time as written.
+SYSTEMTIME ParseDateAndTime(const Token& date, int dateColumn, const Token& time, int timeColumn);
 // "a, b or c": the alternatives an error names.
 std::string JoinOr(std::span<const std::string_view> words);
 
@@ -138,5 +140,6 @@ std::span<const VerbEntry> PimVerbs();
 std::span<const VerbEntry> MessageVerbs();
 std::span<const VerbEntry> PromiseVerbs();
 std::span<const VerbEntry> WindowVerbs();
+std::span<const VerbEntry> TimeVerbs();
 
 }  // namespace device::parse

@@ -1,5 +1,6 @@
-// Verbs of the key path and the wave device: hardware keys through the low-level hook, whether
-// the hook swallowed them, whether the daemon holds a hook, and the tones played.
+// Verbs of the key path and the wave device: hardware and injected keys through the low-level
+// hook, whether the hook swallowed them, whether the daemon holds a hook, the device's volume and
+// the tones played.
 #include <cstdio>
 
 #include "platform/sim/keyboard.h"
@@ -26,17 +27,19 @@ enum class Press { Both, Down, Up };
 struct KeyStep : ModelStep {
   BYTE vk = 0;
   Press press = Press::Both;
-  KeyStep(BYTE v, Press p) : vk(v), press(p) {}
+  bool injected = false;  // made by a program with keybd_event, not by the keypad
+  KeyStep(BYTE v, Press p, bool i) : vk(v), press(p), injected(i) {}
   Role role() const override { return Role::Event; }
   std::optional<std::string> Play(ExpectContext& ctx) const override {
     auto& kb = ctx.dev.keyboard();
+    const std::string how = injected ? " injected" : "";
     if (press != Press::Up) {
-      ctx.dev.Note("key " + Hex(vk) + " down", vk);
-      kb.Deliver(ctx.dev, sim::KeyEvent{vk, 0, false, false, 0});
+      ctx.dev.Note("key " + Hex(vk) + " down" + how, vk);
+      kb.Deliver(ctx.dev, sim::KeyEvent{vk, 0, false, injected, 0});
     }
     if (press != Press::Down) {
-      ctx.dev.Note("key " + Hex(vk) + " up", vk);
-      kb.Deliver(ctx.dev, sim::KeyEvent{vk, 0, true, false, 0});
+      ctx.dev.Note("key " + Hex(vk) + " up" + how, vk);
+      kb.Deliver(ctx.dev, sim::KeyEvent{vk, 0, true, injected, 0});
     }
     return std::nullopt;
   }
@@ -64,6 +67,17 @@ struct ExpectHook : ModelStep {
     bool now = ctx.dev.keyboard().HookInstalled();
     if (now == installed) return {};
     return Fail(now ? "a keyboard hook is installed" : "no keyboard hook is installed");
+  }
+};
+
+// What waveOutGetVolume answers for device 0 from now on.
+struct DeviceVolume : ModelStep {
+  DWORD volume = 0xFFFFFFFFu;
+  explicit DeviceVolume(DWORD v) : volume(v) {}
+  Role role() const override { return Role::Setup; }
+  std::optional<std::string> Play(ExpectContext& ctx) const override {
+    ctx.dev.wave().volume = volume;
+    return std::nullopt;
   }
 };
 
@@ -117,7 +131,15 @@ Action ParseExpectTone(Cursor& c) {
 Action ParseKey(Cursor& c) {
   static constexpr std::string_view kPresses[] = {"press", "down", "up"};
   auto press = static_cast<Press>(c.Choice(kPresses, "key event"));
-  return Make<KeyStep>(ReadKey(c), press);
+  BYTE vk = ReadKey(c);
+  bool injected = false;
+  if (!c.AtEnd()) {
+    int col = c.Column();
+    if (c.Word("") != "--injected")
+      throw Failure{col, "expected --injected or the end of the line"};
+    injected = true;
+  }
+  return Make<KeyStep>(vk, press, injected);
 }
 
 const VerbEntry kKeyVerbs[] = {
@@ -126,6 +148,11 @@ const VerbEntry kKeyVerbs[] = {
     {"expect", "hook", &ParseExpectHook},
     {"expect", "tone", &ParseExpectTone},
     {"expect", "no-tone", [](Cursor&) -> Action { return Make<ExpectNoTone>(); }},
+    {"device", "volume",
+     [](Cursor& c) -> Action {
+       return Make<DeviceVolume>(
+           c.Number("expected a volume like 0xFFFFFFFF (right << 16 | left)"));
+     }},
 };
 
 }  // namespace

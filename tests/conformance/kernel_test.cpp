@@ -157,6 +157,45 @@ CONFORMANCE_TEST(Threads, SleepLetsTheTickCountAdvance) {
   EXPECT_EQ(back.wMilliseconds, st.wMilliseconds);
 }
 
+CONFORMANCE_TEST(Time, AZoneRecordShiftsByTheBiasInForceAtTheMoment) {
+  auto local = [](const TIME_ZONE_INFORMATION& tz, SYSTEMTIME utc) {
+    SYSTEMTIME out{};
+    EXPECT_TRUE(SystemTimeToTzSpecificLocalTime(&tz, &utc, &out));
+    return out.wMonth * 1000000 + out.wDay * 10000 + out.wHour * 100 + out.wMinute;
+  };
+  // UTC+1, summer time from the last Sunday of March 02:00 to the last Sunday of October 03:00:
+  // in 2008 from 01:00 UTC on 30 March to 01:00 UTC on 26 October.
+  TIME_ZONE_INFORMATION cet{};
+  cet.Bias = -60;
+  cet.DaylightBias = -60;
+  cet.DaylightDate = SYSTEMTIME{0, 3, 0, 5, 2, 0, 0, 0};
+  cet.StandardDate = SYSTEMTIME{0, 10, 0, 5, 3, 0, 0, 0};
+  EXPECT_EQ(local(cet, {2008, 3, 0, 30, 0, 59, 0, 0}), 3300159);
+  EXPECT_EQ(local(cet, {2008, 3, 0, 30, 1, 0, 0, 0}), 3300300);
+  EXPECT_EQ(local(cet, {2008, 10, 0, 26, 0, 59, 0, 0}), 10260259);
+  EXPECT_EQ(local(cet, {2008, 10, 0, 26, 1, 0, 0, 0}), 10260200);
+  // UTC-3 with summer time across the new year: from the third Sunday of October to the third
+  // Sunday of February.
+  TIME_ZONE_INFORMATION south{};
+  south.Bias = 180;
+  south.DaylightBias = -60;
+  south.DaylightDate = SYSTEMTIME{0, 10, 0, 3, 0, 0, 0, 0};
+  south.StandardDate = SYSTEMTIME{0, 2, 0, 3, 0, 0, 0, 0};
+  EXPECT_EQ(local(south, {2009, 1, 0, 15, 12, 0, 0, 0}), 1151000);
+  EXPECT_EQ(local(south, {2009, 7, 0, 15, 12, 0, 0, 0}), 7150900);
+  // Without daylight dates only the bias counts.
+  TIME_ZONE_INFORMATION east{};
+  east.Bias = -330;
+  EXPECT_EQ(local(east, {2008, 12, 0, 31, 20, 0, 0, 0}), 1010130);
+
+  SYSTEMTIME bad{2008, 13, 0, 1, 0, 0, 0, 0}, out{};
+  EXPECT_FALSE(SystemTimeToTzSpecificLocalTime(&cet, &bad, &out));
+  EXPECT_EQ(GetLastError(), ERROR_INVALID_PARAMETER);
+  FILETIME farOff{0, 0x80000000u};
+  EXPECT_FALSE(FileTimeToSystemTime(&farOff, &out));
+  EXPECT_EQ(GetLastError(), ERROR_INVALID_PARAMETER);
+}
+
 CONFORMANCE_TEST(Libraries, AMissingLibraryOrNoNameLoadsNothing) {
   EXPECT_EQ(LoadLibraryW(u"no_such_library_here.dll"), 0u);
   EXPECT_EQ(GetLastError(), ERROR_MOD_NOT_FOUND);

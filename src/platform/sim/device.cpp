@@ -82,10 +82,6 @@ bool Device::Exists() {
   return g_current != nullptr;
 }
 
-void Device::SetClock(const SYSTEMTIME& st) {
-  clockStart_ = st;
-}
-
 void Device::RegisterProgram(const std::u16string& exeName, ProgramMain main) {
   programs_[Folded(exeName)] = std::move(main);
 }

@@ -9,20 +9,21 @@
 #include <vector>
 
 #include "platform/sim/com.h"
+#include "platform/sim/device_clock.h"
 #include "platform/sim/faults.h"
 #include "platform/sim/filesystem.h"
 #include "platform/sim/keyboard.h"
-#include "platform/sim/libraries.h"
 #include "platform/sim/led_driver.h"
-#include "platform/sim/notification_db.h"
+#include "platform/sim/libraries.h"
 #include "platform/sim/mapi_model.h"
+#include "platform/sim/notification_db.h"
 #include "platform/sim/objects.h"
 #include "platform/sim/pim_store.h"
 #include "platform/sim/process.h"
 #include "platform/sim/registry_model.h"
 #include "platform/sim/scheduler.h"
-#include "platform/sim/sim_card.h"
 #include "platform/sim/shell_list.h"
+#include "platform/sim/sim_card.h"
 #include "platform/sim/sysinfo_config.h"
 #include "platform/sim/telephony.h"
 #include "platform/sim/trace.h"
@@ -60,8 +61,8 @@ class Device {
   static bool Exists();
 
   // Clock: local time at tick 0 and the tick at which the driver starts.
-  void SetClock(const SYSTEMTIME& localAtTickZero);
-  const SYSTEMTIME& ClockStart() const { return clockStart_; }
+  void SetClock(const SYSTEMTIME& localAtTickZero) { clock_.SetLocalStart(localAtTickZero); }
+  DeviceClock& clock() { return clock_; }
   void SetBootTick(uint64_t ms) { sched_.SetNow(ms); }
   uint64_t Now() const { return sched_.Now(); }
 
@@ -135,7 +136,7 @@ class Device {
   void TraceRegistryChange(const RegChange& c);
   void TraceFileChange(const FsChange& c);
 
-  SYSTEMTIME clockStart_{2008, 1, 2, 1, 0, 0, 0, 0};
+  DeviceClock clock_;
   Trace trace_;
   Scheduler sched_;
   HandleTable handles_;

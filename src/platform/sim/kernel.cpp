@@ -243,71 +243,34 @@ DWORD GetTickCount() {
 }
 
 namespace {
-// Days from 1601-01-01 for a civil date (proleptic Gregorian).
-int64_t DaysFrom1601(int y, int m, int d) {
-  y -= m <= 2;
-  int64_t era = (y >= 0 ? y : y - 399) / 400;
-  int64_t yoe = y - era * 400;
-  int64_t doy = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + d - 1;
-  int64_t doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
-  int64_t daysFrom1970 = era * 146097 + doe - 719468;
-  return daysFrom1970 + 134774;
+FILETIME FileTimeOf(int64_t ticks) {
+  return FILETIME{static_cast<DWORD>(ticks),
+                  static_cast<DWORD>(static_cast<uint64_t>(ticks) >> 32)};
 }
 
-constexpr uint64_t kTicksPerMs = 10000;
-
-uint64_t ToTicks(const SYSTEMTIME& st) {
-  int64_t days = DaysFrom1601(st.wYear, st.wMonth, st.wDay);
-  uint64_t ms = static_cast<uint64_t>(days) * 86400000ull + st.wHour * 3600000ull +
-                st.wMinute * 60000ull + st.wSecond * 1000ull + st.wMilliseconds;
-  return ms * kTicksPerMs;
-}
-
-SYSTEMTIME FromTicks(uint64_t ticks) {
-  uint64_t ms = ticks / kTicksPerMs;
-  int64_t days = static_cast<int64_t>(ms / 86400000ull);
-  uint64_t rem = ms % 86400000ull;
-  int64_t z = days - 134774 + 719468;
-  int64_t era = (z >= 0 ? z : z - 146096) / 146097;
-  int64_t doe = z - era * 146097;
-  int64_t yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
-  int64_t y = yoe + era * 400;
-  int64_t doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
-  int64_t mp = (5 * doy + 2) / 153;
-  int64_t d = doy - (153 * mp + 2) / 5 + 1;
-  int64_t m = mp < 10 ? mp + 3 : mp - 9;
-  SYSTEMTIME st{};
-  st.wYear = static_cast<WORD>(y + (m <= 2));
-  st.wMonth = static_cast<WORD>(m);
-  st.wDay = static_cast<WORD>(d);
-  st.wDayOfWeek = static_cast<WORD>((days + 1) % 7);  // 1601-01-01 was a Monday
-  st.wHour = static_cast<WORD>(rem / 3600000);
-  st.wMinute = static_cast<WORD>(rem / 60000 % 60);
-  st.wSecond = static_cast<WORD>(rem / 1000 % 60);
-  st.wMilliseconds = static_cast<WORD>(rem % 1000);
-  return st;
+int64_t TicksOf(const FILETIME& ft) {
+  return static_cast<int64_t>((static_cast<uint64_t>(ft.dwHighDateTime) << 32) | ft.dwLowDateTime);
 }
 }  // namespace
 
 void GetLocalTime(SYSTEMTIME* st) {
   if (!st) return;
-  *st = FromTicks(ToTicks(Dev().ClockStart()) + Dev().Now() * kTicksPerMs);
+  *st = sim::SystemTimeOf(Dev().clock().LocalAt(Dev().Now()));
 }
 
-// The simulated phone keeps its clock in UTC+0, so system and local time agree.
 void GetSystemTime(SYSTEMTIME* st) {
-  GetLocalTime(st);
+  if (!st) return;
+  *st = sim::SystemTimeOf(Dev().clock().UtcAt(Dev().Now()));
 }
 
 BOOL SystemTimeToFileTime(const SYSTEMTIME* st, FILETIME* ft) {
-  if (!st || !ft || st->wMonth < 1 || st->wMonth > 12 || st->wDay < 1 || st->wDay > 31 ||
-      st->wHour > 23 || st->wMinute > 59 || st->wSecond > 59 || st->wMilliseconds > 999) {
+  if (!st || !ft || st->wYear < 1601 || st->wYear > 30827 || st->wMonth < 1 || st->wMonth > 12 ||
+      st->wDay < 1 || st->wDay > 31 || st->wHour > 23 || st->wMinute > 59 || st->wSecond > 59 ||
+      st->wMilliseconds > 999) {
     SetLastError(ERROR_INVALID_PARAMETER);
     return FALSE;
   }
-  uint64_t ticks = ToTicks(*st);
-  ft->dwLowDateTime = static_cast<DWORD>(ticks);
-  ft->dwHighDateTime = static_cast<DWORD>(ticks >> 32);
+  *ft = FileTimeOf(sim::FileTicksOf(*st));
   return TRUE;
 }
 
@@ -316,7 +279,57 @@ BOOL FileTimeToSystemTime(const FILETIME* ft, SYSTEMTIME* st) {
     SetLastError(ERROR_INVALID_PARAMETER);
     return FALSE;
   }
-  *st = FromTicks((static_cast<uint64_t>(ft->dwHighDateTime) << 32) | ft->dwLowDateTime);
+  // The top half of the range is refused, as the real call refuses it.
+  if (ft->dwHighDateTime & 0x80000000u) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return FALSE;
+  }
+  *st = sim::SystemTimeOf(TicksOf(*ft));
+  return TRUE;
+}
+
+DWORD GetTimeZoneInformation(TIME_ZONE_INFORMATION* tz) {
+  if (!tz) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return TIME_ZONE_ID_INVALID;
+  }
+  const sim::DeviceClock& clock = Dev().clock();
+  bool daylight = false;
+  clock.LocalAt(Dev().Now(), &daylight);
+  *tz = clock.Information(clock.UtcAt(Dev().Now()));
+  if (!clock.Zone().daylight) return TIME_ZONE_ID_UNKNOWN;
+  return daylight ? TIME_ZONE_ID_DAYLIGHT : TIME_ZONE_ID_STANDARD;
+}
+
+BOOL SystemTimeToTzSpecificLocalTime(const TIME_ZONE_INFORMATION* tz, const SYSTEMTIME* utc,
+                                     SYSTEMTIME* local) {
+  if (!utc || !local || !sim::IsValidSystemTime(*utc)) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return FALSE;
+  }
+  int64_t moment = sim::FileTicksOf(*utc);
+  const sim::DeviceClock& clock = Dev().clock();
+  int64_t ticks = sim::LocalOf(tz ? *tz : clock.Information(moment), moment, nullptr);
+  if (ticks < 0) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return FALSE;
+  }
+  *local = sim::SystemTimeOf(ticks);
+  return TRUE;
+}
+
+// The desktop documents (and Wine does) a shift by the bias in force now, daylight saving
+// included, even for a moment of the other season; the device is taken to do the same.
+BOOL FileTimeToLocalFileTime(const FILETIME* utc, FILETIME* local) {
+  if (!utc || !local) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return FALSE;
+  }
+  const sim::DeviceClock& clock = Dev().clock();
+  int64_t nowUtc = clock.UtcAt(Dev().Now());
+  int64_t shift = clock.LocalAt(Dev().Now()) - nowUtc;
+  uint64_t moment = (static_cast<uint64_t>(utc->dwHighDateTime) << 32) | utc->dwLowDateTime;
+  *local = FileTimeOf(static_cast<int64_t>(moment + static_cast<uint64_t>(shift)));
   return TRUE;
 }
 

@@ -19,6 +19,10 @@ std::u16string Text(LPCWSTR s) {
   return s ? std::u16string(platform::WView(s)) : std::u16string();
 }
 
+bool IsTimed(DWORD type) {
+  return type == CNT_TIME || type == CNT_PERIOD || type == CNT_CLASSICTIME;
+}
+
 bool ToTicks(const SYSTEMTIME& st, uint64_t* ticks) {
   FILETIME ft{};
   if (!SystemTimeToFileTime(&st, &ft)) return false;
@@ -31,7 +35,9 @@ std::string Describe(const char* what, const UserNotification& n) {
   std::snprintf(buf, sizeof buf, "notification %s 0x%08X at %04u-%02u-%02u %02u:%02u:%02u ", what,
                 n.handle, n.start.wYear, n.start.wMonth, n.start.wDay, n.start.wHour,
                 n.start.wMinute, n.start.wSecond);
-  return buf + U8(n.application);
+  std::string text = buf + U8(n.application);
+  if (n.hasUser && !n.dialogText.empty()) text += " \"" + U8(n.dialogText) + "\"";
+  return text;
 }
 
 // The named event a notification's application string names, or empty.
@@ -45,10 +51,10 @@ std::u16string NamedEventOf(const std::u16string& application) {
 }  // namespace
 
 HANDLE NotificationDatabase::Set(Device& dev, HANDLE existing,
-                                 const CE_NOTIFICATION_TRIGGER& trigger, DWORD* error) {
+                                 const CE_NOTIFICATION_TRIGGER& trigger,
+                                 const CE_USER_NOTIFICATION* user, DWORD* error) {
   uint64_t ticks = 0;
-  bool timed = trigger.dwType == CNT_TIME || trigger.dwType == CNT_PERIOD ||
-               trigger.dwType == CNT_CLASSICTIME;
+  bool timed = IsTimed(trigger.dwType);
   if (trigger.dwSize != sizeof(CE_NOTIFICATION_TRIGGER) || trigger.dwType < CNT_EVENT ||
       trigger.dwType > CNT_CLASSICTIME || !trigger.lpszApplication || !*trigger.lpszApplication ||
       (timed && !ToTicks(trigger.stStartTime, &ticks))) {
@@ -62,6 +68,13 @@ HANDLE NotificationDatabase::Set(Device& dev, HANDLE existing,
   n.arguments = Text(trigger.lpszArguments);
   n.start = trigger.stStartTime;
   n.end = trigger.stEndTime;
+  if (user) {
+    n.hasUser = true;
+    n.actionFlags = user->ActionFlags;
+    n.dialogTitle = Text(user->pwszDialogTitle);
+    n.dialogText = Text(user->pwszDialogText);
+    n.sound = Text(user->pwszSound);
+  }
   n.generation = nextGeneration_++;
   Thread* self = dev.scheduler().Current();
   n.owner = self && self->process ? self->process->exeName : u"device";
@@ -85,15 +98,18 @@ HANDLE NotificationDatabase::Set(Device& dev, HANDLE existing,
 }
 
 void NotificationDatabase::Schedule(Device& dev, const UserNotification& n) {
-  uint64_t start = 0;
-  uint64_t origin = 0;
-  ToTicks(n.start, &start);
-  ToTicks(dev.ClockStart(), &origin);
-  constexpr uint64_t kTicksPerMs = 10000;
   // A moment already past fires at once, as the device's alarm would.
-  uint64_t due = start > origin ? (start - origin + kTicksPerMs - 1) / kTicksPerMs : 0;
-  dev.At(std::max(due, dev.Now()),
-         [this, &dev, handle = n.handle, gen = n.generation] { Fire(dev, handle, gen); });
+  int64_t due = dev.clock().TickOfLocal(n.start);
+  uint64_t at = due > 0 ? std::max(static_cast<uint64_t>(due), dev.Now()) : dev.Now();
+  dev.At(at, [this, &dev, handle = n.handle, gen = n.generation] { Fire(dev, handle, gen); });
+}
+
+void NotificationDatabase::Reschedule(Device& dev) {
+  for (UserNotification& n : entries_) {
+    if (!IsTimed(n.type)) continue;
+    n.generation = nextGeneration_++;  // the firing scheduled before finds itself stale
+    Schedule(dev, n);
+  }
 }
 
 void NotificationDatabase::Fire(Device& dev, HANDLE handle, uint64_t generation) {

@@ -22,6 +22,10 @@ struct UserNotification {
   std::u16string arguments;
   SYSTEMTIME start{};
   SYSTEMTIME end{};
+  // The dialog or sound shown with it, when the program passed one.
+  bool hasUser = false;
+  DWORD actionFlags = 0;
+  std::u16string dialogTitle, dialogText, sound;
   // Changes with every new trigger, so a firing scheduled for an older one finds itself stale.
   uint64_t generation = 0;
 };
@@ -30,10 +34,13 @@ class NotificationDatabase {
  public:
   // Registers (existing 0) or replaces the notification; 0 and the error when the trigger is
   // not one the database takes.
-  HANDLE Set(Device& dev, HANDLE existing, const CE_NOTIFICATION_TRIGGER& trigger, DWORD* error);
+  HANDLE Set(Device& dev, HANDLE existing, const CE_NOTIFICATION_TRIGGER& trigger,
+             const CE_USER_NOTIFICATION* user, DWORD* error);
   bool Clear(Device& dev, HANDLE handle);
   const UserNotification* Find(HANDLE handle) const;
   const std::vector<UserNotification>& Entries() const { return entries_; }
+  // The clock was set: every timed notification falls due anew, at once if its time has passed.
+  void Reschedule(Device& dev);
 
  private:
   void Schedule(Device& dev, const UserNotification& n);

@@ -15,10 +15,20 @@ size_t AlignUp(size_t n) {
   return (n + kAlign - 1) / kAlign * kAlign;
 }
 
-// The record CeGetUserNotification fills: header, trigger, then the two strings.
+size_t TextBytes(const std::u16string& text) {
+  return (text.size() + 1) * sizeof(WCHAR);
+}
+
+// The record CeGetUserNotification fills: header, trigger, the user notification when there is
+// one, then the strings.
 size_t RecordSize(const sim::UserNotification& n) {
-  return AlignUp(sizeof(CE_NOTIFICATION_INFO_HEADER)) + AlignUp(sizeof(CE_NOTIFICATION_TRIGGER)) +
-         (n.application.size() + 1 + n.arguments.size() + 1) * sizeof(WCHAR);
+  size_t size = AlignUp(sizeof(CE_NOTIFICATION_INFO_HEADER)) +
+                AlignUp(sizeof(CE_NOTIFICATION_TRIGGER)) + TextBytes(n.application) +
+                TextBytes(n.arguments);
+  if (n.hasUser)
+    size += AlignUp(sizeof(CE_USER_NOTIFICATION)) + TextBytes(n.dialogTitle) +
+            TextBytes(n.dialogText) + TextBytes(n.sound);
+  return size;
 }
 
 LPWSTR PutText(BYTE*& at, const std::u16string& text) {
@@ -30,14 +40,14 @@ LPWSTR PutText(BYTE*& at, const std::u16string& text) {
 }  // namespace
 
 HANDLE CeSetUserNotificationEx(HANDLE existing, CE_NOTIFICATION_TRIGGER* trigger,
-                               CE_USER_NOTIFICATION*) {
+                               CE_USER_NOTIFICATION* userNotification) {
   if (sim::StruckWithLastError("CeSetUserNotificationEx")) return 0;
   if (!trigger) {
     SetLastError(ERROR_INVALID_PARAMETER);
     return 0;
   }
   DWORD error = ERROR_SUCCESS;
-  HANDLE h = Dev().notifications().Set(Dev(), existing, *trigger, &error);
+  HANDLE h = Dev().notifications().Set(Dev(), existing, *trigger, userNotification, &error);
   if (!h) SetLastError(error);
   return h;
 }
@@ -72,6 +82,11 @@ BOOL CeGetUserNotification(HANDLE notification, DWORD size, DWORD* needed, BYTE*
   BYTE* at = buffer + AlignUp(sizeof(CE_NOTIFICATION_INFO_HEADER));
   auto* trigger = reinterpret_cast<CE_NOTIFICATION_TRIGGER*>(at);
   at += AlignUp(sizeof(CE_NOTIFICATION_TRIGGER));
+  CE_USER_NOTIFICATION* user = nullptr;
+  if (n->hasUser) {
+    user = reinterpret_cast<CE_USER_NOTIFICATION*>(at);
+    at += AlignUp(sizeof(CE_USER_NOTIFICATION));
+  }
   CE_NOTIFICATION_TRIGGER t{};
   t.dwSize = sizeof t;
   t.dwType = n->type;
@@ -81,8 +96,17 @@ BOOL CeGetUserNotification(HANDLE notification, DWORD size, DWORD* needed, BYTE*
   t.stStartTime = n->start;
   t.stEndTime = n->end;
   std::memcpy(trigger, &t, sizeof t);
+  if (user) {
+    CE_USER_NOTIFICATION u{};
+    u.ActionFlags = n->actionFlags;
+    u.pwszDialogTitle = PutText(at, n->dialogTitle);
+    u.pwszDialogText = PutText(at, n->dialogText);
+    u.pwszSound = PutText(at, n->sound);
+    u.nMaxSound = static_cast<DWORD>(n->sound.size() + 1);
+    std::memcpy(user, &u, sizeof u);
+  }
   // Entries that fired are gone, so a listed one has not been signalled yet.
-  CE_NOTIFICATION_INFO_HEADER header{notification, 0, trigger, nullptr};
+  CE_NOTIFICATION_INFO_HEADER header{notification, 0, trigger, user};
   std::memcpy(buffer, &header, sizeof header);
   return TRUE;
 }

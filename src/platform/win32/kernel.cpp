@@ -84,6 +84,17 @@ BOOL SystemTimeToFileTime(const SYSTEMTIME* st, FILETIME* ft) {
 BOOL FileTimeToSystemTime(const FILETIME* ft, SYSTEMTIME* st) {
   return real::FileTimeToSystemTime(ft, st);
 }
+// TIME_ZONE_INFORMATION has the same 172-byte layout on the device and the host.
+DWORD GetTimeZoneInformation(TIME_ZONE_INFORMATION* tz) {
+  return real::GetTimeZoneInformation(tz);
+}
+BOOL SystemTimeToTzSpecificLocalTime(const TIME_ZONE_INFORMATION* tz, const SYSTEMTIME* utc,
+                                     SYSTEMTIME* local) {
+  return real::SystemTimeToTzSpecificLocalTime(tz, utc, local);
+}
+BOOL FileTimeToLocalFileTime(const FILETIME* utc, FILETIME* local) {
+  return real::FileTimeToLocalFileTime(utc, local);
+}
 
 DWORD GetModuleFileNameW(HMODULE module, LPWSTR buffer, DWORD size) {
   return real::GetModuleFileNameW(HostModule(module), W(buffer), size);
