@@ -24,6 +24,7 @@ template <class Interface>
 HRESULT Answer(Interface* self, REFIID riid, std::initializer_list<IID> known, void** object) {
   if (!object) return E_POINTER;
   *object = nullptr;
+  if (auto struck = Strike("IUnknown::QueryInterface")) return static_cast<HRESULT>(*struck);
   bool found = riid == IID_IUnknown;
   for (const IID& iid : known) found = found || riid == iid;
   if (!found) return E_NOINTERFACE;
@@ -51,7 +52,7 @@ class Message final : public ComObject<IMessage> {
   // The read flag sticks at once; a save is accepted and changes nothing more.
   HRESULT SaveChanges(ULONG) override { return S_OK; }
   HRESULT SetProps(ULONG count, const SPropValue* props, SPropProblemArray** problems) override {
-    if (auto struck = Strike("SetProps")) return static_cast<HRESULT>(*struck);
+    if (auto struck = Strike("IMessage::SetProps")) return static_cast<HRESULT>(*struck);
     if (problems) *problems = nullptr;
     if (!props || count == 0) return MAPI_E_INVALID_PARAMETER;
     MapiStore* store = nullptr;
@@ -78,7 +79,7 @@ class Folder final : public ComObject<IMAPIFolder> {
     return MAPI_E_NO_SUPPORT;
   }
   HRESULT GetContentsTable(ULONG, IMAPITable** table) override {
-    if (auto struck = Strike("GetContentsTable")) return static_cast<HRESULT>(*struck);
+    if (auto struck = Strike("IMAPIFolder::GetContentsTable")) return static_cast<HRESULT>(*struck);
     if (!table) return MAPI_E_INVALID_PARAMETER;
     *table = nullptr;
     MapiStore* store = Model().StoreById(store_);
@@ -105,7 +106,7 @@ class MsgStore final : public ComObject<IMsgStore> {
   }
   HRESULT OpenEntry(ULONG size, const ENTRYID* id, const IID*, ULONG, ULONG* type,
                     IUnknown** object) override {
-    if (auto struck = Strike("OpenEntry")) return static_cast<HRESULT>(*struck);
+    if (auto struck = Strike("IMsgStore::OpenEntry")) return static_cast<HRESULT>(*struck);
     if (!object) return MAPI_E_INVALID_PARAMETER;
     *object = nullptr;
     uint32_t kind = 0, number = 0;
@@ -126,7 +127,7 @@ class MsgStore final : public ComObject<IMsgStore> {
   // Every message class is received in the inbox.
   HRESULT GetReceiveFolder(const WCHAR*, ULONG, ULONG* size, LPENTRYID* id,
                            WCHAR** explicitClass) override {
-    if (auto struck = Strike("GetReceiveFolder")) return static_cast<HRESULT>(*struck);
+    if (auto struck = Strike("IMsgStore::GetReceiveFolder")) return static_cast<HRESULT>(*struck);
     if (!size || !id) return MAPI_E_INVALID_PARAMETER;
     if (explicitClass) *explicitClass = nullptr;
     std::vector<BYTE> bytes = MakeEntryId(kFolder, id_);
@@ -150,7 +151,8 @@ class Session final : public ComObject<IMAPISession> {
     return Answer(this, riid, {IID_IMAPISession}, object);
   }
   HRESULT GetMsgStoresTable(ULONG, IMAPITable** table) override {
-    if (auto struck = Strike("GetMsgStoresTable")) return static_cast<HRESULT>(*struck);
+    if (auto struck = Strike("IMAPISession::GetMsgStoresTable"))
+      return static_cast<HRESULT>(*struck);
     if (!table) return MAPI_E_INVALID_PARAMETER;
     std::vector<MapiRow> rows;
     for (const auto& s : Model().Stores())
@@ -160,7 +162,7 @@ class Session final : public ComObject<IMAPISession> {
   }
   HRESULT OpenMsgStore(ULONG_PTR, ULONG size, const ENTRYID* id, const IID*, ULONG,
                        IMsgStore** store) override {
-    if (auto struck = Strike("OpenMsgStore")) return static_cast<HRESULT>(*struck);
+    if (auto struck = Strike("IMAPISession::OpenMsgStore")) return static_cast<HRESULT>(*struck);
     if (!store) return MAPI_E_INVALID_PARAMETER;
     *store = nullptr;
     uint32_t kind = 0, number = 0;
