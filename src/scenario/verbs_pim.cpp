@@ -42,6 +42,7 @@ struct SimEntry : PimEvent {
       : index(i), number(std::move(n)), name(std::move(m)) {}
   std::optional<std::string> Play(ExpectContext& ctx) const override {
     sim::SimCard& card = ctx.dev.simCard();
+    if (!card.present) return "the phone has no SIM card (sim absent)";
     if (number.empty()) {
       if (!card.Remove(index)) return "SIM entry " + std::to_string(index) + " is empty";
     } else if (!card.Store(index, {number, name})) {
@@ -74,6 +75,30 @@ struct ItemEdit : PimEvent {
       store.Change(item->oid, [](sim::PimItem& i) { i.complete = true; });
     else
       store.Remove(item->oid);
+    return std::nullopt;
+  }
+};
+
+// The SIM as it is when the phone is set up: how many positions its phonebook has, or none
+// at all.
+struct SimSize : ModelStep {
+  uint32_t total = 0;
+  explicit SimSize(uint32_t t) : total(t) {}
+  Role role() const override { return Role::Setup; }
+  std::optional<std::string> Play(ExpectContext& ctx) const override {
+    sim::SimCard& card = ctx.dev.simCard();
+    if (!card.entries.empty() && card.entries.rbegin()->first > total)
+      return "SIM position " + std::to_string(card.entries.rbegin()->first) +
+             " is in use; delete it before making the phonebook smaller";
+    card.total = total;
+    return std::nullopt;
+  }
+};
+
+struct SimAbsent : ModelStep {
+  Role role() const override { return Role::Setup; }
+  std::optional<std::string> Play(ExpectContext& ctx) const override {
+    ctx.dev.simCard().TakeOut();
     return std::nullopt;
   }
 };
@@ -267,10 +292,15 @@ Action ParseContact(Cursor& c) {
   return Make<ContactAdd>(item);
 }
 
+// A SIM phonebook has at most this many positions.
+constexpr uint32_t kMaxSimPositions = 1000;
+
 uint32_t ReadIndex(Cursor& c) {
   int col = c.Column();
   uint32_t index = c.Number("expected a SIM position from 1");
   if (index == 0) throw Failure{col, "expected a SIM position from 1"};
+  if (index > kMaxSimPositions)
+    throw Failure{col, "a SIM has at most 1000 positions, not " + std::to_string(index)};
   return index;
 }
 
@@ -285,6 +315,15 @@ const VerbEntry kPimVerbs[] = {
        return Make<SimEntry>(index, number, name);
      }},
     {"sim", "delete", [](Cursor& c) -> Action { return Make<SimEntry>(ReadIndex(c), u"", u""); }},
+    {"sim", "size",
+     [](Cursor& c) -> Action {
+       int col = c.Column();
+       uint32_t total = c.Number("expected the number of SIM positions (1 to 1000)");
+       if (total == 0 || total > kMaxSimPositions)
+         throw Failure{col, "a SIM has 1 to 1000 positions, not " + std::to_string(total)};
+       return Make<SimSize>(total);
+     }},
+    {"sim", "absent", [](Cursor&) -> Action { return Make<SimAbsent>(); }},
     {"appointment", "add", &ParseAppointment},
     {"appointment", "edit", &ParseAppointmentEdit},
     {"appointment", "delete",
