@@ -35,8 +35,12 @@ HRESULT Answer(Interface* self, REFIID riid, std::initializer_list<IID> known, v
 
 MapiRow MessageRow(const MapiMessage& m) {
   MapiRow row{{PR_ENTRYID, MakeEntryId(kMessage, m.id)},
-              {PR_MESSAGE_FLAGS, static_cast<LONG>(m.flags)},
-              {PR_MESSAGE_DELIVERY_TIME, m.time}};
+              {PR_MESSAGE_FLAGS, static_cast<LONG>(m.flags)}};
+  if (m.time) {
+    MapiCell& time = row.emplace_back();
+    time.tag = PR_MESSAGE_DELIVERY_TIME;
+    time.value.emplace<uint64_t>(*m.time);
+  }
   if (m.sender) row.push_back({PR_SENDER_NAME_W, *m.sender});
   if (m.subject) row.push_back({PR_SUBJECT_W, *m.subject});
   if (m.email) row.push_back({PR_SENDER_EMAIL_ADDRESS_W, *m.email});
