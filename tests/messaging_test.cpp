@@ -74,9 +74,9 @@ TEST_F(Messaging, FailuresEndTheCallCleanly) {
   BootCounting();
   Arrive(u"SMS", u"Ann", u"hello");
   ASSERT_EQ(Run(u"SMS", StoreAction::ExportPreview), S_OK);
-  for (const char* fn :
-       {"MAPIInitialize", "MAPILogonEx", "GetMsgStoresTable", "OpenMsgStore", "GetReceiveFolder",
-        "OpenEntry", "GetContentsTable", "SortTable", "SetColumns", "QueryRows"}) {
+  for (const char* fn : {"MAPIInitialize", "MAPILogonEx", "GetMsgStoresTable", "OpenMsgStore",
+                         "GetReceiveFolder", "OpenEntry", "IUnknown::QueryInterface",
+                         "GetContentsTable", "SortTable", "SetColumns", "QueryRows"}) {
     dev.faults().Arm(fn, std::nullopt, 1);
     Run(u"SMS", StoreAction::ExportPreview);
     EXPECT_EQ(Text(u"Sender"), u"Ann") << fn;

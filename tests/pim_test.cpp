@@ -140,6 +140,14 @@ TEST(Poom, ReferenceCountsReleaseEveryObject) {
   EXPECT_EQ(app->Logoff(), S_OK);
   EXPECT_EQ(app->Release(), 0u);
   EXPECT_EQ(dev.com().liveObjects, 0);
+  // Released without a logoff, the session ends with the object.
+  ASSERT_EQ(CoCreateInstance(CLSID_Application, nullptr, CLSCTX_INPROC_SERVER, IID_IPOutlookApp2,
+                             reinterpret_cast<void**>(&app)),
+            S_OK);
+  ASSERT_EQ(app->Logon(0x1234), S_OK);
+  EXPECT_EQ(dev.pim().Logons(), 1);
+  EXPECT_EQ(app->Release(), 0u);
+  EXPECT_EQ(dev.pim().Logons(), 0);
   CoUninitialize();
 }
 

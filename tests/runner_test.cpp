@@ -286,6 +286,33 @@ TEST(RunnerSteps, PostResolvesWindowOfClass) {
   EXPECT_EQ(Summary(r), "1 passed, 2 failed");
 }
 
+// Edits of items that are not there, and SIM positions the card does not have, fail the step
+// with the reason and the run goes on.
+TEST(RunnerSteps, PimEditsAndSimPositionsFailClearly) {
+  RunResult r = Play(
+      "appointment add Lunch 2008-01-01 12:00 2008-01-01 13:00\n"
+      "appointment edit Dinner --location Home\n"
+      "appointment edit Lunch --end 2008-01-01 11:00\n"
+      "task edit \"Pay rent\" --due none\n"
+      "sim entry 251 1 A\n"
+      "sim size 1000\nsim entry 1000 1 A\nsim size 999\n"
+      "sim absent\nsim entry 1 1 A\n");
+  EXPECT_EQ(r.status, 1);
+  EXPECT_OUTPUT_HAS(r,
+                    "t.scn:2: step failed: appointment edit Dinner --location Home\n"
+                    "  there is no appointment \"Dinner\"\n");
+  EXPECT_OUTPUT_HAS(r, "  the appointment would end before it starts\n");
+  EXPECT_OUTPUT_HAS(r, "  there is no task \"Pay rent\"\n");
+  EXPECT_OUTPUT_HAS(r, "  the SIM has positions 1 to 250\n");
+  EXPECT_OUTPUT_HAS(r,
+                    "  SIM position 1000 is in use; delete it before making the phonebook "
+                    "smaller\n");
+  EXPECT_OUTPUT_HAS(r,
+                    "t.scn:10: step failed: sim entry 1 1 A\n"
+                    "  the phone has no SIM card (sim absent)\n");
+  EXPECT_EQ(Summary(r), "0 passed, 6 failed");
+}
+
 TEST(RunnerSteps, UserActsOnMessageBoxAndSlideScreen) {
   RunResult r = Play(
       "start boxer\nexpect window Dialog foreground\nuser ok\n"

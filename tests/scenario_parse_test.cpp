@@ -373,6 +373,43 @@ TEST(ScenarioParse, WindowVerbs) {
   EXPECT_EQ(Error("expect timer a @b"), "t.scn:1:16: expected a number, not '@b'");
 }
 
+TEST(ScenarioParse, ShapedPimSimAndMessageVerbs) {
+  for (const char* line :
+       {"appointment edit Dentist --start 2008-06-01 14:00 --location \"Park Road\"",
+        "task edit \"Pay rent\" --due none --importance 2", "expect pim session closed",
+        "sim size 1000", "sim absent", "sim entry 1000 0123 Zoe",
+        "sms arrive \"\" Hi --no-sender --no-time --flags 21",
+        "email arrive Work Carl Budget --flags 0x1 --address c@x", "fail IPOutlookApp::Logon",
+        "fail IUnknown::QueryInterface E_NOINTERFACE always", "fail Logon"})
+    EXPECT_TRUE(std::holds_alternative<verb::Model>(One(line))) << line;
+  EXPECT_EQ(Error("appointment edit Dentist"),
+            "t.scn:1:25: nothing to change: expected --subject, --start, --end or --location");
+  EXPECT_EQ(Error("appointment edit A --start 2008-06-01 14:00 --end 2008-06-01 13:00"),
+            "t.scn:1:45: the appointment ends before it starts");
+  EXPECT_EQ(Error("appointment edit A --start 2008-06-01 9:30"),
+            "t.scn:1:39: expected a time like 09:30");
+  EXPECT_EQ(Error("task edit T --due tomorrow"), "t.scn:1:19: expected a date like 2008-06-01");
+  EXPECT_EQ(Error("task edit T --importance 3"), "t.scn:1:26: expected an importance 0, 1 or 2");
+  EXPECT_EQ(Error("task edit T --due none --due none"), "t.scn:1:24: --due is given twice");
+  EXPECT_EQ(Error("task edit T --location x"),
+            "t.scn:1:13: unknown option '--location'; expected --subject, --due or --importance");
+  EXPECT_EQ(Error("expect pim session ajar"),
+            "t.scn:1:20: unknown session state 'ajar'; expected open or closed");
+  EXPECT_EQ(Error("sim size 0"), "t.scn:1:10: a SIM has 1 to 1000 positions, not 0");
+  EXPECT_EQ(Error("sim size 1001"), "t.scn:1:10: a SIM has 1 to 1000 positions, not 1001");
+  EXPECT_EQ(Error("sim entry 1001 1 A"), "t.scn:1:11: a SIM has at most 1000 positions, not 1001");
+  EXPECT_EQ(Error("sim absent now"), "t.scn:1:12: unexpected extra word 'now'");
+  EXPECT_EQ(Error("sms arrive A B --flags 1g"),
+            "t.scn:1:24: expected the message flags in hex, like 0x21");
+  EXPECT_EQ(Error("sms arrive A B --flags 1 --read"),
+            "t.scn:1:26: --flags holds the read flag (1) itself; leave out --read");
+  EXPECT_EQ(Error("mms arrive A B --address x"),
+            "t.scn:1:16: unknown option '--address'; expected --read, --flags, --no-sender or "
+            "--no-time");
+  EXPECT_EQ(Error("fail IPOutlookApp::Fly"),
+            "t.scn:1:6: unknown COM method 'IPOutlookApp::Fly' (no fault can be set on it)");
+}
+
 TEST(ScenarioParse, HostileInputGetsAShortErrorAtItsLineAndColumn) {
   const std::string kBadUtf8 = " (an overlong, surrogate, stray or cut short sequence)";
   // C1 9C would be a backslash if overlong forms were read; it must not name a folder.

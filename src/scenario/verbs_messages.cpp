@@ -1,6 +1,7 @@
 // Verbs of the messaging system and the shell's notification list: messages arrive in the
 // stores and are read on the phone, bubbles join the shell's list, and both can be looked at.
 #include <array>
+#include <span>
 
 #include "platform/kernel.h"
 #include "platform/wstr.h"
@@ -32,26 +33,59 @@ struct Arrive : ModelStep {
   std::optional<std::string> address;
   bool read = false;
   bool email = false;
-  ULONG extraFlags = 0;
+  ULONG usualFlags = 0;        // what the kind of message carries besides the read flag
+  std::optional<ULONG> flags;  // --flags: exactly these, read flag included
+  bool noSender = false;       // no sender column at all (not an empty one); `sender` unused
+  bool noTime = false;         // no delivery-time column
   Role role() const override { return Role::Event; }
   std::optional<std::string> Play(ExpectContext& ctx) const override {
     sim::MapiMessage m;
-    m.sender = U16(sender);
+    if (!noSender) m.sender = U16(sender);
     m.subject = U16(subject);
     if (address) m.email = U16(*address);
-    m.time = NowAsFileTime();
-    m.flags = extraFlags | (read ? MSGFLAG_READ : 0);
+    if (!noTime) m.time = NowAsFileTime();
+    m.flags = flags ? *flags : usualFlags | (read ? MSGFLAG_READ : 0);
     if (!ctx.dev.mapi().Arrive(ctx.dev, U16(store), std::move(m), email))
       return "there is no message store named " + store;
     return std::nullopt;
   }
 };
 
-bool ReadFlag(Cursor& c) {
-  if (c.AtEnd()) return false;
+// PR_MESSAGE_FLAGS as hex digits, with or without 0x.
+ULONG ReadHexFlags(Cursor& c) {
   int col = c.Column();
-  if (c.Word("") != "--read") throw Failure{col, "expected --read or the end of the line"};
-  return true;
+  static constexpr char kHelp[] = "expected the message flags in hex, like 0x21";
+  std::string_view s = c.Next(kHelp).text;
+  if (s.size() > 2 && s[0] == '0' && (s[1] == 'x' || s[1] == 'X')) s.remove_prefix(2);
+  if (s.empty() || s.size() > 8) throw Failure{col, kHelp};
+  ULONG v = 0;
+  for (char ch : s) {
+    int d = HexDigit(ch);
+    if (d < 0) throw Failure{col, kHelp};
+    v = v << 4 | static_cast<ULONG>(d);
+  }
+  return v;
+}
+
+// The options after the message's words; `--address` only for e-mail.
+void ReadArrivalOptions(Cursor& c, Arrive& a) {
+  static constexpr std::string_view kOptions[] = {"--read", "--flags", "--no-sender", "--no-time",
+                                                  "--address"};
+  std::span<const std::string_view> options(kOptions, a.email ? 5 : 4);
+  bool seen[5] = {};
+  while (!c.AtEnd()) {
+    int col = c.Column();
+    size_t option = c.Choice(options, "option");
+    if (seen[option]) throw Failure{col, std::string(kOptions[option]) + " is given twice"};
+    seen[option] = true;
+    if (option == 0) a.read = true;
+    if (option == 1) a.flags = ReadHexFlags(c);
+    if (option == 2) a.noSender = true;
+    if (option == 3) a.noTime = true;
+    if (option == 4) a.address = c.Word("expected the sender's address after --address");
+    if (a.read && a.flags)
+      throw Failure{col, "--flags holds the read flag (1) itself; leave out --read"};
+  }
 }
 
 Action ParseTextMessage(Cursor& c, const char* store, ULONG flags) {
@@ -59,9 +93,8 @@ Action ParseTextMessage(Cursor& c, const char* store, ULONG flags) {
   a.store = store;
   a.sender = c.Word("expected the sender");
   a.subject = c.Word("expected the text");
-  a.read = ReadFlag(c);
-  a.extraFlags = flags;
-  c.End();
+  a.usualFlags = flags;
+  ReadArrivalOptions(c, a);
   return Make<Arrive>(a);
 }
 
@@ -71,17 +104,7 @@ Action ParseEmail(Cursor& c) {
   a.store = c.Word("expected the account");
   a.sender = c.Word("expected the sender");
   a.subject = c.Word("expected the subject");
-  while (!c.AtEnd()) {
-    int col = c.Column();
-    std::string option = c.Word("");
-    if (option == "--read" && !a.read) {
-      a.read = true;
-    } else if (option == "--address" && !a.address) {
-      a.address = c.Word("expected the sender's address after --address");
-    } else {
-      throw Failure{col, "unexpected '" + option + "'; expected --address ADDRESS or --read"};
-    }
-  }
+  ReadArrivalOptions(c, a);
   return Make<Arrive>(a);
 }
 

@@ -139,10 +139,15 @@ uint32_t ReadResult(Cursor& c) {
 
 Action ParseFail(Cursor& c) {
   int col = c.Column();
-  std::string function = c.Word("expected a platform function like CreateProcessW");
-  if (!sim::FindFaultFunction(function))
-    throw Failure{
-        col, "unknown platform function '" + Excerpt(function) + "' (no fault can be set on it)"};
+  std::string function = c.Word(
+      "expected a platform function like CreateProcessW or a COM method like "
+      "IPOutlookApp::Logon");
+  if (!sim::FindFaultFunction(function)) {
+    bool method = function.find("::") != std::string::npos;
+    throw Failure{col,
+                  std::string(method ? "unknown COM method '" : "unknown platform function '") +
+                      Excerpt(function) + "' (no fault can be set on it)"};
+  }
   std::optional<uint32_t> result;
   uint32_t count = 1;
   if (!c.AtEnd() && c.Peek().text != "always") result = ReadResult(c);

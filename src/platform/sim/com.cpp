@@ -45,6 +45,7 @@ HRESULT ComRuntime::Create(Thread* t, const CLSID& clsid, REFIID riid, void** ob
     if (!(c.clsid == clsid)) continue;
     IUnknown* made = c.factory();
     if (!made) return E_OUTOFMEMORY;
+    Faults::Quiet quiet(Dev().faults());
     HRESULT hr = made->QueryInterface(riid, object);
     made->Release();
     return hr;

@@ -12,6 +12,7 @@ namespace {
 
 constexpr uint32_t kGenFailure = 31;  // ERROR_GEN_FAILURE
 constexpr uint32_t kEFail = 0x80004005u;
+constexpr uint32_t kENoInterface = 0x80004002u;
 constexpr uint32_t kLineOperationFailed = 0x80000048u;
 
 using S = FailStyle;
@@ -107,6 +108,41 @@ constexpr FaultFunction kFunctions[] = {
     {"SetProps", S::Hresult, kEFail},
     {"Restrict", S::Hresult, kEFail},
     {"FindMatchingContact", S::Hresult, kEFail},
+    // COM methods of the device's objects, named by the interface the program calls them
+    // through. A bare method name above strikes the method through every interface.
+    {"IUnknown::QueryInterface", S::Hresult, kENoInterface},
+    {"IPOutlookApp::Logon", S::Hresult, kEFail},
+    {"IPOutlookApp::Logoff", S::Hresult, kEFail},
+    {"IPOutlookApp::GetDefaultFolder", S::Hresult, kEFail},
+    {"IFolder::get_Items", S::Hresult, kEFail},
+    {"IItem::SetProps", S::Hresult, kEFail},
+    {"IPOutlookItemCollection::Sort", S::Hresult, kEFail},
+    {"IPOutlookItemCollection::put_IncludeRecurrences", S::Hresult, kEFail},
+    {"IPOutlookItemCollection::Restrict", S::Hresult, kEFail},
+    {"IPOutlookItemCollection::get_Count", S::Hresult, kEFail},
+    {"IPOutlookItemCollection::Item", S::Hresult, kEFail},
+    {"IAppointment::GetRecurrencePattern", S::Hresult, kEFail},
+    {"IAppointment::get_Subject", S::Hresult, kEFail},
+    {"IAppointment::get_Location", S::Hresult, kEFail},
+    {"IAppointment::get_Start", S::Hresult, kEFail},
+    {"IAppointment::get_End", S::Hresult, kEFail},
+    {"IAppointment::get_AllDayEvent", S::Hresult, kEFail},
+    {"IAppointment::get_IsRecurring", S::Hresult, kEFail},
+    {"IRecurrencePattern::get_RecurrenceType", S::Hresult, kEFail},
+    {"IRecurrencePattern::get_PatternStartDate", S::Hresult, kEFail},
+    {"ITask::get_Subject", S::Hresult, kEFail},
+    {"ITask::get_DueDate", S::Hresult, kEFail},
+    {"ITask::get_Importance", S::Hresult, kEFail},
+    {"IContact::get_FileAs", S::Hresult, kEFail},
+    {"IMAPISession::GetMsgStoresTable", S::Hresult, kEFail},
+    {"IMAPISession::OpenMsgStore", S::Hresult, kEFail},
+    {"IMAPITable::SetColumns", S::Hresult, kEFail},
+    {"IMAPITable::SortTable", S::Hresult, kEFail},
+    {"IMAPITable::QueryRows", S::Hresult, kEFail},
+    {"IMsgStore::GetReceiveFolder", S::Hresult, kEFail},
+    {"IMsgStore::OpenEntry", S::Hresult, kEFail},
+    {"IMAPIFolder::GetContentsTable", S::Hresult, kEFail},
+    {"IMessage::SetProps", S::Hresult, kEFail},
     // SIM manager.
     {"SimInitialize", S::Hresult, 0x88000060u},
     {"SimGetPhonebookStatus", S::Hresult, 0x88000060u},
@@ -139,7 +175,7 @@ constexpr NamedResult kResults[] = {
     {"E_FAIL", kEFail},
     {"E_INVALIDARG", 0x80070057u},
     {"E_OUTOFMEMORY", 0x8007000Eu},
-    {"E_NOINTERFACE", 0x80004002u},
+    {"E_NOINTERFACE", kENoInterface},
     {"E_ACCESSDENIED", 0x80070005u},
     {"MAPI_E_NOT_FOUND", 0x8004010Fu},
     {"MAPI_E_NOT_INITIALIZED", 0x80040605u},
@@ -205,16 +241,20 @@ void Faults::Arm(std::string_view function, std::optional<uint32_t> result, uint
 }
 
 std::optional<uint32_t> Faults::Strike(std::string_view function) {
-  if (armed_.empty()) return std::nullopt;
+  if (armed_.empty() || quiet_ > 0) return std::nullopt;
   auto it = armed_.find(function);
+  // A method armed by its bare name fails through whichever interface it is called.
+  if (size_t colons = function.rfind("::"); it == armed_.end() && colons != std::string_view::npos)
+    it = armed_.find(function.substr(colons + 2));
   if (it == armed_.end()) return std::nullopt;
   Thread* self = Self();
   if (!target_.empty() &&
       (!self || !self->process || !platform::IEquals(self->process->exeName, target_)))
     return std::nullopt;
   uint32_t result = it->second.result;
+  // Named as the scenario armed it, which may be the bare method name.
+  Dev().Note("fault " + it->first + " fails with " + Hex(result), result);
   if (it->second.remaining != kAlways && --it->second.remaining == 0) armed_.erase(it);
-  Dev().Note("fault " + std::string(function) + " fails with " + Hex(result), result);
   return result;
 }
 

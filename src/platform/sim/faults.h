@@ -44,8 +44,22 @@ class Faults {
   void SetTarget(std::u16string exeName) { target_ = std::move(exeName); }
 
   // Called by the platform function on entry: the result to fail with, when struck (and
-  // traced), or nullopt to go on normally.
+  // traced), or nullopt to go on normally. A COM method is "INTERFACE::METHOD"; one armed by
+  // its bare name is struck too.
   std::optional<uint32_t> Strike(std::string_view function);
+
+  // While one is alive nothing is struck: a model calling its own objects on the program's
+  // behalf (CoCreateInstance asking the new object for an interface) is not the program's call.
+  class Quiet {
+   public:
+    explicit Quiet(Faults& f) : f_(f) { ++f_.quiet_; }
+    ~Quiet() { --f_.quiet_; }
+    Quiet(const Quiet&) = delete;
+    Quiet& operator=(const Quiet&) = delete;
+
+   private:
+    Faults& f_;
+  };
 
  private:
   struct Armed {
@@ -54,6 +68,7 @@ class Faults {
   };
   std::map<std::string, Armed, std::less<>> armed_;
   std::u16string target_ = u"dorvane2.exe";
+  int quiet_ = 0;
 };
 
 // Shorthands for platform functions of the current device.

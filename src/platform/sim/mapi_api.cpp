@@ -24,6 +24,7 @@ template <class Interface>
 HRESULT Answer(Interface* self, REFIID riid, std::initializer_list<IID> known, void** object) {
   if (!object) return E_POINTER;
   *object = nullptr;
+  if (auto struck = Strike("IUnknown::QueryInterface")) return static_cast<HRESULT>(*struck);
   bool found = riid == IID_IUnknown;
   for (const IID& iid : known) found = found || riid == iid;
   if (!found) return E_NOINTERFACE;
@@ -34,8 +35,12 @@ HRESULT Answer(Interface* self, REFIID riid, std::initializer_list<IID> known, v
 
 MapiRow MessageRow(const MapiMessage& m) {
   MapiRow row{{PR_ENTRYID, MakeEntryId(kMessage, m.id)},
-              {PR_MESSAGE_FLAGS, static_cast<LONG>(m.flags)},
-              {PR_MESSAGE_DELIVERY_TIME, m.time}};
+              {PR_MESSAGE_FLAGS, static_cast<LONG>(m.flags)}};
+  if (m.time) {
+    MapiCell& time = row.emplace_back();
+    time.tag = PR_MESSAGE_DELIVERY_TIME;
+    time.value.emplace<uint64_t>(*m.time);
+  }
   if (m.sender) row.push_back({PR_SENDER_NAME_W, *m.sender});
   if (m.subject) row.push_back({PR_SUBJECT_W, *m.subject});
   if (m.email) row.push_back({PR_SENDER_EMAIL_ADDRESS_W, *m.email});
@@ -51,7 +56,7 @@ class Message final : public ComObject<IMessage> {
   // The read flag sticks at once; a save is accepted and changes nothing more.
   HRESULT SaveChanges(ULONG) override { return S_OK; }
   HRESULT SetProps(ULONG count, const SPropValue* props, SPropProblemArray** problems) override {
-    if (auto struck = Strike("SetProps")) return static_cast<HRESULT>(*struck);
+    if (auto struck = Strike("IMessage::SetProps")) return static_cast<HRESULT>(*struck);
     if (problems) *problems = nullptr;
     if (!props || count == 0) return MAPI_E_INVALID_PARAMETER;
     MapiStore* store = nullptr;
@@ -78,7 +83,7 @@ class Folder final : public ComObject<IMAPIFolder> {
     return MAPI_E_NO_SUPPORT;
   }
   HRESULT GetContentsTable(ULONG, IMAPITable** table) override {
-    if (auto struck = Strike("GetContentsTable")) return static_cast<HRESULT>(*struck);
+    if (auto struck = Strike("IMAPIFolder::GetContentsTable")) return static_cast<HRESULT>(*struck);
     if (!table) return MAPI_E_INVALID_PARAMETER;
     *table = nullptr;
     MapiStore* store = Model().StoreById(store_);
@@ -105,7 +110,7 @@ class MsgStore final : public ComObject<IMsgStore> {
   }
   HRESULT OpenEntry(ULONG size, const ENTRYID* id, const IID*, ULONG, ULONG* type,
                     IUnknown** object) override {
-    if (auto struck = Strike("OpenEntry")) return static_cast<HRESULT>(*struck);
+    if (auto struck = Strike("IMsgStore::OpenEntry")) return static_cast<HRESULT>(*struck);
     if (!object) return MAPI_E_INVALID_PARAMETER;
     *object = nullptr;
     uint32_t kind = 0, number = 0;
@@ -126,7 +131,7 @@ class MsgStore final : public ComObject<IMsgStore> {
   // Every message class is received in the inbox.
   HRESULT GetReceiveFolder(const WCHAR*, ULONG, ULONG* size, LPENTRYID* id,
                            WCHAR** explicitClass) override {
-    if (auto struck = Strike("GetReceiveFolder")) return static_cast<HRESULT>(*struck);
+    if (auto struck = Strike("IMsgStore::GetReceiveFolder")) return static_cast<HRESULT>(*struck);
     if (!size || !id) return MAPI_E_INVALID_PARAMETER;
     if (explicitClass) *explicitClass = nullptr;
     std::vector<BYTE> bytes = MakeEntryId(kFolder, id_);
@@ -150,7 +155,8 @@ class Session final : public ComObject<IMAPISession> {
     return Answer(this, riid, {IID_IMAPISession}, object);
   }
   HRESULT GetMsgStoresTable(ULONG, IMAPITable** table) override {
-    if (auto struck = Strike("GetMsgStoresTable")) return static_cast<HRESULT>(*struck);
+    if (auto struck = Strike("IMAPISession::GetMsgStoresTable"))
+      return static_cast<HRESULT>(*struck);
     if (!table) return MAPI_E_INVALID_PARAMETER;
     std::vector<MapiRow> rows;
     for (const auto& s : Model().Stores())
@@ -160,7 +166,7 @@ class Session final : public ComObject<IMAPISession> {
   }
   HRESULT OpenMsgStore(ULONG_PTR, ULONG size, const ENTRYID* id, const IID*, ULONG,
                        IMsgStore** store) override {
-    if (auto struck = Strike("OpenMsgStore")) return static_cast<HRESULT>(*struck);
+    if (auto struck = Strike("IMAPISession::OpenMsgStore")) return static_cast<HRESULT>(*struck);
     if (!store) return MAPI_E_INVALID_PARAMETER;
     *store = nullptr;
     uint32_t kind = 0, number = 0;

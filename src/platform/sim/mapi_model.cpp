@@ -43,7 +43,7 @@ std::vector<uint8_t> TextBytes(const std::u16string& text) {
 }  // namespace
 
 bool NewerMessage(const MapiMessage& a, const MapiMessage& b) {
-  if (a.time != b.time) return a.time > b.time;
+  if (a.time != b.time) return !a.time || (b.time && *a.time > *b.time);
   return a.arrival > b.arrival;
 }
 

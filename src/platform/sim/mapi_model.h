@@ -19,7 +19,7 @@ struct Process;
 struct MapiMessage {
   uint32_t id = 0;  // unique on the device; the number inside its entry id
   std::optional<std::u16string> sender, subject, email;
-  uint64_t time = 0;  // delivery time, FILETIME ticks (UTC)
+  std::optional<uint64_t> time;  // delivery time, FILETIME ticks (UTC); none: no such column
   uint64_t arrival = 0;
   ULONG flags = 0;
   bool shown = false;  // opened in the mail viewer
@@ -66,7 +66,8 @@ class Mapi {
   uint64_t arrivals_ = 0;
 };
 
-// Newest first: by delivery time, a later arrival first among equal times.
+// Newest first: by delivery time, a later arrival first among equal times. A message without
+// one comes first, as the store's tables sort a missing key above every value.
 bool NewerMessage(const MapiMessage& a, const MapiMessage& b);
 
 }  // namespace sim

@@ -94,6 +94,7 @@ bool ReadEntryId(const ENTRYID* id, ULONG size, uint32_t* kind, uint32_t* number
 HRESULT MapiTable::QueryInterface(REFIID riid, void** object) {
   if (!object) return E_POINTER;
   *object = nullptr;
+  if (auto struck = Strike("IUnknown::QueryInterface")) return static_cast<HRESULT>(*struck);
   if (!(riid == IID_IUnknown) && !(riid == IID_IMAPITable)) return E_NOINTERFACE;
   AddRef();
   *object = static_cast<IMAPITable*>(this);
@@ -101,14 +102,14 @@ HRESULT MapiTable::QueryInterface(REFIID riid, void** object) {
 }
 
 HRESULT MapiTable::SetColumns(const SPropTagArray* columns, ULONG) {
-  if (auto struck = Strike("SetColumns")) return static_cast<HRESULT>(*struck);
+  if (auto struck = Strike("IMAPITable::SetColumns")) return static_cast<HRESULT>(*struck);
   if (!columns || columns->cValues == 0) return MAPI_E_INVALID_PARAMETER;
   columns_.assign(columns->aulPropTag, columns->aulPropTag + columns->cValues);
   return S_OK;
 }
 
 HRESULT MapiTable::SortTable(const SSortOrderSet* order, ULONG) {
-  if (auto struck = Strike("SortTable")) return static_cast<HRESULT>(*struck);
+  if (auto struck = Strike("IMAPITable::SortTable")) return static_cast<HRESULT>(*struck);
   if (!order) return MAPI_E_INVALID_PARAMETER;
   // The messaging system sorts its tables by one key and keeps no categories.
   if (order->cSorts != 1 || order->cCategories != 0) return MAPI_E_NO_SUPPORT;
@@ -124,7 +125,7 @@ HRESULT MapiTable::SortTable(const SSortOrderSet* order, ULONG) {
 }
 
 HRESULT MapiTable::QueryRows(LONG rowCount, ULONG, SRowSet** rows) {
-  if (auto struck = Strike("QueryRows")) return static_cast<HRESULT>(*struck);
+  if (auto struck = Strike("IMAPITable::QueryRows")) return static_cast<HRESULT>(*struck);
   if (!rows || rowCount < 1) return MAPI_E_INVALID_PARAMETER;
   *rows = nullptr;
   size_t n = std::min(static_cast<size_t>(rowCount), rows_.size() - next_);

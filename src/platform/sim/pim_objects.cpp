@@ -31,6 +31,7 @@ class Dispatch : public ComObject<I> {
   HRESULT Answer(REFIID riid, void** out, const IID& own) {
     if (!out) return E_POINTER;
     *out = nullptr;
+    if (auto struck = Strike("IUnknown::QueryInterface")) return static_cast<HRESULT>(*struck);
     if (!(riid == IID_IUnknown || riid == IID_IDispatch || riid == own)) return E_NOINTERFACE;
     this->AddRef();
     *out = static_cast<I*>(this);
@@ -51,6 +52,19 @@ HRESULT Give(T value, T* out) {
   return S_OK;
 }
 
+// The same for a method that the fault switch can strike, by its "INTERFACE::METHOD" name.
+HRESULT Text(std::string_view method, const std::u16string& text, BSTR* out) {
+  if (out) *out = nullptr;
+  if (auto struck = Strike(method)) return static_cast<HRESULT>(*struck);
+  return Text(text, out);
+}
+
+template <class T>
+HRESULT Give(std::string_view method, T value, T* out) {
+  if (auto struck = Strike(method)) return static_cast<HRESULT>(*struck);
+  return Give(value, out);
+}
+
 VARIANT_BOOL Bool(bool b) {
   return b ? VARIANT_TRUE : VARIANT_FALSE;
 }
@@ -61,13 +75,17 @@ class Pattern final : public Dispatch<IRecurrencePattern> {
   HRESULT QueryInterface(REFIID riid, void** out) override {
     return Answer(riid, out, IID_IDispatch);
   }
-  HRESULT get_RecurrenceType(long* t) override { return Give(type_, t); }
+  HRESULT get_RecurrenceType(long* t) override {
+    return Give("IRecurrencePattern::get_RecurrenceType", type_, t);
+  }
   HRESULT get_Interval(long* v) override { return Give(1L, v); }
   HRESULT get_DayOfWeekMask(long*) override { return E_NOTIMPL; }
   HRESULT get_DayOfMonth(long*) override { return E_NOTIMPL; }
   HRESULT get_MonthOfYear(long*) override { return E_NOTIMPL; }
   HRESULT get_Instance(long*) override { return E_NOTIMPL; }
-  HRESULT get_PatternStartDate(DATE* d) override { return Give(start_, d); }
+  HRESULT get_PatternStartDate(DATE* d) override {
+    return Give("IRecurrencePattern::get_PatternStartDate", start_, d);
+  }
 
  private:
   long type_;
@@ -82,23 +100,34 @@ class Appointment final : public Dispatch<IAppointment> {
   }
   HRESULT GetRecurrencePattern(IRecurrencePattern** out) override {
     if (!out) return E_POINTER;
+    *out = nullptr;
+    if (auto struck = Strike("IAppointment::GetRecurrencePattern"))
+      return static_cast<HRESULT>(*struck);
     // A single appointment has a pattern too; its type says it does not recur.
     *out = new Pattern(item_.yearly ? olRecursYearly : 0, item_.seriesStart);
     return S_OK;
   }
-  HRESULT get_Subject(BSTR* s) override { return Text(item_.subject, s); }
-  HRESULT get_Location(BSTR* s) override { return Text(item_.location, s); }
+  HRESULT get_Subject(BSTR* s) override {
+    return Text("IAppointment::get_Subject", item_.subject, s);
+  }
+  HRESULT get_Location(BSTR* s) override {
+    return Text("IAppointment::get_Location", item_.location, s);
+  }
   HRESULT get_Categories(BSTR* s) override { return Text(u"", s); }
-  HRESULT get_Start(DATE* d) override { return Give(item_.start, d); }
+  HRESULT get_Start(DATE* d) override { return Give("IAppointment::get_Start", item_.start, d); }
   HRESULT get_Duration(long* m) override {
     return Give(std::lround((item_.end - item_.start) * 1440.0), m);
   }
   HRESULT get_DurationUnit(long* u) override { return Give(0L, u); }
-  HRESULT get_End(DATE* d) override { return Give(item_.end, d); }
-  HRESULT get_AllDayEvent(VARIANT_BOOL* b) override { return Give(Bool(item_.allDay), b); }
+  HRESULT get_End(DATE* d) override { return Give("IAppointment::get_End", item_.end, d); }
+  HRESULT get_AllDayEvent(VARIANT_BOOL* b) override {
+    return Give("IAppointment::get_AllDayEvent", Bool(item_.allDay), b);
+  }
   HRESULT get_BusyStatus(long* s) override { return Give(2L, s); }
   HRESULT get_Sensitivity(long* s) override { return Give(0L, s); }
-  HRESULT get_IsRecurring(VARIANT_BOOL* b) override { return Give(Bool(item_.yearly), b); }
+  HRESULT get_IsRecurring(VARIANT_BOOL* b) override {
+    return Give("IAppointment::get_IsRecurring", Bool(item_.yearly), b);
+  }
 
  private:
   PimItem item_;
@@ -114,12 +143,14 @@ class Task final : public Dispatch<ITask> {
     return S_OK;
   }
   HRESULT get_IsRecurring(VARIANT_BOOL* b) override { return Give(VARIANT_FALSE, b); }
-  HRESULT get_Subject(BSTR* s) override { return Text(item_.subject, s); }
+  HRESULT get_Subject(BSTR* s) override { return Text("ITask::get_Subject", item_.subject, s); }
   HRESULT get_Categories(BSTR* s) override { return Text(u"", s); }
   HRESULT get_StartDate(DATE* d) override { return Give(DATE_NONE, d); }
-  HRESULT get_DueDate(DATE* d) override { return Give(item_.due, d); }
+  HRESULT get_DueDate(DATE* d) override { return Give("ITask::get_DueDate", item_.due, d); }
   HRESULT get_DateCompleted(DATE* d) override { return Give(DATE_NONE, d); }
-  HRESULT get_Importance(long* i) override { return Give(item_.importance, i); }
+  HRESULT get_Importance(long* i) override {
+    return Give("ITask::get_Importance", item_.importance, i);
+  }
   HRESULT get_Complete(VARIANT_BOOL* b) override { return Give(Bool(item_.complete), b); }
 
  private:
@@ -134,6 +165,8 @@ class Contact final : public Dispatch<IContact>, public IItem {
   ULONG Release() override { return Dispatch<IContact>::Release(); }
   HRESULT QueryInterface(REFIID riid, void** out) override {
     if (out && riid == IID_IItem) {
+      *out = nullptr;
+      if (auto struck = Strike("IUnknown::QueryInterface")) return static_cast<HRESULT>(*struck);
       AddRef();
       *out = static_cast<IItem*>(this);
       return S_OK;
@@ -183,7 +216,7 @@ class Contact final : public Dispatch<IContact>, public IItem {
   DV2_EMPTY_TEXT(get_Radio_TelephoneNumber)
 #undef DV2_EMPTY_TEXT
   HRESULT get_FileAs(BSTR* s) override {
-    return Text(item_.name, s);
+    return Text("IContact::get_FileAs", item_.name, s);
   }
 
  private:
@@ -235,12 +268,15 @@ class Collection final : public Dispatch<IPOutlookItemCollection> {
     return Answer(riid, out, IID_IDispatch);
   }
   HRESULT Add(IDispatch**) override { return E_NOTIMPL; }
-  HRESULT get_Count(int* count) override { return Give(static_cast<int>(items_.size()), count); }
+  HRESULT get_Count(int* count) override {
+    return Give("IPOutlookItemCollection::get_Count", static_cast<int>(items_.size()), count);
+  }
   HRESULT Find(BSTR, IDispatch**) override { return E_NOTIMPL; }
   HRESULT FindNext(IDispatch**) override { return E_NOTIMPL; }
   HRESULT Item(int index, IDispatch** out) override {
     if (!out) return E_POINTER;
     *out = nullptr;
+    if (auto struck = Strike("IPOutlookItemCollection::Item")) return static_cast<HRESULT>(*struck);
     if (index < 1 || index > static_cast<int>(items_.size())) return E_INVALIDARG;
     if (DWORD latency = Store().fetchLatencyMs; latency && Self()) ::Sleep(latency);
     *out = NewItemObject(items_[static_cast<size_t>(index - 1)]);
@@ -248,9 +284,10 @@ class Collection final : public Dispatch<IPOutlookItemCollection> {
   }
   HRESULT Remove(int) override { return E_NOTIMPL; }
   HRESULT Restrict(BSTR restriction, IPOutlookItemCollection** out) override {
-    if (auto struck = Strike("Restrict")) return static_cast<HRESULT>(*struck);
+    if (out) *out = nullptr;
+    if (auto struck = Strike("IPOutlookItemCollection::Restrict"))
+      return static_cast<HRESULT>(*struck);
     if (!out || !restriction) return E_POINTER;
-    *out = nullptr;
     auto filter = ParseRestriction(restriction);
     if (!filter) return E_INVALIDARG;
     std::vector<PimItem> kept;
@@ -265,6 +302,7 @@ class Collection final : public Dispatch<IPOutlookItemCollection> {
     return S_OK;
   }
   HRESULT Sort(BSTR property, VARIANT_BOOL descending) override {
+    if (auto struck = Strike("IPOutlookItemCollection::Sort")) return static_cast<HRESULT>(*struck);
     if (!property) return E_POINTER;
     std::u16string_view p(property);
     if (p != u"[Start]" && p != u"[End]" && p != u"[DueDate]") return E_INVALIDARG;
@@ -275,6 +313,8 @@ class Collection final : public Dispatch<IPOutlookItemCollection> {
   }
   HRESULT get_IncludeRecurrences(VARIANT_BOOL* b) override { return Give(Bool(recurrences_), b); }
   HRESULT put_IncludeRecurrences(VARIANT_BOOL include) override {
+    if (auto struck = Strike("IPOutlookItemCollection::put_IncludeRecurrences"))
+      return static_cast<HRESULT>(*struck);
     if (include != VARIANT_FALSE && !recurrences_ && folder_ == olFolderCalendar) {
       items_ = Expand(items_);
       Order();
@@ -307,6 +347,8 @@ class Folder final : public Dispatch<IFolder>, public IItem {
   ULONG Release() override { return Dispatch<IFolder>::Release(); }
   HRESULT QueryInterface(REFIID riid, void** out) override {
     if (out && riid == IID_IItem) {
+      *out = nullptr;
+      if (auto struck = Strike("IUnknown::QueryInterface")) return static_cast<HRESULT>(*struck);
       AddRef();
       *out = static_cast<IItem*>(this);
       return S_OK;
@@ -315,6 +357,8 @@ class Folder final : public Dispatch<IFolder>, public IItem {
   }
   HRESULT get_Items(IPOutlookItemCollection** out) override {
     if (!out) return E_POINTER;
+    *out = nullptr;
+    if (auto struck = Strike("IFolder::get_Items")) return static_cast<HRESULT>(*struck);
     *out = new Collection(Store().ItemsOf(folder_), folder_);
     return S_OK;
   }
@@ -329,7 +373,7 @@ class Folder final : public Dispatch<IFolder>, public IItem {
     return E_NOTIMPL;
   }
   HRESULT SetProps(ULONG, WORD count, CEPROPVAL* values) override {
-    if (auto struck = Strike("SetProps")) return static_cast<HRESULT>(*struck);
+    if (auto struck = Strike("IItem::SetProps")) return static_cast<HRESULT>(*struck);
     if (!values || count == 0) return E_INVALIDARG;
     for (WORD i = 0; i < count; ++i) {
       if (values[i].propid != PIMPR_FOLDERNOTIFICATIONS) return E_INVALIDARG;
@@ -350,11 +394,12 @@ class Application final : public Dispatch<IPOutlookApp> {
     return Answer(riid, out, IID_IPOutlookApp2);
   }
   HRESULT Logon(long hwnd) override {
-    if (auto struck = Strike("Logon")) return static_cast<HRESULT>(*struck);
+    if (auto struck = Strike("IPOutlookApp::Logon")) return static_cast<HRESULT>(*struck);
     Store().Logon(this, static_cast<HWND>(hwnd));
     return S_OK;
   }
   HRESULT Logoff() override {
+    if (auto struck = Strike("IPOutlookApp::Logoff")) return static_cast<HRESULT>(*struck);
     if (!Store().LoggedOn(this)) return E_FAIL;
     Store().Logoff(this);
     return S_OK;
@@ -363,7 +408,8 @@ class Application final : public Dispatch<IPOutlookApp> {
   HRESULT GetDefaultFolder(int folder, IFolder** out) override {
     if (!out) return E_POINTER;
     *out = nullptr;
-    if (auto struck = Strike("GetDefaultFolder")) return static_cast<HRESULT>(*struck);
+    if (auto struck = Strike("IPOutlookApp::GetDefaultFolder"))
+      return static_cast<HRESULT>(*struck);
     if (!Store().LoggedOn(this)) return E_FAIL;
     if (folder != olFolderCalendar && folder != olFolderContacts && folder != olFolderTasks)
       return E_INVALIDARG;

@@ -7,6 +7,7 @@
 #include "platform/kernel.h"
 #include "platform/sim/api.h"
 #include "platform/user.h"
+#include "platform/wstr.h"
 
 namespace sim {
 
@@ -92,7 +93,15 @@ std::vector<PimItem> PimStore::ItemsOf(int folder) const {
 }
 
 void PimStore::Logon(const void* session, HWND window) {
-  sessions_[session] = Session{window, {}};
+  Thread* self = Self();
+  sessions_[session] = Session{window, self ? self->process : nullptr, {}};
+}
+
+int PimStore::LogonsOf(std::u16string_view exeName) const {
+  int n = 0;
+  for (const auto& [key, s] : sessions_)
+    if (s.process && !s.process->ended && platform::IEquals(s.process->exeName, exeName)) ++n;
+  return n;
 }
 
 void PimStore::Logoff(const void* session) {

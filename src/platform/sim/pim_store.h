@@ -15,6 +15,7 @@ namespace sim {
 
 class ComRuntime;
 class Registry;
+struct Process;
 
 struct PimItem {
   LONG oid = 0;
@@ -59,12 +60,15 @@ class PimStore {
   std::vector<PimItem> ItemsOf(int folder) const;
   const PimItem* Get(LONG oid) const;
 
-  // Sessions: the window a program logged on with and its notification flags per folder.
+  // Sessions: the window a program logged on with and its notification flags per folder. A
+  // session ends with Logoff or when its application object is released.
   void Logon(const void* session, HWND window);
   void Logoff(const void* session);
   bool LoggedOn(const void* session) const;
   void SetNotifications(const void* session, int folder, ULONG flags);
   int Logons() const { return static_cast<int>(sessions_.size()); }
+  // Sessions of live processes of that executable: one that ended is logged on no more.
+  int LogonsOf(std::u16string_view exeName) const;
 
   // Each item fetched from a collection takes this long (a slow store).
   DWORD fetchLatencyMs = 0;
@@ -72,6 +76,7 @@ class PimStore {
  private:
   struct Session {
     HWND window = 0;
+    const Process* process = nullptr;  // whose thread logged on
     std::map<int, ULONG> notify;
   };
   void Notify(UINT message, const PimItem& item);

@@ -21,6 +21,12 @@ bool SimCard::Remove(DWORD index) {
   return true;
 }
 
+void SimCard::TakeOut() {
+  if (!present) return;
+  present = false;
+  Notify(SIM_NOTIFY_CARD_REMOVED, 0);
+}
+
 HSIM SimCard::Open(Process* p, SIMCALLBACK callback, DWORD param) {
   HSIM h = next_++;
   clients_[h] = Client{p, callback, param};
@@ -43,8 +49,12 @@ void SimCard::Notify(DWORD code, DWORD index) {
     DWORD param = c.param;
     dev.Note("sim notify " + std::to_string(code) + " " + std::to_string(index));
     dev.SpawnThread(c.process, "cellcore", [callback, param, code, index]() -> DWORD {
+      // Only phonebook changes carry data.
       SIMPBECHANGE change{index, SIM_PBSTORAGE_SIM};
-      callback(code, &change, sizeof change, param);
+      if (code == SIM_NOTIFY_CARD_REMOVED)
+        callback(code, nullptr, 0, param);
+      else
+        callback(code, &change, sizeof change, param);
       return 0;
     });
   }

@@ -28,6 +28,9 @@ class SimCard {
   // Driver side: the entry is stored / removed and the clients are told.
   bool Store(DWORD index, Entry entry);
   bool Remove(DWORD index);
+  // The card is taken out: the phonebook answers SIM_E_NOSIM from now on, and programs that
+  // asked for notifications hear SIM_NOTIFY_CARD_REMOVED.
+  void TakeOut();
 
   // API side.
   HSIM Open(Process* p, SIMCALLBACK callback, DWORD param);
