@@ -240,10 +240,14 @@ void PromiseMonitor::AfterStep(const Step& step, sim::Device& dev, std::u16strin
 
   // --- only-unlock: locked to unlocked only by the slide screen's report, a reload, the slide
   // screen started hidden, or the end of a call that found the phone unlocked.
+  // The daemon may act on an unlock report after a sleep of its own, in a later step than the
+  // one that brought the report: the excuse holds until the lock state next changes.
+  if (seen.unlockReport || seen.reload || seen.hiddenLaunch) unlockExcused_ = true;
   if (prevLocked_ && !locked && samePid) {
     // A step in which a platform call failed is excused: the hidden start of the slide screen
     // unlocks even when the start itself fails.
-    bool allowed = seen.unlockReport || seen.reload || seen.hiddenLaunch || seen.faultStruck;
+    bool allowed =
+        seen.unlockReport || seen.reload || seen.hiddenLaunch || seen.faultStruck || unlockExcused_;
     for (int n : endedNow) allowed = allowed || !calls_[n].lockedAtStart;
     if (!allowed) {
       std::string why =
@@ -325,6 +329,7 @@ void PromiseMonitor::AfterStep(const Step& step, sim::Device& dev, std::u16strin
       relock_ = Obligation{now + settings->WakeUpDelayMS + kRelockSlackMs, step.line};
   }
 
+  if (prevLocked_ != locked) unlockExcused_ = false;
   prevLocked_ = locked;
   prevCallActive_ = callActive;
   prevDisplayOff_ = state && state->DisplayOff;

@@ -72,6 +72,7 @@ class PromiseMonitor {
   bool prevLocked_ = false;
   bool prevDisplayOff_ = false;
   bool prevCallActive_ = false;
+  bool unlockExcused_ = false;  // an unlock report (or the like) the daemon has yet to act on
   std::map<int, CallWatch> calls_;
   std::optional<Obligation> relock_;
   uint64_t quietSince_ = 0;  // device time of the last step that was not a wait or a check

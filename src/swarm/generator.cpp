@@ -112,6 +112,11 @@ class DayWriter {
 std::string DayWriter::Wait() {
   uint32_t r = c_.Below(100);
   char buf[32];
+  // A caller gives up after about a minute: while a call rings, the day moves on in seconds.
+  if (Offered()) {
+    std::snprintf(buf, sizeof buf, "wait %us", c_.Between(1, 20));
+    return buf;
+  }
   if (r < 40)
     std::snprintf(buf, sizeof buf, "wait %us", c_.Between(1, 10));
   else if (r < 70)
