@@ -41,7 +41,7 @@ constexpr std::array<std::string_view, 3> kAccounts{"Work", "Home", "Club"};
 constexpr std::array<std::string_view, 10> kKeys{"200", "0x75", "0x76", "0x25", "0x27",
                                                  "223", "0x41", "0x0D", "0x72", "0x73"};
 // Platform functions whose failure the daemon handles.
-constexpr std::array<std::string_view, 16> kFaults{"lineInitializeEx",
+constexpr std::array<std::string_view, 18> kFaults{"lineInitializeEx",
                                                    "lineOpen",
                                                    "lineMakeCall",
                                                    "lineDrop",
@@ -56,7 +56,9 @@ constexpr std::array<std::string_view, 16> kFaults{"lineInitializeEx",
                                                    "RegQueryValueExW",
                                                    "SetWindowPos",
                                                    "CoCreateInstance",
-                                                   "CreateProcessW"};
+                                                   "CreateProcessW",
+                                                   "IPOutlookApp::Logon",
+                                                   "MAPILogonEx"};
 // Options drawn per day and changed during it (then reloaded with 32811).
 constexpr std::array<std::string_view, 14> kFlags{
     "CallerID",      "NoSystemLock", "LockNotification",   "ShowAppointment", "BlankStart",
@@ -95,6 +97,7 @@ class DayWriter {
   void Settings();
   void Programs();
   void Fault();
+  void Other();
 
   Choices& c_;
   Day& day_;
@@ -106,6 +109,8 @@ class DayWriter {
   std::vector<std::string> appointments_;
   std::vector<std::string> tasks_;
   int simIndex_ = 0;
+  int simSize_ = 250;
+  bool simAbsent_ = false;
   int day_of_month_ = 1;
 };
 
@@ -134,6 +139,11 @@ void DayWriter::Setup() {
   std::snprintf(buf, sizeof buf, "clock 2008-06-%02d %02u:%02u:00", day_of_month_,
                 c_.Between(6, 21), c_.Between(0, 59));
   day_.setup.push_back(buf);
+  // The phone's time zone, set before it boots.
+  if (c_.Percent(25))
+    day_.setup.push_back(c_.Percent(50)
+                             ? "device timezone +01:00 --dst 2008-03-30T02:00 2008-10-26T03:00"
+                             : "device timezone -05:00");
   day_.setup.push_back("boot 120000");
   // Not the first run (the settings store exists): the first-run notices are a story of
   // their own.
@@ -150,6 +160,15 @@ void DayWriter::Setup() {
                          std::to_string(c_.Pick(std::span<const uint32_t>(kDelays))));
   }
   if (c_.Percent(50)) day_.setup.push_back("reg set " + std::string(kKey) + " DebugOn binary 01");
+  // The phone itself: its SIM, its volume.
+  if (c_.Percent(5)) {
+    simAbsent_ = true;
+    day_.setup.push_back("sim absent");
+  } else if (c_.Percent(10)) {
+    day_.setup.push_back("sim size " + std::to_string(c_.Between(1, 1000)));
+    simSize_ = 0;  // unknown to the writer: no entries are written beyond position 1
+  }
+  if (c_.Percent(10)) day_.setup.push_back("device volume 0x80004000");
   if (c_.Percent(20)) day_.setup.push_back("phone skin on");
   if (c_.Percent(15)) day_.setup.push_back("phone menu-delay 2s");
   if (c_.Percent(30)) {
@@ -227,6 +246,12 @@ void DayWriter::Call() {
     EndNewest(c_.Percent(30) ? "user hangup" : "call end");
     return;
   }
+  if (connected && r < 38) {
+    // On hold and back: the generator's model keeps it connected.
+    AddNow("call hold");
+    Add("call unhold");
+    return;
+  }
   if (!calls_.empty() && calls_.back().state == CallModel::Dialing) {
     if (r < 50) {
       calls_.back().state = CallModel::Connected;
@@ -244,8 +269,10 @@ void DayWriter::Call() {
   if (r < 60) {
     std::string line = "call offer ";
     uint32_t kind = c_.Below(100);
-    if (kind < 10)
+    if (kind < 7)
       line += "--no-id";
+    else if (kind < 10)
+      line += Number() + " --withheld";
     else if (kind < 20)
       line += Number() + " --id-after " + std::to_string(c_.Between(1, 5)) + "s";
     else if (kind < 25)
@@ -263,9 +290,13 @@ void DayWriter::Call() {
   } else if (r < 85) {
     calls_.push_back({false, CallModel::Dialing});
     Add("call dial " + Number());
-  } else {
+  } else if (r < 95) {
     // The slide screen's own dial: the daemon places the call.
     calls_.push_back({false, CallModel::Dialing});
+    Add("user dial " + Number());
+  } else {
+    // The network refuses the call the slide screen asks for: no call ever reports a state.
+    AddNow("call refuse");
     Add("user dial " + Number());
   }
 }
@@ -273,7 +304,14 @@ void DayWriter::Call() {
 void DayWriter::Message() {
   uint32_t r = c_.Below(100);
   std::string from = Number();
-  if (r < 35) {
+  if (r < 5) {
+    // Shaped messages: no sender, no time, or flags of its own (not counted as unread).
+    static constexpr std::array<std::string_view, 3> kShapes{" --no-sender", " --no-time",
+                                                             " --flags 0x10"};
+    std::string_view shape = c_.Pick(Words(kShapes));
+    if (shape != " --flags 0x10") ++unread_[0];
+    Add("sms arrive " + from + " Hello" + std::string(shape));
+  } else if (r < 35) {
     ++unread_[0];
     Add("sms arrive " + from + " \"Are you there?\"");
   } else if (r < 45) {
@@ -301,26 +339,33 @@ void DayWriter::Pim() {
                   subject.c_str(), d, h, d, h);
     appointments_.push_back(subject);
     Add(buf);
-  } else if (r < 40 && !appointments_.empty()) {
+  } else if (r < 36 && !appointments_.empty()) {
     Add("appointment delete " + appointments_.back());
     appointments_.pop_back();
+  } else if (r < 40 && !appointments_.empty()) {
+    int d = day_of_month_ + static_cast<int>(c_.Below(2));
+    std::snprintf(buf, sizeof buf, "appointment edit %s --start 2008-06-%02d %02u:15",
+                  appointments_.back().c_str(), d, c_.Between(0, 22));
+    Add(buf);
   } else if (r < 60) {
     std::string subject(c_.Pick(Words(kSubjects)));
     tasks_.push_back(subject);
     Add("task add " + subject + " --importance " + std::to_string(c_.Below(3)));
+  } else if (r < 64 && !tasks_.empty()) {
+    Add("task edit " + tasks_.back() + " --importance " + std::to_string(c_.Below(3)));
   } else if (r < 75 && !tasks_.empty()) {
     Add((c_.Percent(50) ? "task complete " : "task delete ") + tasks_.back());
     tasks_.pop_back();
   } else if (r < 90) {
     Add("contact add " + std::string(c_.Pick(Words(kNames))) + " " + Number());
-  } else if (simIndex_ < 250) {
+  } else if (!simAbsent_ && simIndex_ < simSize_) {
     Add("sim entry " + std::to_string(++simIndex_) + " " + Number() + " " +
         std::string(c_.Pick(Words(kNames))));
   }
 }
 
 void DayWriter::Key() {
-  Add("key press " + std::string(c_.Pick(Words(kKeys))));
+  Add("key press " + std::string(c_.Pick(Words(kKeys))) + (c_.Percent(10) ? " --injected" : ""));
 }
 
 void DayWriter::Settings() {
@@ -347,9 +392,28 @@ void DayWriter::Programs() {
   }
 }
 
+// The telephony server's own events, the user setting the clock, other programs.
+void DayWriter::Other() {
+  uint32_t r = c_.Below(100);
+  char buf[96];
+  if (r < 20) {
+    Add("line close");
+  } else if (r < 40) {
+    Add("line reinit");
+  } else if (r < 60) {
+    std::snprintf(buf, sizeof buf, "clock set 2008-06-%02d %02u:%02u", day_of_month_,
+                  c_.Between(0, 23), c_.Between(0, 59));
+    Add(buf);
+  } else if (r < 80) {
+    Add("notification add alarm.exe Wake");
+  } else if (calls_.empty()) {
+    Add("activate DesktopExplorerWindow");
+  }
+}
+
 void DayWriter::Fault() {
   std::string f(c_.Pick(Words(kFaults)));
-  AddNow("fail " + f + (c_.Percent(20) ? " 3" : ""));
+  AddNow("fail " + f);
 }
 
 void DayWriter::Events(uint32_t count) {
@@ -369,8 +433,10 @@ void DayWriter::Events(uint32_t count) {
       Settings();
     else if (r < 94)
       Programs();
-    else if (r < 97)
+    else if (r < 96)
       Fault();
+    else if (r < 97)
+      Other();
     else
       Add("wait " + std::to_string(c_.Between(1, 3)) + "h");
   }

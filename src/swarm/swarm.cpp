@@ -30,6 +30,9 @@ class NullBuffer : public std::streambuf {
   std::streamsize xsputn(const char*, std::streamsize n) override { return n; }
 };
 
+// Not a promise: a day the scenario language refuses, which is the generator's fault.
+const std::string kUnparsable = "unparsable-day";
+
 std::string Title(uint64_t seed) {
   return "random day, seed " + std::to_string(seed);
 }
@@ -214,8 +217,7 @@ std::optional<Report> Decode(const std::string& line) {
   Report r;
   std::string seed, events, last;
   if (!std::getline(in, seed, '\t') || !std::getline(in, r.promise, '\t') ||
-      !std::getline(in, r.file, '\t') || !std::getline(in, events, '\t') ||
-      !std::getline(in, last))
+      !std::getline(in, r.file, '\t') || !std::getline(in, events, '\t') || !std::getline(in, last))
     return std::nullopt;
   r.seed = std::stoull(seed);
   r.events = std::stoull(events);
@@ -232,8 +234,8 @@ bool WriteText(const std::string& path, const std::string& text) {
 
 // Plays one day; a break of a promise not yet shrunk `limit` times is shrunk and written.
 // Shrinks a day that broke `promise` and writes it; the file's name, or empty.
-Report ShrinkAndWrite(uint64_t seed, const Day& day, const std::string& promise,
-                      int failuresBefore, const SwarmOptions& o) {
+Report ShrinkAndWrite(uint64_t seed, const Day& day, const std::string& promise, int failuresBefore,
+                      const SwarmOptions& o) {
   const std::vector<std::string> only{promise};
   int plays = 0;
   Day small = Shrink(
@@ -263,6 +265,13 @@ std::vector<Report> PlaySeed(uint64_t seed, const SwarmOptions& o,
   std::string text = DayText(day, Title(seed));
   if (!o.writeDays.empty()) WriteText(o.writeDays + "/day-" + std::to_string(seed) + ".scn", text);
   Outcome outcome = PlayDay(text, o.promises);
+  if (outcome.parseError) {
+    // The generator wrote a line the language does not take: its own fault, kept for study.
+    Report r{seed, kUnparsable, o.out + "/" + kUnparsable + "-" + std::to_string(seed) + ".scn",
+             day.events.size()};
+    if (!WriteText(r.file, text)) r.file.clear();
+    return {r};
+  }
   if (outcome.broken.empty()) return {Report{seed, {}, {}, day.events.size()}};
   std::vector<Report> reports;
   for (const auto& b : outcome.broken) {
