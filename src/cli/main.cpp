@@ -120,7 +120,7 @@ std::optional<std::string> Parse(int argc, char** argv, CommandLine& cl) {
   run->add_option("FILE", cl.file);
   auto* shell = app.add_subcommand("shell")->fallthrough();
   auto* swarmCmd = app.add_subcommand("swarm");
-  swarmCmd->add_option("--days", cl.swarm.days)->check(CLI::PositiveNumber);
+  swarmCmd->add_option("--days", cl.swarm.days)->check(CLI::Range(uint64_t{1}, uint64_t{1} << 40));
   swarmCmd->add_option("--seed", cl.swarm.seed);
   swarmCmd->add_option("--jobs", cl.swarm.jobs)->check(CLI::Range(1u, 256u));
   swarmCmd->add_option("--out", cl.swarm.out);
