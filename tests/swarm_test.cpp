@@ -36,6 +36,9 @@ const Breaker kBreakers[] = {
     // A daemon killed while locked leaves the task bar hidden; the next one never learns of it.
     {"borrowed-back",
      "power idle\nwait 5s\npower on\nwait 5s\nkill dorvane2\nstart dorvane2\nwait 30s\n"},
+    // A message that arrives while the daemon is down: the daemon started again never tells the
+    // slide screen, which still runs.
+    {"counters-true", "kill dorvane2\nsms arrive 555 Hi\nstart dorvane2\nwait 30s\n"},
     // Without the slide screen program nothing can lock.
     {"lock-returns",
      "file delete \"\\Program Files\\Vurl\\vurl.exe\"\nkill vurl.exe\npower idle\nwait 30s\n"},

@@ -26,9 +26,36 @@ constexpr std::string_view kOnlyUnlock = "only-unlock";
 constexpr std::string_view kAnswerable = "call-answerable";
 constexpr std::string_view kBorrowed = "borrowed-back";
 constexpr std::string_view kRelock = "lock-returns";
+constexpr std::string_view kCounters = "counters-true";
 
-constexpr std::array<std::string_view, 6> kNames{kAlive,      kShown,    kOnlyUnlock,
-                                                 kAnswerable, kBorrowed, kRelock};
+constexpr std::array<std::string_view, 7> kNames{kAlive,    kShown,  kOnlyUnlock, kAnswerable,
+                                                 kBorrowed, kRelock, kCounters};
+
+// The counters the slide screen shows, by the message that carries each, and where the shell
+// keeps the true value.
+struct CounterSource {
+  UINT msg;
+  const char16_t* key;
+  const char16_t* name;
+  const char* what;
+};
+constexpr CounterSource kCounterSources[] = {
+    {core::kMsgMissedCalls, u"HKEY_CURRENT_USER\\System\\State\\Phone", u"Missed Call Count",
+     "missed calls"},
+    {core::kMsgUnreadSms, u"HKEY_CURRENT_USER\\System\\State\\Messages\\SMS\\Unread", u"Count",
+     "unread SMS"},
+    {core::kMsgUnreadMms, u"HKEY_CURRENT_USER\\System\\State\\Messages\\MMS\\Unread", u"Count",
+     "unread MMS"},
+    {core::kMsgUnreadEmail, u"HKEY_CURRENT_USER\\System\\State\\Messages\\TotalEmail\\Unread",
+     u"Count", "unread e-mail"},
+};
+
+std::optional<uint32_t> ShellDword(sim::Device& dev, const CounterSource& c) {
+  auto v = dev.registry().GetValue(c.key, c.name);
+  if (!v || v->type != REG_DWORD || v->bytes.size() != 4) return std::nullopt;
+  return static_cast<uint32_t>(v->bytes[0] | v->bytes[1] << 8 | v->bytes[2] << 16 |
+                               static_cast<uint32_t>(v->bytes[3]) << 24);
+}
 
 // How long the phone may take to settle after the last thing that happened before a promise
 // about what is on screen is judged: the daemon's own waits are at most a few seconds.
@@ -114,7 +141,8 @@ struct PromiseMonitor::Seen {
   bool reload = false;        // 32811: the settings were reloaded
   bool hiddenLaunch = false;  // the slide screen was started hidden
   bool faultStruck = false;
-  bool callerPosted = false;  // 32801 reached the slide screen
+  bool callerPosted = false;       // 32801 reached the slide screen
+  bool subscriptionFault = false;  // a state-store subscription was refused
   size_t lastCallerPost = 0;
 };
 
@@ -159,16 +187,24 @@ PromiseMonitor::Seen PromiseMonitor::ReadTrace(sim::Device& dev) {
         } else if (r.cls == slideClass && r.msg == core::kMsgCaller) {
           seen.callerPosted = true;
           seen.lastCallerPost = i;
+        } else if (r.cls == slideClass) {
+          for (const auto& c : kCounterSources)
+            if (r.msg == c.msg) sentCounters_[c.msg] = static_cast<uint32_t>(r.wParam);
         }
         break;
       case TraceKind::Launch: {
         std::string text = trace.At(i).text;
         if (text.starts_with("vurl.exe -hide")) seen.hiddenLaunch = true;
+        // A new slide screen knows no counter until it is sent them.
+        if (text.starts_with("vurl.exe")) sentCounters_.clear();
         break;
       }
-      case TraceKind::Note:
-        if (trace.At(i).text.starts_with("fault ")) seen.faultStruck = true;
+      case TraceKind::Note: {
+        std::string text = trace.At(i).text;
+        if (text.starts_with("fault ")) seen.faultStruck = true;
+        if (text.starts_with("fault RegistryNotifyWindow")) seen.subscriptionFault = true;
         break;
+      }
       default:
         break;
     }
@@ -213,6 +249,8 @@ void PromiseMonitor::AfterStep(const Step& step, sim::Device& dev, std::u16strin
   if (!daemon) expectAlive_ = false;
 
   const DWORD pid = daemon ? daemon->pid : 0;
+  // A daemon whose subscriptions were refused keeps running with those it has, for its life.
+  unwatchedCounters_ = (pid == daemonPid_ && unwatchedCounters_) || seen.subscriptionFault;
   const bool samePid = pid != 0 && pid == daemonPid_;
   const bool locked = state && state->Locked;
 
@@ -302,6 +340,22 @@ void PromiseMonitor::AfterStep(const Step& step, sim::Device& dev, std::u16strin
     if (bar && bar->rect.bottom <= 0)
       Break(kBorrowed, step, dev,
             "the phone is unlocked and idle, but the task bar is still hidden", traceStart);
+  }
+
+  // --- counters-true: settled, what the slide screen was last told of each counter is what the
+  // shell counts. A counter never sent is not judged (a slide screen that asked for none).
+  if (settled && daemon && slide && !seen.faultStruck && !unwatchedCounters_) {
+    for (const auto& c : kCounterSources) {
+      auto sent = sentCounters_.find(c.msg);
+      auto truth = ShellDword(dev, c);
+      if (sent == sentCounters_.end() || !truth || sent->second == *truth) continue;
+      Break(kCounters, step, dev,
+            std::string("the slide screen was last told ") + std::to_string(sent->second) + " " +
+                c.what + " (" + std::to_string(c.msg) + "), the shell counts " +
+                std::to_string(*truth),
+            traceStart);
+      break;
+    }
   }
 
   // --- lock-returns: unlocked with nothing to stop it, the display going off (or the power
