@@ -6,8 +6,8 @@
 #include <sstream>
 #include <string>
 
-#include "runner/runner.h"
-#include "scenario/scenario.h"
+#include "device/runner/runner.h"
+#include "device/scenario/scenario.h"
 
 namespace {
 

@@ -7,7 +7,7 @@
 #include <new>
 #include <string>
 
-#include "scenario/scenario.h"
+#include "device/scenario/scenario.h"
 
 namespace {
 

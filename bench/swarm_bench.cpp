@@ -6,7 +6,7 @@
 #include <cstdio>
 #include <string>
 
-#include "swarm/swarm.h"
+#include "device/swarm/swarm.h"
 
 namespace {
 

@@ -5,8 +5,8 @@
 #include <sstream>
 #include <string>
 
-#include "runner/runner.h"
-#include "timeline/timeline.h"
+#include "device/runner/runner.h"
+#include "device/timeline/timeline.h"
 
 namespace {
 

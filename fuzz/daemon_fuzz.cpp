@@ -8,8 +8,8 @@
 #include <cstdint>
 #include <string>
 
-#include "runner/runner.h"
-#include "swarm/swarm.h"
+#include "device/runner/runner.h"
+#include "device/swarm/swarm.h"
 
 namespace {
 

@@ -1,33 +1,42 @@
 cmake_policy(SET CMP0057 NEW)
 # Includes run one way. The daemon: app/ -> subsystems -> core/ -> platform/; no daemon folder
-# reaches the simulator or the folders built on it. The simulated phone's own side: cli/ (the
-# command line) -> swarm/ (random days) -> runner/ -> scenario/ -> device/ (stand-in programs)
-# -> platform/sim/; timeline/ reads only the trace.
+# reaches the simulator or the folders built on it; only device/ and platform/sim/ see the
+# simulator. Within device/: cli/ (the command line) -> swarm/ (random days) -> runner/ ->
+# scenario/ -> programs/ (stand-in programs) -> platform/sim/; timeline/ reads only the trace.
 file(GLOB_RECURSE sources RELATIVE ${SRC} ${SRC}/*.h ${SRC}/*.cpp)
 set(subsystems lock power companions settings log telephony shellwin input pim messaging state)
 set(daemon app core ${subsystems})
-set(device_side device scenario runner timeline swarm cli)
-# Which of the device side's folders each of them may include.
-set(allowed_device device)
-set(allowed_scenario device scenario)
+set(device_side programs scenario runner timeline swarm cli)
+# Which of device/'s folders each of them may include.
+set(allowed_programs programs)
+set(allowed_scenario programs scenario)
 set(allowed_timeline timeline)
-set(allowed_runner device scenario runner timeline)
-set(allowed_swarm device scenario runner swarm)
-set(allowed_cli device scenario runner timeline swarm cli)
+set(allowed_runner programs scenario runner timeline)
+set(allowed_swarm programs scenario runner swarm)
+set(allowed_cli programs scenario runner timeline swarm cli)
 set(bad "")
 foreach(f ${sources})
   string(REGEX MATCH "^[^/]+" folder "${f}")
+  # Inside device/ the folder that counts is the one below it.
+  if(folder STREQUAL "device")
+    string(REGEX MATCH "^device/([^/]+)/" _ "${f}")
+    set(folder "${CMAKE_MATCH_1}")
+  endif()
   file(STRINGS ${SRC}/${f} includes REGEX "^#include \"")
   foreach(line ${includes})
     string(REGEX MATCH "\"([^/\"]+)/" _ "${line}")
     set(target "${CMAKE_MATCH_1}")
+    if(target STREQUAL "device")
+      string(REGEX MATCH "\"device/([^/\"]+)/" _ "${line}")
+      set(target "${CMAKE_MATCH_1}")
+    endif()
     if(target STREQUAL "app" AND NOT folder STREQUAL "app" AND NOT folder IN_LIST device_side)
       list(APPEND bad "${f}: ${line}")
     endif()
     if(folder STREQUAL "core" AND target IN_LIST subsystems)
       list(APPEND bad "${f}: ${line}")
     endif()
-    if(line MATCHES "\"platform/sim/" AND NOT f MATCHES "^(platform/sim|device|scenario|runner|timeline|swarm|cli)/")
+    if(line MATCHES "\"platform/sim/" AND NOT f MATCHES "^(platform/sim|device)/")
       list(APPEND bad "${f}: ${line}")
     endif()
     if(target IN_LIST device_side)

@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "runner/runner.h"
+#include "device/runner/runner.h"
 
 namespace {
 

@@ -3,7 +3,7 @@
 
 #include <sstream>
 
-#include "runner/runner.h"
+#include "device/runner/runner.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
 // The scenario runner seen from outside: scenario text in, exit status and printed text out.
 // The programs here are inert or registered by the test, so nothing depends on the daemon.
-#include "runner/runner.h"
+#include "device/runner/runner.h"
 
 #include <gtest/gtest.h>
 

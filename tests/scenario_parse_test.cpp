@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "scenario/scenario.h"
+#include "device/scenario/scenario.h"
 
 using namespace device;
 

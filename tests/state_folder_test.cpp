@@ -8,10 +8,10 @@
 #include <sstream>
 #include <string>
 
+#include "device/runner/runner.h"
 #include "platform/kernel.h"
 #include "platform/sim/host_files.h"
 #include "platform/wstr.h"
-#include "runner/runner.h"
 
 namespace {
 

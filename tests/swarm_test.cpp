@@ -1,13 +1,13 @@
 // Random days: the promises each catch what breaks them, the same seed always gives the same
 // day and trace, and a shrunk day still breaks its promise when replayed with `run`.
-#include "swarm/swarm.h"
+#include "device/swarm/swarm.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
-#include "runner/runner.h"
+#include "device/runner/runner.h"
 
 namespace {
 

@@ -1,14 +1,14 @@
 // The timeline page from a trace: which lanes the trace items reach, that program and scenario
 // text stays data inside the page, and that the runner reports a page it could not write.
-#include "timeline/timeline.h"
+#include "device/timeline/timeline.h"
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
 #include <string>
 
+#include "device/runner/runner.h"
 #include "platform/sim/regfile.h"
-#include "runner/runner.h"
 
 using device::TimelineBuilder;
 using device::TimelineLane;

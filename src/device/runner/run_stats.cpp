@@ -1,0 +1,32 @@
+// `run --stats`: what the device's programs did while nothing was asked of them, as numbers.
+#include <map>
+#include <ostream>
+#include <string>
+
+#include "device/runner/runner_internal.h"
+#include "platform/wstr.h"
+
+namespace device::detail {
+
+void PrintStats(const sim::Device& dev, std::ostream& out) {
+  // A program started twice is summed under its name; names are sorted for stable output.
+  struct Totals {
+    uint64_t wakeups = 0;
+    std::map<UINT, uint64_t> timers;
+  };
+  std::map<std::string, Totals> programs;
+  for (const auto& p : dev.Processes()) {
+    Totals& t = programs[platform::U8(p->exeName)];
+    t.wakeups += p->wakeups;
+    for (const auto& [id, n] : p->timerFirings) t.timers[id] += n;
+  }
+  for (const auto& [name, t] : programs) {
+    uint64_t fired = 0;
+    for (const auto& [id, n] : t.timers) fired += n;
+    out << "stats " << name << " wake-ups=" << t.wakeups << " timer-firings=" << fired << '\n';
+    for (const auto& [id, n] : t.timers)
+      out << "stats " << name << " timer id=" << id << " fired=" << n << '\n';
+  }
+}
+
+}  // namespace device::detail

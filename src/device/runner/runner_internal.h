@@ -1,0 +1,38 @@
+// Pieces of the scenario runner shared by its source files: the state folder and the run's
+// statistics.
+#pragma once
+
+#include <iosfwd>
+#include <string>
+
+#include "device/scenario/expect.h"
+#include "platform/sim/device.h"
+#include "platform/sim/host_files.h"
+
+namespace device::detail {
+
+// --- The state folder ------------------------------------------------------------------------
+
+// The parts of a kept device, each a name in DIR.
+constexpr const char* kStateRegistry = "registry.reg";
+constexpr const char* kStateFiles = "fs";
+constexpr const char* kStateClock = "clock";
+
+// Makes DIR when missing and locks it for this run; then finishes or drops a save an
+// interrupted run left, adding a line to `notes` for each. False and the reason when the
+// folder cannot be used (in use by another run: nothing in it is touched).
+bool OpenStateFolder(const std::string& dir, sim::HostFolderLock* lock, std::string* notes,
+                     std::string* error);
+// Loads DIR/registry.reg, DIR/fs/ and DIR/clock, each when present. False and the reason
+// (a damaged file names its line) when one cannot be used; no file is written.
+bool LoadState(sim::Device& dev, const std::string& dir, std::string* error);
+// Saves the registry, the files and the device's clock as it is now, all together: on a
+// failure the folder keeps the state before it, unless the error says otherwise.
+bool SaveState(sim::Device& dev, const std::string& dir, std::string* error);
+// The three parts into `folder`, made for them, flushed to the disk.
+bool WriteStateTo(sim::Device& dev, const std::string& folder, std::string* error);
+
+// The wake-ups and timer firings of every program since the device started (`run --stats`).
+void PrintStats(const sim::Device& dev, std::ostream& out);
+
+}  // namespace device::detail

@@ -1,0 +1,393 @@
+#include "device/scenario/promises.h"
+
+#include <algorithm>
+#include <array>
+
+#include "core/messages.h"
+#include "core/state.h"
+#include "device/scenario/expect.h"
+#include "platform/process_local.h"
+#include "platform/sim/telephony.h"
+#include "platform/wstr.h"
+#include "settings/settings.h"
+
+namespace device {
+
+namespace {
+
+using platform::IEquals;
+using platform::U16;
+using platform::U8;
+using sim::TraceKind;
+
+constexpr std::string_view kAlive = "alive";
+constexpr std::string_view kShown = "locked-shown";
+constexpr std::string_view kOnlyUnlock = "only-unlock";
+constexpr std::string_view kAnswerable = "call-answerable";
+constexpr std::string_view kBorrowed = "borrowed-back";
+constexpr std::string_view kRelock = "lock-returns";
+constexpr std::string_view kCounters = "counters-true";
+
+constexpr std::array<std::string_view, 7> kNames{kAlive,    kShown,  kOnlyUnlock, kAnswerable,
+                                                 kBorrowed, kRelock, kCounters};
+
+// The counters the slide screen shows, by the message that carries each, and where the shell
+// keeps the true value.
+struct CounterSource {
+  UINT msg;
+  const char16_t* key;
+  const char16_t* name;
+  const char* what;
+};
+constexpr CounterSource kCounterSources[] = {
+    {core::kMsgMissedCalls, u"HKEY_CURRENT_USER\\System\\State\\Phone", u"Missed Call Count",
+     "missed calls"},
+    {core::kMsgUnreadSms, u"HKEY_CURRENT_USER\\System\\State\\Messages\\SMS\\Unread", u"Count",
+     "unread SMS"},
+    {core::kMsgUnreadMms, u"HKEY_CURRENT_USER\\System\\State\\Messages\\MMS\\Unread", u"Count",
+     "unread MMS"},
+    {core::kMsgUnreadEmail, u"HKEY_CURRENT_USER\\System\\State\\Messages\\TotalEmail\\Unread",
+     u"Count", "unread e-mail"},
+};
+
+std::optional<uint32_t> ShellDword(sim::Device& dev, const CounterSource& c) {
+  auto v = dev.registry().GetValue(c.key, c.name);
+  if (!v || v->type != REG_DWORD || v->bytes.size() != 4) return std::nullopt;
+  return static_cast<uint32_t>(v->bytes[0] | v->bytes[1] << 8 | v->bytes[2] << 16 |
+                               static_cast<uint32_t>(v->bytes[3]) << 24);
+}
+
+// How long the phone may take to settle after the last thing that happened before a promise
+// about what is on screen is judged: the daemon's own waits are at most a few seconds.
+constexpr uint64_t kSettleMs = 10000;
+// A call rings this long at most before the user must see something to answer it with.
+constexpr uint64_t kAnswerWithinMs = 5000;
+// The lock after the display went off: the daemon's wake-up delay, plus the slide screen's
+// start (its launch is retried after a second) and its lock report.
+constexpr uint64_t kRelockSlackMs = 5000;
+
+constexpr DWORD kDisplayOffFlags = 0x00100000;
+constexpr DWORD kPowerButtonFlags = 0x00400000;
+
+// A step after which time has passed with nothing new done to the phone.
+bool IsQuietStep(const Action& a) {
+  if (std::holds_alternative<verb::Wait>(a) || std::holds_alternative<verb::Settle>(a)) return true;
+  if (detail::IsExpectation(a)) return true;
+  auto* m = std::get_if<verb::Model>(&a);
+  return m && m->step->role() == ModelStep::Role::Setup;
+}
+
+const core::State* DaemonState(const sim::Process* p) {
+  if (!p) return nullptr;
+  auto it = p->slots.find(platform::ProcessGlobalKey<core::State>());
+  return it == p->slots.end() ? nullptr : static_cast<const core::State*>(it->second.first);
+}
+
+const settings::Settings* DaemonSettings(const sim::Process* p) {
+  if (!p) return nullptr;
+  auto it = p->slots.find(platform::ProcessGlobalKey<settings::Settings>());
+  return it == p->slots.end() ? nullptr : static_cast<const settings::Settings*>(it->second.first);
+}
+
+bool CallActive(const sim::TapiCall& c) {
+  return c.state != LINECALLSTATE_IDLE && c.state != LINECALLSTATE_DISCONNECTED;
+}
+
+bool AnyCallActive(sim::Device& dev) {
+  return std::any_of(dev.telephony().Calls().begin(), dev.telephony().Calls().end(), CallActive);
+}
+
+const sim::Window* TopLevelOf(sim::Device& dev, std::u16string_view cls) {
+  auto& windows = dev.windows();
+  for (HWND h : windows.ZOrder()) {
+    const sim::Window* w = windows.Get(h);
+    if (w && !w->parent && IEquals(w->cls, cls)) return w;
+  }
+  return nullptr;
+}
+
+bool IsForeground(sim::Device& dev, const sim::Window* w) {
+  return w && w->visible && dev.windows().Foreground() == w->hwnd;
+}
+
+// Whose window is in front: the phone's own programs, or one the user brought up.
+bool StrangerInFront(sim::Device& dev, std::u16string_view daemonExe) {
+  const sim::Window* w = dev.windows().Get(dev.windows().Foreground());
+  if (!w || !w->process) return false;
+  const std::u16string& exe = w->process->exeName;
+  for (std::u16string_view own : {u"vurl.exe", u"cprog.exe", u"shell32.exe", u"explorer.exe"})
+    if (IEquals(exe, own)) return false;
+  if (IEquals(exe, daemonExe)) return IEquals(w->cls, u"Dialog");  // its message boxes
+  return true;
+}
+
+// A program of the exception list runs: the daemon then leaves the phone as it is.
+bool ExceptionRunning(sim::Device& dev, const settings::Settings& s) {
+  for (const auto& entry : s.ExceptionList) {
+    std::u16string name;
+    for (const auto& c : entry) {
+      if (c == 0) break;
+      name += static_cast<char16_t>(c);
+    }
+    if (!name.empty() && dev.FindProcess(name)) return true;
+  }
+  return false;
+}
+
+}  // namespace
+
+struct PromiseMonitor::Seen {
+  bool unlockReport = false;  // 32792 reached the daemon window (the slide screen unlocked)
+  bool reload = false;        // 32811: the settings were reloaded
+  bool hiddenLaunch = false;  // the slide screen was started hidden
+  bool faultStruck = false;
+  bool callerPosted = false;       // 32801 reached the slide screen
+  bool subscriptionFault = false;  // a state-store subscription was refused
+  size_t lastCallerPost = 0;
+};
+
+std::span<const std::string_view> PromiseMonitor::Names() {
+  return kNames;
+}
+
+bool PromiseMonitor::Known(std::string_view name) {
+  return std::find(kNames.begin(), kNames.end(), name) != kNames.end();
+}
+
+const BrokenPromise* PromiseMonitor::FirstBroken(std::span<const std::string> names) const {
+  for (const auto& b : broken_)
+    if (names.empty() || std::find(names.begin(), names.end(), b.name) != names.end()) return &b;
+  return nullptr;
+}
+
+void PromiseMonitor::Break(std::string_view name, const Step& step, sim::Device& dev,
+                           std::string reason, size_t traceIndex) {
+  for (const auto& b : broken_)
+    if (b.name == name) return;  // the first break of each is the one worth reading
+  BrokenPromise b{std::string(name), step.line, step.source, dev.Now(), std::move(reason), {}};
+  const auto& trace = dev.trace();
+  if (trace.size() > 0)
+    b.traceLine = sim::Trace::Render(trace.At(std::min(traceIndex, trace.size() - 1)));
+  broken_.push_back(std::move(b));
+}
+
+PromiseMonitor::Seen PromiseMonitor::ReadTrace(sim::Device& dev) {
+  Seen seen;
+  auto& trace = dev.trace();
+  const uint32_t daemonClass = trace.Name(std::string_view("Dorvane2"));
+  const uint32_t slideClass = trace.Name(std::string_view("Vurl"));
+  for (size_t i = traceSeen_; i < trace.size(); ++i) {
+    const sim::TraceRecord& r = trace.RecordAt(i);
+    switch (r.kind) {
+      case TraceKind::Post:
+      case TraceKind::Send:
+        if (r.cls == daemonClass) {
+          if (r.msg == core::kMsgUnlock) seen.unlockReport = true;
+          if (r.msg == core::kMsgRefreshSetting) seen.reload = true;
+        } else if (r.cls == slideClass && r.msg == core::kMsgCaller) {
+          seen.callerPosted = true;
+          seen.lastCallerPost = i;
+        } else if (r.cls == slideClass) {
+          for (const auto& c : kCounterSources)
+            if (r.msg == c.msg) sentCounters_[c.msg] = static_cast<uint32_t>(r.wParam);
+        }
+        break;
+      case TraceKind::Launch: {
+        std::string text = trace.At(i).text;
+        if (text.starts_with("vurl.exe -hide")) seen.hiddenLaunch = true;
+        // A new slide screen knows no counter until it is sent them.
+        if (text.starts_with("vurl.exe")) sentCounters_.clear();
+        break;
+      }
+      case TraceKind::Note: {
+        std::string text = trace.At(i).text;
+        if (text.starts_with("fault ")) seen.faultStruck = true;
+        if (text.starts_with("fault RegistryNotifyWindow")) seen.subscriptionFault = true;
+        break;
+      }
+      default:
+        break;
+    }
+  }
+  traceSeen_ = trace.size();
+  return seen;
+}
+
+void PromiseMonitor::DeviceFailed(const Step& step, sim::Device& dev, const std::string& why) {
+  Break(kAlive, step, dev, "the device failed: " + why, dev.trace().size());
+}
+
+void PromiseMonitor::AfterStep(const Step& step, sim::Device& dev, std::u16string_view daemonPath) {
+  const std::u16string daemonExe = detail::BaseName(daemonPath);
+  const size_t traceStart = traceSeen_;
+  Seen seen = ReadTrace(dev);
+  const uint64_t now = dev.Now();
+  const bool quiet = IsQuietStep(step.action);
+  if (!quiet) quietSince_ = now;
+  if (seen.faultStruck) faultSinceStart_ = true;
+
+  sim::Process* daemon = dev.FindProcess(daemonExe);
+  const core::State* state = DaemonState(daemon);
+  const settings::Settings* settings = DaemonSettings(daemon);
+
+  // --- alive: the daemon runs unless it was killed or told to quit. A second start is the
+  // user's way of closing it; a daemon that could not even make its window ends by design.
+  if (auto* s = std::get_if<verb::Start>(&step.action);
+      s && IEquals(U16(s->program), u"dorvane2")) {
+    expectAlive_ = daemonPid_ == 0;
+    faultSinceStart_ = seen.faultStruck;
+  } else if (auto* k = std::get_if<verb::Kill>(&step.action);
+             k && IEquals(detail::ProgramExe(k->program, daemonPath), daemonExe)) {
+    expectAlive_ = false;
+  } else if (auto* p = std::get_if<verb::Post>(&step.action);
+             p && p->windowClass == "Dorvane2" &&
+             (p->msg.value == core::kMsgCloseAll || p->msg.value == WM_CLOSE)) {
+    expectAlive_ = false;
+  }
+  if (expectAlive_ && !daemon && !faultSinceStart_)
+    Break(kAlive, step, dev, "the daemon is not running, and nobody ended it", traceStart);
+  if (!daemon) expectAlive_ = false;
+
+  const DWORD pid = daemon ? daemon->pid : 0;
+  // A daemon whose subscriptions were refused keeps running with those it has, for its life.
+  unwatchedCounters_ = (pid == daemonPid_ && unwatchedCounters_) || seen.subscriptionFault;
+  const bool samePid = pid != 0 && pid == daemonPid_;
+  const bool locked = state && state->Locked;
+
+  // --- Calls: which lock state each found, and whether the user was given it.
+  const bool killedPhoneSide =
+      std::holds_alternative<verb::Kill>(step.action);  // a program died under the call
+  const bool phoneRuns = dev.FindProcess(u"cprog.exe") != nullptr;
+  std::vector<int> endedNow;
+  for (const sim::TapiCall& c : dev.telephony().Calls()) {
+    auto [it, added] = calls_.try_emplace(c.number);
+    CallWatch& w = it->second;
+    if (added) {
+      w.lockedAtStart = prevLocked_;
+      w.seenAt = now;
+    }
+    if (seen.callerPosted) w.handedOver = true;
+    // Killing the daemon or the slide screen under a ringing call takes away what would have
+    // shown it; nothing can put it back until the next call.
+    if (killedPhoneSide && CallActive(c)) w.judged = true;
+    if (!CallActive(c) && !w.ended) {
+      w.ended = true;
+      endedNow.push_back(c.number);
+    }
+  }
+
+  // --- only-unlock: locked to unlocked only by the slide screen's report, a reload, the slide
+  // screen started hidden, or the end of a call that found the phone unlocked.
+  // The daemon may act on an unlock report after a sleep of its own, in a later step than the
+  // one that brought the report: the excuse holds until the lock state next changes.
+  if (seen.unlockReport || seen.reload || seen.hiddenLaunch) unlockExcused_ = true;
+  if (prevLocked_ && !locked && samePid) {
+    // A step in which a platform call failed is excused: the hidden start of the slide screen
+    // unlocks even when the start itself fails.
+    bool allowed =
+        seen.unlockReport || seen.reload || seen.hiddenLaunch || seen.faultStruck || unlockExcused_;
+    for (int n : endedNow) allowed = allowed || !calls_[n].lockedAtStart;
+    if (!allowed) {
+      std::string why =
+          "the daemon went from locked to unlocked with no unlock report (32792), "
+          "settings reload or hidden start of the slide screen";
+      if (!endedNow.empty()) why += "; the call that ended had found the phone locked";
+      Break(kOnlyUnlock, step, dev, why, traceStart);
+    }
+  }
+
+  // --- call-answerable: an offered voice call reaches the slide screen or leaves the phone's
+  // own incoming-call window in front.
+  for (const sim::TapiCall& c : dev.telephony().Calls()) {
+    CallWatch& w = calls_[c.number];
+    if (w.judged || c.outgoing || c.state != LINECALLSTATE_OFFERING ||
+        c.media != LINEMEDIAMODE_INTERACTIVEVOICE || now < w.seenAt + kAnswerWithinMs)
+      continue;
+    w.judged = true;
+    // Without the phone application nothing on the phone knows the call is there.
+    if (!phoneRuns) continue;
+    HWND incoming = dev.telephony().phone().incomingWindow;
+    const sim::Window* iw = incoming ? dev.windows().Get(incoming) : nullptr;
+    const sim::Window* slide = TopLevelOf(dev, u"Vurl");
+    bool onScreen = (w.handedOver && slide && slide->visible) || IsForeground(dev, iw);
+    if (!onScreen && !seen.faultStruck)
+      Break(kAnswerable, step, dev,
+            "call " + std::to_string(c.number) + " has been offered for " +
+                std::to_string((now - w.seenAt) / 1000) +
+                " s and neither the slide screen shows it nor is the phone's incoming-call "
+                "window in front",
+            traceStart);
+  }
+
+  const bool callActive = AnyCallActive(dev);
+  const sim::Window* slide = TopLevelOf(dev, u"Vurl");
+  const bool settled = quiet && now >= quietSince_ + kSettleMs;
+
+  // --- locked-shown: locked, display on, no call, nothing of the user's in front and the slide
+  // screen running: the slide screen is what the user sees.
+  if (settled && locked && state && !state->DisplayOff && !callActive && slide &&
+      !StrangerInFront(dev, daemonExe) && !seen.faultStruck) {
+    if (!IsForeground(dev, slide))
+      Break(kShown, step, dev,
+            std::string("the phone is locked with the display on, but the slide screen is ") +
+                (slide->visible ? "not in front" : "hidden"),
+            traceStart);
+  }
+
+  // --- borrowed-back: unlocked and settled, with no call: the task bar is where it belongs.
+  if (settled && daemon && !locked && !callActive && !seen.faultStruck) {
+    const sim::Window* bar = TopLevelOf(dev, u"HHTaskBar");
+    if (bar && bar->rect.bottom <= 0)
+      Break(kBorrowed, step, dev,
+            "the phone is unlocked and idle, but the task bar is still hidden", traceStart);
+  }
+
+  // --- counters-true: settled, what the slide screen was last told of each counter is what the
+  // shell counts. A counter never sent is not judged (a slide screen that asked for none).
+  if (settled && daemon && slide && !seen.faultStruck && !unwatchedCounters_) {
+    for (const auto& c : kCounterSources) {
+      auto sent = sentCounters_.find(c.msg);
+      auto truth = ShellDword(dev, c);
+      if (sent == sentCounters_.end() || !truth || sent->second == *truth) continue;
+      Break(kCounters, step, dev,
+            std::string("the slide screen was last told ") + std::to_string(sent->second) + " " +
+                c.what + " (" + std::to_string(c.msg) + "), the shell counts " +
+                std::to_string(*truth),
+            traceStart);
+      break;
+    }
+  }
+
+  // --- lock-returns: unlocked with nothing to stop it, the display going off (or the power
+  // button) brings the lock back.
+  if (relock_) {
+    // What the user must see is the lock screen: a slide screen that is still locked in front
+    // of a restarted daemon counts, though the daemon never heard it lock.
+    if (locked || IsForeground(dev, slide) || !quiet || seen.faultStruck || !samePid) {
+      relock_.reset();
+    } else if (now >= relock_->deadline) {
+      relock_.reset();
+      Break(kRelock, step, dev,
+            "the display went off while unlocked with no call, and the phone did not lock",
+            traceStart);
+    }
+  }
+  if (auto* p = std::get_if<verb::Power>(&step.action); p && samePid && state && settings) {
+    const bool onAc = state->OnExternalPower;
+    const bool blank = onAc ? settings->ACBlankStart : settings->BlankStart;
+    const bool offNow = p->flags == kDisplayOffFlags && blank;
+    const bool button = p->flags == kPowerButtonFlags && settings->AutoStart && !prevDisplayOff_ &&
+                        !state->VolumePanelShown && !state->SdFlag;
+    if ((offNow || button) && !prevLocked_ && !locked && !prevCallActive_ && !callActive &&
+        !seen.faultStruck && !ExceptionRunning(dev, *settings) && !StrangerInFront(dev, daemonExe))
+      relock_ = Obligation{now + settings->WakeUpDelayMS + kRelockSlackMs, step.line};
+  }
+
+  if (prevLocked_ != locked) unlockExcused_ = false;
+  prevLocked_ = locked;
+  prevCallActive_ = callActive;
+  prevDisplayOff_ = state && state->DisplayOff;
+  daemonPid_ = pid;
+}
+
+}  // namespace device

@@ -1,0 +1,84 @@
+// The daemon's promises: what must hold on the phone after every step of any day, whoever wrote
+// it. A scripted scenario checks what its author thought of; the promises are checked after
+// every step of every run, so a random day that breaks one is a fault found (or a promise
+// stated too widely, narrowed beside its check with the reason).
+//
+// The monitor watches from outside wherever it can (windows, the trace, the telephony and
+// power models). The lock state is the one thing read from the daemon itself: three of its
+// paths change it without telling anybody, and those are the paths a promise must watch.
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "device/scenario/scenario.h"
+#include "platform/sim/device.h"
+
+namespace device {
+
+struct BrokenPromise {
+  std::string name;
+  int line = 0;           // the step after which it was found broken
+  std::string source;     // that step as written
+  uint64_t time = 0;      // device time then
+  std::string reason;     // what was seen
+  std::string traceLine;  // the trace line nearest the break, when there is one
+};
+
+class PromiseMonitor {
+ public:
+  // Every promise by name, in the order they are checked.
+  static std::span<const std::string_view> Names();
+  static bool Known(std::string_view name);
+
+  // Looks at the device after `step` was played.
+  void AfterStep(const Step& step, sim::Device& dev, std::u16string_view daemonPath);
+  // The device itself failed during `step` (a thread that never blocks, a deadlock).
+  void DeviceFailed(const Step& step, sim::Device& dev, const std::string& why);
+
+  // The first break of each promise, in the order found.
+  const std::vector<BrokenPromise>& Broken() const { return broken_; }
+  // The first break of one of `names` (all promises when empty).
+  const BrokenPromise* FirstBroken(std::span<const std::string> names) const;
+
+ private:
+  struct CallWatch {
+    bool lockedAtStart = false;  // the daemon was locked when the call appeared
+    uint64_t seenAt = 0;
+    bool handedOver = false;  // the slide screen was given the call (32801)
+    bool judged = false;
+    bool ended = false;
+  };
+  struct Obligation {
+    uint64_t deadline = 0;
+    int line = 0;
+  };
+  struct Seen;  // what the trace told since the previous step
+
+  void Break(std::string_view name, const Step& step, sim::Device& dev, std::string reason,
+             size_t traceIndex);
+  Seen ReadTrace(sim::Device& dev);
+
+  std::vector<BrokenPromise> broken_;
+  size_t traceSeen_ = 0;
+  bool expectAlive_ = false;
+  bool faultSinceStart_ = false;
+  DWORD daemonPid_ = 0;
+  bool prevLocked_ = false;
+  bool prevDisplayOff_ = false;
+  bool prevCallActive_ = false;
+  std::map<UINT, uint32_t> sentCounters_;  // the last value of each counter the slide screen got
+  bool unlockExcused_ = false;
+  bool unwatchedCounters_ = false;  // the daemon runs without some of its subscriptions  // an
+                                    // unlock report (or the like) the daemon has yet to act on
+  std::map<int, CallWatch> calls_;
+  std::optional<Obligation> relock_;
+  uint64_t quietSince_ = 0;  // device time of the last step that was not a wait or a check
+};
+
+}  // namespace device
