@@ -7,8 +7,6 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
-#include <filesystem>
-#include <fstream>
 #include <iostream>
 #include <map>
 #include <set>
@@ -226,13 +224,10 @@ std::optional<Report> Decode(const std::string& line) {
 }
 
 bool WriteText(const std::string& path, const std::string& text) {
-  std::ofstream f(path, std::ios::binary | std::ios::trunc);
-  f << text;
-  f.close();
-  return static_cast<bool>(f);
+  std::string error;
+  return sim::WriteHostFile(path, text, false, &error);
 }
 
-// Plays one day; a break of a promise not yet shrunk `limit` times is shrunk and written.
 // Shrinks a day that broke `promise` and writes it; the file's name, or empty.
 Report ShrinkAndWrite(uint64_t seed, const Day& day, const std::string& promise, int failuresBefore,
                       const SwarmOptions& o) {
@@ -390,9 +385,8 @@ std::vector<Report> PlayInJobs(const SwarmOptions& o, unsigned jobs, Progress& p
 int RunSwarm(const SwarmOptions& o, std::ostream& out, std::ostream& err) {
   for (const std::string& dir : {o.out, o.writeDays}) {
     if (dir.empty()) continue;
-    std::error_code ec;
-    std::filesystem::create_directories(dir, ec);
-    if (ec || sim::HostEntryAt(dir) != sim::HostEntry::Folder) {
+    std::string error;
+    if (!sim::MakeHostFolders(dir, &error) || sim::HostEntryAt(dir) != sim::HostEntry::Folder) {
       err << "dorvane2-sim swarm: cannot make the folder " << dir << '\n';
       return device::kExitBroken;
     }
@@ -426,8 +420,8 @@ int RunSwarm(const SwarmOptions& o, std::ostream& out, std::ostream& err) {
   for (const auto& r : reports) {
     if (r.file.empty()) continue;
     out << "\n" << r.file << " (" << r.events << " events):\n";
-    std::ifstream f(r.file);
-    out << f.rdbuf();
+    std::string text, error;
+    if (sim::ReadHostFile(r.file, &text, &error)) out << text;
   }
   return reports.empty() ? device::kExitPassed : device::kExitFailed;
 }
