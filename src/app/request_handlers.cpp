@@ -116,8 +116,14 @@ void OnRefreshSetting(HWND hwnd, WPARAM, LPARAM) {
   if (Detailed()) DebugLog(u"WM_RefreshSetting");
   settings::LoadSettings();
   lock::ArmWallpaperTimer(hwnd);
-  if (HWND slide = lock::FindSlideScreen()) SendMessageW(slide, WM_CLOSE, 0, 0);
-  G().Locked = 0;
+  if (HWND slide = lock::FindSlideScreen()) {
+    SendMessageW(slide, WM_CLOSE, 0, 0);
+    // A launch still counted as starting is over now: left standing, it would keep the
+    // restart below (and every wake-up until it lapses) from launching the screen again.
+    KillTimer(hwnd, kTimerSlideStarted);
+    G().SlideStarting = 0;
+  }
+  lock::UnlockForReload();
   G().SlideWindow = 0;
   state::ResubscribeSmsUnread();
   SetTimer(hwnd, kTimerRestartSlide, 800, nullptr);

@@ -5,6 +5,7 @@
 #include "core/messages.h"
 #include "core/state.h"
 #include "input/keys.h"
+#include "lock/lock_state.h"
 #include "lock/slide_screen.h"
 #include "log/debug_log.h"
 #include "messaging/shell_services.h"
@@ -94,7 +95,16 @@ void InitialLock(HWND hwnd, bool showSwitch, bool earlyBoot) {
   } else if (earlyBoot && settings::S().PasswordLock) {
     SetTimer(hwnd, kTimerBootLock, settings::S().DelayBootUpMS, nullptr);
   } else {
+    // A run that ended while locked leaves its slide screen shown and locked, and that screen
+    // reports a lock only once: the new run takes the lock as "-show" would. With no slide
+    // screen left, the task bar the ended run hid would stay hidden until the next unlock.
+    HWND slide = FindWindowW(kSlideClass, kSlideClass);
+    bool lockedScreen = slide && IsWindowVisible(slide) && !lock::IsPhoneBusy();
     lock::AwakeSlideScreen(false, true);
+    if (lockedScreen)
+      PostMessageW(hwnd, kMsgLock, 0, 0);
+    else if (!slide)
+      lock::UnHideTaskBar();
   }
 }
 

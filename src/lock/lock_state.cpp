@@ -41,18 +41,31 @@ void Lock() {
   PostToSlideScreen(core::kMsgLockState, 1);
 }
 
-void Unlock() {
+namespace {
+// Everything the lock sequence borrowed goes back. A call the daemon placed itself survives
+// when the slide screen is not the one unlocking: a settings reload must not hang it up.
+void GiveBack(bool closeOwnLine) {
   core::State& g = G();
   g.Locked = 0;
   KillTimer(g.daemonWindow, 1034);
   shellwin::UnsubclassShellWindows();
   state::RestoreReminderOptions();
   power::StartUnattendedMode(false);
-  telephony::CurrentLineClose();
+  if (closeOwnLine) telephony::CurrentLineClose();
   input::UnlockKeyActions();
   if (Detailed()) DebugLog(u"Unlocked");
   g.UnlockTick = GetTickCount();
+}
+}  // namespace
+
+void Unlock() {
+  GiveBack(true);
   PostToSlideScreen(core::kMsgLockState, 0);
+}
+
+void UnlockForReload() {
+  if (G().Locked) GiveBack(false);
+  G().Locked = 0;
 }
 
 bool IsAlreadyLocked() {

@@ -5,6 +5,9 @@ namespace lock {
 
 void Lock();
 void Unlock();
+// A settings reload closes the slide screen: a locked phone is unlocked without its report, and
+// gets back the task bar, the reminders and the keys the lock took.
+void UnlockForReload();
 
 bool IsAlreadyLocked();
 bool IsSyncing();
