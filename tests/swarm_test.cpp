@@ -33,9 +33,12 @@ const Breaker kBreakers[] = {
     {"only-unlock", "power idle\nwait 5s\npower on\nwait 5s\npost Dorvane2 32786 0\nwait 5s\n"},
     // The slide screen is told to hide while it shows the ringing call.
     {"call-answerable", "call offer 5551234\nwait 1s\npost Vurl 32776 0\nwait 30s\n"},
-    // A daemon killed while locked leaves the task bar hidden; the next one never learns of it.
+    // A forged end-of-call message unlocks the daemon past its unlock sequence: the user's
+    // reminder options stay switched off, their backup kept.
     {"borrowed-back",
-     "power idle\nwait 5s\npower on\nwait 5s\nkill dorvane2\nstart dorvane2\nwait 30s\n"},
+     "reg set HKCU\\ControlPanel\\Notifications\\{A877D65B-239C-47a7-9304-0D347F580408} Options "
+     "dword 0xD\nreg set HKCU\\Software\\Zeq\\Vurl LockNotification binary 01\npost Dorvane2 "
+     "32811\npower idle\nwait 5s\npower on\nwait 5s\npost Dorvane2 32786 0\nwait 30s\n"},
     // A message that arrives while the daemon is down: the daemon started again never tells the
     // slide screen, which still runs.
     {"counters-true", "kill dorvane2\nsms arrive 555 Hi\nstart dorvane2\nwait 30s\n"},

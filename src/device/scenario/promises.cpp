@@ -335,11 +335,22 @@ void PromiseMonitor::AfterStep(const Step& step, sim::Device& dev, std::u16strin
   }
 
   // --- borrowed-back: unlocked and settled, with no call: the task bar is where it belongs.
-  if (settled && daemon && !locked && !callActive && !seen.faultStruck) {
+  // A slide screen in front is a lock screen the user sees (one still locked in front of a
+  // restarted daemon that never heard it lock): its unlock report gives the task bar back.
+  if (settled && daemon && !locked && !callActive && !seen.faultStruck &&
+      !IsForeground(dev, slide)) {
     const sim::Window* bar = TopLevelOf(dev, u"HHTaskBar");
+    // The lock keeps the user's reminder options and key values here while it has them; an
+    // unlocked phone keeps nothing there.
+    auto backups = dev.registry().ListValues(u"HKEY_CURRENT_USER\\Software\\Zeq\\Vurl\\Backup");
     if (bar && bar->rect.bottom <= 0)
       Break(kBorrowed, step, dev,
             "the phone is unlocked and idle, but the task bar is still hidden", traceStart);
+    else if (!backups.empty())
+      Break(kBorrowed, step, dev,
+            "the phone is unlocked and idle, but the lock's backup \"" +
+                platform::U8(backups.front().first) + "\" is still there",
+            traceStart);
   }
 
   // --- counters-true: settled, what the slide screen was last told of each counter is what the
