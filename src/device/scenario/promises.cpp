@@ -27,9 +27,10 @@ constexpr std::string_view kAnswerable = "call-answerable";
 constexpr std::string_view kBorrowed = "borrowed-back";
 constexpr std::string_view kRelock = "lock-returns";
 constexpr std::string_view kCounters = "counters-true";
+constexpr std::string_view kQuiet = "quiet-when-idle";
 
-constexpr std::array<std::string_view, 7> kNames{kAlive,    kShown,  kOnlyUnlock, kAnswerable,
-                                                 kBorrowed, kRelock, kCounters};
+constexpr std::array<std::string_view, 8> kNames{kAlive,    kShown,  kOnlyUnlock, kAnswerable,
+                                                 kBorrowed, kRelock, kCounters,   kQuiet};
 
 // The counters the slide screen shows, by the message that carries each, and where the shell
 // keeps the true value.
@@ -65,6 +66,8 @@ constexpr uint64_t kAnswerWithinMs = 5000;
 // The lock after the display went off: the daemon's wake-up delay, plus the slide screen's
 // start (its launch is retried after a second) and its lock report.
 constexpr uint64_t kRelockSlackMs = 5000;
+// A phone left alone this long, once settled, must not have woken the daemon.
+constexpr uint64_t kQuietHourMs = 3600000;
 
 constexpr DWORD kDisplayOffFlags = 0x00100000;
 constexpr DWORD kPowerButtonFlags = 0x00400000;
@@ -392,6 +395,22 @@ void PromiseMonitor::AfterStep(const Step& step, sim::Device& dev, std::u16strin
     if ((offNow || button) && !prevLocked_ && !locked && !prevCallActive_ && !callActive &&
         !seen.faultStruck && !ExceptionRunning(dev, *settings) && !StrangerInFront(dev, daemonExe))
       relock_ = Obligation{now + settings->WakeUpDelayMS + kRelockSlackMs, step.line};
+  }
+
+  // --- quiet-when-idle: a phone left alone for an hour, past the settle time, never woke the
+  // daemon. The wallpaper rotation is a wake-up the user asked for; a call keeps the phone
+  // busy.
+  if (auto* w = std::get_if<verb::Wait>(&step.action);
+      w && samePid && settings && settings->WallpaperChangeTime == 0 && !callActive &&
+      !prevCallActive_ && !seen.faultStruck) {
+    const uint64_t quietFrom = quietSince_ + kSettleMs;
+    if (now >= quietFrom + kQuietHourMs && daemon->lastWakeAt > quietFrom)
+      Break(kQuiet, step, dev,
+            "the phone was left alone for " + std::to_string((now - quietSince_) / 60000) +
+                " min, and the daemon still woke " +
+                std::to_string((daemon->lastWakeAt - quietSince_) / 1000) +
+                " s after the last event",
+            traceStart);
   }
 
   if (prevLocked_ != locked) unlockExcused_ = false;

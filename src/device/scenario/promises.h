@@ -73,9 +73,9 @@ class PromiseMonitor {
   bool prevDisplayOff_ = false;
   bool prevCallActive_ = false;
   std::map<UINT, uint32_t> sentCounters_;  // the last value of each counter the slide screen got
+  // An unlock report (or the like) the daemon has yet to act on.
   bool unlockExcused_ = false;
-  bool unwatchedCounters_ = false;  // the daemon runs without some of its subscriptions  // an
-                                    // unlock report (or the like) the daemon has yet to act on
+  bool unwatchedCounters_ = false;  // the daemon runs without some of its subscriptions
   std::map<int, CallWatch> calls_;
   std::optional<Obligation> relock_;
   uint64_t quietSince_ = 0;  // device time of the last step that was not a wait or a check

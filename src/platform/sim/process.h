@@ -32,6 +32,7 @@ struct Process {
   // What idling costs: how often a thread of the program woke from a wait, and how often each
   // of its window timers fired (by timer id).
   uint64_t wakeups = 0;
+  uint64_t lastWakeAt = 0;  // device time of the latest of them
   std::map<UINT, uint64_t> timerFirings;
   bool ended = false;
   DWORD exitCode = 0x103;

@@ -96,7 +96,10 @@ void Scheduler::Resume(Fiber& from, Thread* to, bool fromFinished) {
   lastPicked_ = to->index;
   to->state = ThreadState::Running;
   current_ = to;
-  if (to->started && to->process) ++to->process->wakeups;
+  if (to->started && to->process) {
+    ++to->process->wakeups;
+    to->process->lastWakeAt = now_;
+  }
   if (!to->started) {
     to->started = true;
     to->fiber = std::make_unique<Fiber>(&FiberEntry, new EntryArg{this, to}, kStackSize);
