@@ -165,9 +165,12 @@ int Runner::Finish() {
 }
 
 // Only `wait` and `settle` move the clock; everything else runs what is runnable right now.
+// An event from outside (a call, a message, a key, another program) wakes a suspended phone;
+// a power transition says for itself what the phone does.
 bool Runner::RunDevice(const Action& action) {
   if (auto* w = std::get_if<verb::Wait>(&action)) return dev_->RunFor(w->ms);
   if (std::holds_alternative<verb::Settle>(action)) return dev_->Settle();
+  if (!std::holds_alternative<verb::Power>(action) && !IsSetup(action)) dev_->WakeFromSuspend();
   return dev_->RunUntilIdle();
 }
 

@@ -4,7 +4,9 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "platform/power.h"
 #include "platform/sim/inert_program.h"
+#include "platform/sim/power_manager.h"
 #include "platform/sim/trace_registry.h"
 #include "platform/wstr.h"
 
@@ -234,19 +236,42 @@ bool Device::RunDueEvents() {
 
 bool Device::RunUntilIdle() {
   for (;;) {
-    if (!sched_.RunReady()) {
+    if (!suspended_ && !sched_.RunReady()) {
       failure_ = "a simulated thread kept running without blocking (step budget spent)\n" +
                  sched_.DescribeWaits();
       return false;
     }
-    if (!RunDueEvents()) return true;
+    if (RunDueEvents()) continue;
+    if (suspendPending_ && !suspended_) {
+      suspendPending_ = false;
+      suspended_ = true;
+      Note("suspended");
+    }
+    return true;
   }
+}
+
+void Device::LeaveSuspend() {
+  suspendPending_ = false;
+  if (!suspended_) return;
+  suspended_ = false;
+  Note("resumed");
+}
+
+void Device::WakeFromSuspend() {
+  if (suspended_) PowerManager::Of(*this).Transition(*this, u"resuming", POWER_STATE_ON);
+}
+
+// While suspended only device events move the clock: the threads' deadlines wait for the
+// resume.
+uint64_t Device::NextWake() const {
+  return suspended_ ? NextEventTime() : std::min(sched_.NextDeadline(), NextEventTime());
 }
 
 bool Device::AdvanceTo(uint64_t target) {
   for (;;) {
     if (!RunUntilIdle()) return false;
-    uint64_t next = std::min(sched_.NextDeadline(), NextEventTime());
+    uint64_t next = NextWake();
     if (next > target) break;
     sched_.SetNow(std::max(next, Now()));
   }
@@ -262,7 +287,7 @@ bool Device::Settle(uint64_t horizon, uint64_t limit) {
   uint64_t start = Now();
   for (;;) {
     if (!RunUntilIdle()) return false;
-    uint64_t next = std::min(sched_.NextDeadline(), NextEventTime());
+    uint64_t next = NextWake();
     if (next == kNever || next > Now() + horizon) return true;
     if (next > start + limit) {
       failure_ = "the device did not settle within " + std::to_string(limit / 1000) +
@@ -278,7 +303,7 @@ bool Device::RunUntil(const std::function<bool()>& done, uint64_t limit) {
   for (;;) {
     if (!RunUntilIdle()) return false;
     if (done()) return true;
-    uint64_t next = std::min(sched_.NextDeadline(), NextEventTime());
+    uint64_t next = NextWake();
     if (next == kNever || next > start + limit) {
       failure_ = next == kNever ? "deadlock: every thread waits with no deadline\n"
                                 : "the expected state was not reached in time\n";

@@ -92,6 +92,17 @@ class Device {
   bool RunUntil(const std::function<bool()>& done, uint64_t limit);
   // A device event at a virtual time, run by the driver in order of time, then of scheduling.
   void At(uint64_t time, std::function<void()> event);
+
+  // Suspend: once what is runnable at the moment of the transition has run, no thread runs
+  // and no window timer fires; the clock goes on and device events (the world outside, timed
+  // notifications) still happen. Any other transition resumes; what fell due meanwhile then
+  // runs once.
+  void EnterSuspend() { suspendPending_ = true; }
+  void LeaveSuspend();
+  bool Suspended() const { return suspended_; }
+  // Something from outside (a call, a message, a key) wakes a suspended device as the power
+  // manager does: through "resuming".
+  void WakeFromSuspend();
   const std::string& Failure() const { return failure_; }
 
   Scheduler& scheduler() { return sched_; }
@@ -162,6 +173,9 @@ class Device {
   std::vector<Event> events_;
   uint64_t eventSeq_ = 0;
   std::string failure_;
+  bool suspended_ = false;
+  bool suspendPending_ = false;
+  uint64_t NextWake() const;
   DWORD nextThreadId_ = 0x00400004;
 };
 

@@ -93,6 +93,10 @@ void PowerManager::Transition(Device& dev, const std::u16string& name, DWORD fla
   PowerNote(dev, buf);
   state = name;
   Broadcast(dev, PBT_TRANSITION, message);
+  if (flags & POWER_STATE_SUSPEND)
+    dev.EnterSuspend();
+  else
+    dev.LeaveSuspend();
 }
 
 void PowerManager::PowerInfo(Device& dev, BYTE acLine, BYTE batteryPercent) {
