@@ -508,15 +508,30 @@ TEST_F(RunnerState, DeviceContinuesInALaterRun) {
   EXPECT_EQ(Read("clock"), "2008-06-01 07:03:00\n");
 }
 
-TEST_F(RunnerState, DamagedFilesAreRefusedAndLeftAlone) {
+TEST_F(RunnerState, DamagedOrLinkedPartsAreRefusedAndLeftAlone) {
   ASSERT_EQ(PlayHere("reg set HKCU\\Software\\A N dword 5\n").status, 0);
+  // A part that is a link would be read through it, but a save would replace the link.
+  const std::string good = Read("registry.reg");
+  const std::filesystem::path elsewhere = dir_.string() + "-elsewhere.reg";
+  std::filesystem::rename(dir_ / "registry.reg", elsewhere);
+  std::filesystem::create_symlink(elsewhere, dir_ / "registry.reg");
+  RunResult r = PlayHere("reg set HKCU\\Software\\B N dword 1\n");
+  EXPECT_EQ(r.status, 2);
+  EXPECT_EQ(r.output, (dir_ / "registry.reg").string() +
+                          ": a symbolic link; the state folder keeps its own file there (put it "
+                          "in place of the link)\n");
+  EXPECT_TRUE(std::filesystem::is_symlink(dir_ / "registry.reg"));
+  EXPECT_EQ(Read("registry.reg"), good);
+  std::filesystem::remove(dir_ / "registry.reg");
+  std::filesystem::rename(elsewhere, dir_ / "registry.reg");
+
   std::string damaged =
       "Windows Registry Editor Version 5.00\r\n\r\n[HKEY_CURRENT_USER\\Software]\r\n"
       "\"x\"=dword:zz\r\n";
   ASSERT_TRUE(sim::WriteHostFileAtomic((dir_ / "registry.reg").string(), damaged, nullptr));
   std::string clock = Read("clock");
 
-  RunResult r = PlayHere("reg set HKCU\\Software\\B N dword 1\nwait 1h\n");
+  r = PlayHere("reg set HKCU\\Software\\B N dword 1\nwait 1h\n");
   EXPECT_EQ(r.status, 2);
   EXPECT_NE(r.output.find("registry.reg:4: "), std::string::npos) << r.output;
   EXPECT_EQ(r.output.find("passed"), std::string::npos) << "played anyway:\n" << r.output;

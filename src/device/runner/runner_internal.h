@@ -17,6 +17,7 @@ namespace device::detail {
 constexpr const char* kStateRegistry = "registry.reg";
 constexpr const char* kStateFiles = "fs";
 constexpr const char* kStateClock = "clock";
+constexpr const char* kStateParts[] = {kStateRegistry, kStateFiles, kStateClock};
 
 // Makes DIR when missing and locks it for this run; then finishes or drops a save an
 // interrupted run left, adding a line to `notes` for each. False and the reason when the

@@ -16,6 +16,19 @@ bool Present(const std::string& path) {
   return sim::HostEntryAt(path) != sim::HostEntry::Missing;
 }
 
+// A save moves a new part into the part's place, so a part that is a link would stop being one
+// and its target would never be written: refused before anything is read.
+bool NoLinkedPart(const std::string& dir, std::string* error) {
+  for (std::string_view part : kStateParts) {
+    const std::string path = sim::HostJoin(dir, std::string(part));
+    if (!sim::IsHostLink(path)) continue;
+    *error = path + ": a symbolic link; the state folder keeps its own " +
+             (part == kStateFiles ? "folder" : "file") + " there (put it in place of the link)";
+    return false;
+  }
+  return true;
+}
+
 // A stored file that is there must be a plain file: reading a folder is not a load.
 bool PlainFile(const std::string& path, std::string* error) {
   if (sim::HostEntryAt(path) == sim::HostEntry::File) return true;
@@ -66,6 +79,7 @@ bool LoadState(sim::Device& dev, const std::string& dir, std::string* error) {
     *error = dir + ": not a folder";
     return false;
   }
+  if (!NoLinkedPart(dir, error)) return false;
   if (std::string reg = sim::HostJoin(dir, kStateRegistry); Present(reg)) {
     if (!PlainFile(reg, error)) return false;
     sim::RegParseResult r = sim::LoadRegFile(dev.registry(), reg);

@@ -17,7 +17,6 @@ namespace {
 constexpr const char* kSaving = ".saving";      // being written; dropped when found at start
 constexpr const char* kSaved = ".saved";        // committed, being moved into place
 constexpr const char* kReplaced = ".replaced";  // the parts the committed save replaces
-constexpr const char* kParts[] = {kStateRegistry, kStateFiles, kStateClock};
 
 bool Exists(const std::string& path) {
   return sim::HostEntryAt(path) != sim::HostEntry::Missing;
@@ -28,7 +27,7 @@ bool PutSavedInPlace(const std::string& dir, std::string* error) {
   const std::string saved = sim::HostJoin(dir, kSaved);
   const std::string replaced = sim::HostJoin(dir, kReplaced);
   if (!sim::FlushHostFolder(dir, error)) return false;  // the commit itself first
-  for (std::string_view part : kParts) {
+  for (std::string_view part : kStateParts) {
     const std::string name(part), from = sim::HostJoin(saved, name), to = sim::HostJoin(dir, name);
     if (!Exists(from)) continue;
     if (Exists(to)) {
