@@ -544,6 +544,17 @@ TEST_F(RunnerState, DamagedOrLinkedPartsAreRefusedAndLeftAlone) {
   EXPECT_EQ(r.status, 2);
   EXPECT_NE(r.output.find("clock:1: "), std::string::npos) << r.output;
   EXPECT_EQ(Read("clock"), "2008-02-30 07:00:00");
+
+  std::filesystem::remove(dir_ / "clock");
+  const std::string notes =
+      "Windows Registry Editor Version 5.00\r\n\r\n"
+      "[HKEY_LOCAL_MACHINE\\Notifications\\0x00B00004]\r\n\"Type\"=dword:00000002\r\n";
+  ASSERT_TRUE(sim::WriteHostFileAtomic((dir_ / "notifications.reg").string(), notes, nullptr));
+  r = PlayHere("wait 1h\n");
+  EXPECT_EQ(r.status, 2);
+  EXPECT_EQ(r.output, (dir_ / "notifications.reg").string() +
+                          ": notification 0x00B00004: \"Owner\" is missing or not of its type\n");
+  EXPECT_EQ(Read("notifications.reg"), notes);
 }
 
 // --- The shell ---------------------------------------------------------------------------------

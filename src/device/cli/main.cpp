@@ -46,8 +46,9 @@ Options (before or after the command)
                  DIR/registry.reg   the registry (.reg text, "Windows Registry Editor 5.00")
                  DIR/fs/...         the device's files, backslashes as folders
                  DIR/clock          the device clock, e.g. "2008-06-01 07:00:12"
+                 DIR/notifications.reg  the notification database (.reg text)
                a later run boots afresh at the stored clock; without --state nothing is kept;
-               the three are saved together (a killed or failed save keeps the state before
+               the four are saved together (a killed or failed save keeps the state before
                it, and the next run tidies up and says so); one run at a time per DIR
   --quiet      print only failures and the summary, not the trace
   --timeline HTML

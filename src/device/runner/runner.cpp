@@ -181,6 +181,7 @@ std::optional<std::string> Runner::Act(const Action& action) {
   }
   if (auto* v = std::get_if<verb::Clock>(&action)) {
     dev.SetClock(v->time);
+    dev.notifications().Reschedule(dev);  // those a kept device had fall due by the new clock
   } else if (auto* v = std::get_if<verb::Boot>(&action)) {
     dev.SetBootTick(v->tick);
   } else if (auto* v = std::get_if<verb::FileAdd>(&action)) {

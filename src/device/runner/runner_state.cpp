@@ -1,5 +1,6 @@
 // The state folder of `--state DIR`: the registry as a .reg file, the device's files as a host
-// folder tree and the device clock as one line of text, so a later run continues from there.
+// folder tree, the device clock as one line of text and the notification database (its own
+// file), so a later run continues from there.
 // How a save becomes the kept state all at once is in runner_state_commit.cpp.
 #include <cstdio>
 
@@ -94,6 +95,10 @@ bool LoadState(sim::Device& dev, const std::string& dir, std::string* error) {
   if (std::string clock = sim::HostJoin(dir, kStateClock);
       Present(clock) && (!PlainFile(clock, error) || !LoadClock(dev, clock, error)))
     return false;
+  // After the clock: a timed notification falls due by the device's time.
+  if (std::string notes = sim::HostJoin(dir, kStateNotifications);
+      Present(notes) && (!PlainFile(notes, error) || !LoadNotifications(dev, notes, error)))
+    return false;
   return true;
 }
 
@@ -103,6 +108,8 @@ bool WriteStateTo(sim::Device& dev, const std::string& folder, std::string* erro
                             sim::ExportRegText(dev.registry()), false, error) &&
          dev.files().WriteTo(sim::HostJoin(folder, kStateFiles), error) &&
          SaveClock(sim::HostJoin(folder, kStateClock), error) &&
+         sim::WriteHostFile(sim::HostJoin(folder, kStateNotifications), NotificationsText(dev),
+                            false, error) &&
          sim::FlushHostFileSystem(folder, error);
 }
 

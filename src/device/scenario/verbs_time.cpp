@@ -21,6 +21,7 @@ struct DeviceTimeZone : ModelStep {
   }
   std::optional<std::string> Play(ExpectContext& ctx) const override {
     ctx.dev.clock().SetZone(zone);
+    ctx.dev.notifications().Reschedule(ctx.dev);  // those a kept device had: by local time
     return std::nullopt;
   }
 };
