@@ -187,6 +187,39 @@ TEST(RunnerExit, TypoStopsBeforeAnythingIsPlayed) {
   r = Play("start iexplore\nwait 3q\n");
   EXPECT_EQ(r.status, 2);
   EXPECT_EQ(r.output, "t.scn:2:6: expected a duration like 250ms, 3s, 2m or 1h\n");
+  // Values out of the range the lines before fix: a SIM of the default size, or one made
+  // larger; the skinned window, which the phone has from its start or never.
+  r = Play("start iexplore\nsim entry 251 1 A\n");
+  EXPECT_EQ(r.output, "t.scn:2:11: the SIM has positions 1 to 250, not 251\n");
+  r = Play("sim size 300\nsim delete 301\n");
+  EXPECT_EQ(r.output, "t.scn:2:12: the SIM has positions 1 to 300, not 301\n");
+  r = Play("phone skin on\nstart iexplore\nphone skin on\n");
+  EXPECT_EQ(r.status, 2);
+  EXPECT_EQ(r.output, "t.scn:3:1: phone skin on must come before any event\n");
+}
+
+// A stream that takes nothing, as standard output on a full disk does.
+struct FullDisk : std::streambuf {
+  int overflow(int) override { return traits_type::eof(); }
+};
+
+// The trace or the summary lost on the way out is a broken run, not a passed one: the run, the
+// quiet run (only the summary is printed) and the shell.
+TEST(RunnerExit, OutputThatCannotBeWrittenEndsWithTwo) {
+  FullDisk full;
+  std::ostream out(&full);
+  for (bool quiet : {false, true}) {
+    std::ostringstream err;
+    RunOptions o;
+    o.quiet = quiet;
+    EXPECT_EQ(device::RunScenarioText("start iexplore\n", "t.scn", o, out, err), 2);
+    EXPECT_EQ(err.str(),
+              "dorvane2-sim: cannot write the output: the trace or the summary is incomplete\n");
+  }
+  std::istringstream in("start iexplore\n");
+  std::ostringstream err;
+  EXPECT_EQ(device::RunShell(in, {}, out, err), 2);
+  EXPECT_NE(err.str().find("cannot write the output"), std::string::npos) << err.str();
 }
 
 TEST(RunnerExit, PowerEventsPlayAndChangeThePowerStatus) {
@@ -294,7 +327,7 @@ TEST(RunnerSteps, PimEditsAndSimPositionsFailClearly) {
       "appointment edit Dinner --location Home\n"
       "appointment edit Lunch --end 2008-01-01 11:00\n"
       "task edit \"Pay rent\" --due none\n"
-      "sim entry 251 1 A\n"
+      "sim size 300\nsim size 250\nsim entry 260 1 A\n"
       "sim size 1000\nsim entry 1000 1 A\nsim size 999\n"
       "sim absent\nsim entry 1 1 A\n");
   EXPECT_EQ(r.status, 1);
@@ -308,7 +341,7 @@ TEST(RunnerSteps, PimEditsAndSimPositionsFailClearly) {
                     "  SIM position 1000 is in use; delete it before making the phonebook "
                     "smaller\n");
   EXPECT_OUTPUT_HAS(r,
-                    "t.scn:10: step failed: sim entry 1 1 A\n"
+                    "t.scn:12: step failed: sim entry 1 1 A\n"
                     "  the phone has no SIM card (sim absent)\n");
   EXPECT_EQ(Summary(r), "0 passed, 6 failed");
 }
@@ -475,15 +508,30 @@ TEST_F(RunnerState, DeviceContinuesInALaterRun) {
   EXPECT_EQ(Read("clock"), "2008-06-01 07:03:00\n");
 }
 
-TEST_F(RunnerState, DamagedFilesAreRefusedAndLeftAlone) {
+TEST_F(RunnerState, DamagedOrLinkedPartsAreRefusedAndLeftAlone) {
   ASSERT_EQ(PlayHere("reg set HKCU\\Software\\A N dword 5\n").status, 0);
+  // A part that is a link would be read through it, but a save would replace the link.
+  const std::string good = Read("registry.reg");
+  const std::filesystem::path elsewhere = dir_.string() + "-elsewhere.reg";
+  std::filesystem::rename(dir_ / "registry.reg", elsewhere);
+  std::filesystem::create_symlink(elsewhere, dir_ / "registry.reg");
+  RunResult r = PlayHere("reg set HKCU\\Software\\B N dword 1\n");
+  EXPECT_EQ(r.status, 2);
+  EXPECT_EQ(r.output, (dir_ / "registry.reg").string() +
+                          ": a symbolic link; the state folder keeps its own file there (put it "
+                          "in place of the link)\n");
+  EXPECT_TRUE(std::filesystem::is_symlink(dir_ / "registry.reg"));
+  EXPECT_EQ(Read("registry.reg"), good);
+  std::filesystem::remove(dir_ / "registry.reg");
+  std::filesystem::rename(elsewhere, dir_ / "registry.reg");
+
   std::string damaged =
       "Windows Registry Editor Version 5.00\r\n\r\n[HKEY_CURRENT_USER\\Software]\r\n"
       "\"x\"=dword:zz\r\n";
   ASSERT_TRUE(sim::WriteHostFileAtomic((dir_ / "registry.reg").string(), damaged, nullptr));
   std::string clock = Read("clock");
 
-  RunResult r = PlayHere("reg set HKCU\\Software\\B N dword 1\nwait 1h\n");
+  r = PlayHere("reg set HKCU\\Software\\B N dword 1\nwait 1h\n");
   EXPECT_EQ(r.status, 2);
   EXPECT_NE(r.output.find("registry.reg:4: "), std::string::npos) << r.output;
   EXPECT_EQ(r.output.find("passed"), std::string::npos) << "played anyway:\n" << r.output;
@@ -496,6 +544,17 @@ TEST_F(RunnerState, DamagedFilesAreRefusedAndLeftAlone) {
   EXPECT_EQ(r.status, 2);
   EXPECT_NE(r.output.find("clock:1: "), std::string::npos) << r.output;
   EXPECT_EQ(Read("clock"), "2008-02-30 07:00:00");
+
+  std::filesystem::remove(dir_ / "clock");
+  const std::string notes =
+      "Windows Registry Editor Version 5.00\r\n\r\n"
+      "[HKEY_LOCAL_MACHINE\\Notifications\\0x00B00004]\r\n\"Type\"=dword:00000002\r\n";
+  ASSERT_TRUE(sim::WriteHostFileAtomic((dir_ / "notifications.reg").string(), notes, nullptr));
+  r = PlayHere("wait 1h\n");
+  EXPECT_EQ(r.status, 2);
+  EXPECT_EQ(r.output, (dir_ / "notifications.reg").string() +
+                          ": notification 0x00B00004: \"Owner\" is missing or not of its type\n");
+  EXPECT_EQ(Read("notifications.reg"), notes);
 }
 
 // --- The shell ---------------------------------------------------------------------------------
@@ -513,7 +572,7 @@ TEST(RunnerShell, BadLinesAreReportedAndTheShellGoesOn) {
   o.prepare = RegisterTestPrograms;
   int status = device::RunShell(in, o, out, out);
   std::string text = out.str();
-  EXPECT_EQ(status, 1);
+  EXPECT_EQ(status, 2);  // as a file with these lines would be, after playing the good ones
   EXPECT_NE(text.find("stdin:2:1: unknown verb 'expct'\n"), std::string::npos) << text;
   EXPECT_NE(text.find("stdin:4:1: clock must come before boot and before any event\n"),
             std::string::npos);

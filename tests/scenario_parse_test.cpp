@@ -377,7 +377,7 @@ TEST(ScenarioParse, ShapedPimSimAndMessageVerbs) {
   for (const char* line :
        {"appointment edit Dentist --start 2008-06-01 14:00 --location \"Park Road\"",
         "task edit \"Pay rent\" --due none --importance 2", "expect pim session closed",
-        "sim size 1000", "sim absent", "sim entry 1000 0123 Zoe",
+        "sim size 1000", "sim absent", "sim entry 250 0123 Zoe",
         "sms arrive \"\" Hi --no-sender --no-time --flags 21",
         "email arrive Work Carl Budget --flags 0x1 --address c@x", "fail IPOutlookApp::Logon",
         "fail IUnknown::QueryInterface E_NOINTERFACE always", "fail Logon"})

@@ -17,11 +17,12 @@ namespace {
 
 namespace hostfs = std::filesystem;
 
-// Each run leaves one generation: the registry value, the one file and the clock all say N.
+// Each run leaves one generation: the registry value, the one file, the clock and the number of
+// notifications (each run adds one, due long after) all say N.
 std::string Generation(int n) {
   std::string text = n == 1 ? "clock 2008-06-01 07:00:00\n" : "file delete \\Gen\\1\n";
   return text + "reg set HKCU\\Software\\T Gen dword " + std::to_string(n) + "\nfile add \\Gen\\" +
-         std::to_string(n) + "\nwait 1m\n";
+         std::to_string(n) + "\nnotification add gen.exe G --at 2009-01-01 00:00\nwait 1m\n";
 }
 
 class StateFolder : public ::testing::Test {
@@ -68,7 +69,8 @@ class StateFolder : public ::testing::Test {
     for (const auto& name : dev.files().List(u"\\Gen")) seen += " " + platform::U8(name);
     SYSTEMTIME now{};
     GetLocalTime(&now);
-    return seen + " clock " + std::to_string(now.wMinute);
+    return seen + " clock " + std::to_string(now.wMinute) + " notes " +
+           std::to_string(dev.notifications().Entries().size());
   }
 
   // Every entry under DIR with its bytes, to tell whether a run touched anything.
@@ -87,8 +89,8 @@ class StateFolder : public ::testing::Test {
   std::string dir_;
 };
 
-const std::string kOld = "gen 1 files 1 clock 1";
-const std::string kNew = "gen 2 files 2 clock 2";
+const std::string kOld = "gen 1 files 1 clock 1 notes 1";
+const std::string kNew = "gen 2 files 2 clock 2 notes 2";
 
 TEST_F(StateFolder, KilledOrFailingAtAnyHostCallLeavesTheOldOrTheNewStateWhole) {
   ASSERT_EQ(Run(Generation(1)).status, 0);

@@ -2,7 +2,10 @@
 // text stays data inside the page, and that the runner reports a page it could not write.
 #include "device/timeline/timeline.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <string>
@@ -174,6 +177,26 @@ TEST(Timeline, RunnerWritesThePageOrSaysWhyNot) {
             std::string::npos);
   EXPECT_NE(html.find("[2000,\"fail\""), std::string::npos);
   EXPECT_NE(html.find("\"passed\":0,\"failed\":1"), std::string::npos);
+
+  // Through a link the page replaces the link's target and the link stays; a FIFO (as a
+  // terminal or /dev/stdout) is written as it is, never replaced by a file.
+  std::filesystem::create_symlink("run.html", dir + "/link.html");
+  options.timeline = dir + "/link.html";
+  EXPECT_EQ(device::RunScenario("wait 1s\n", "t.scn", options).status, 0);
+  EXPECT_TRUE(std::filesystem::is_symlink(options.timeline));
+  ASSERT_TRUE(sim::ReadHostFile(dir + "/run.html", &html, &error)) << error;
+  EXPECT_NE(html.find("\"passed\":0,\"failed\":0"), std::string::npos);
+  options.timeline = dir + "/fifo";
+  ASSERT_EQ(::mkfifo(options.timeline.c_str(), 0600), 0);
+  const int reader = ::open(options.timeline.c_str(), O_RDONLY | O_NONBLOCK);
+  ASSERT_GE(reader, 0);
+  ::fcntl(reader, F_SETPIPE_SZ, 1 << 20);  // the whole page fits: the writer never waits
+  EXPECT_EQ(device::RunScenario("wait 1s\n", "t.scn", options).status, 0);
+  EXPECT_TRUE(std::filesystem::is_fifo(options.timeline));
+  char head[16] = {};
+  EXPECT_EQ(::read(reader, head, 15), 15);
+  EXPECT_STREQ(head, "<!DOCTYPE html>");
+  ::close(reader);
 
   options.timeline = dir + "/missing/run.html";
   r = device::RunScenario("wait 1s\n", "t.scn", options);

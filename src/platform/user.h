@@ -43,6 +43,10 @@ HWND FindWindowW(LPCWSTR className, LPCWSTR title);
 BOOL ShowWindow(HWND hwnd, int cmdShow);
 BOOL SetForegroundWindow(HWND hwnd);
 HWND GetForegroundWindow();
+// The keyboard focus: SetFocus answers the window that had it (NULL on failure); GetFocus
+// answers the focus window if the calling thread owns it, else NULL.
+HWND SetFocus(HWND hwnd);
+HWND GetFocus();
 // The shell's desktop window (class "DesktopExplorerWindow"); 0 while the shell has none.
 HWND GetDesktopWindow();
 // The shell's full-screen switch. Any HIDE flag fails unless the window is already in front.

@@ -56,8 +56,11 @@ bool DropOfferedCall() {
   return r > 0;
 }
 
+// In front, a window gives the focus back to the control in it that had it: the key must reach
+// the window itself.
 void PressKey(HWND target, UINT key) {
   SetForegroundWindow(target);
+  SetFocus(target);
   Sleep(50);
   BYTE vk = static_cast<BYTE>(key & 0xFF);
   keybd_event(vk, 0, KEYEVENTF_SILENT, 0);

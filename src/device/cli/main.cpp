@@ -27,7 +27,8 @@ constexpr const char* kHelp = R"(Runs the dorvane2 lock daemon on a simulated, d
 Commands
   run FILE     play the scenario FILE on a fresh device
   shell        read verbs from standard input, one line at a time; a bad line prints its
-               error and the shell goes on; the summary comes at the end of input
+               error and the shell goes on (exit status 2); the summary comes at the end
+               of input
   swarm        play random days and check the daemon's promises after every step; a day
                that breaks one is shrunk to the fewest events that still break it and
                written as DIR/PROMISE-SEED.scn, a scenario that `run` replays failing
@@ -45,8 +46,9 @@ Options (before or after the command)
                  DIR/registry.reg   the registry (.reg text, "Windows Registry Editor 5.00")
                  DIR/fs/...         the device's files, backslashes as folders
                  DIR/clock          the device clock, e.g. "2008-06-01 07:00:12"
+                 DIR/notifications.reg  the notification database (.reg text)
                a later run boots afresh at the stored clock; without --state nothing is kept;
-               the three are saved together (a killed or failed save keeps the state before
+               the four are saved together (a killed or failed save keeps the state before
                it, and the next run tidies up and says so); one run at a time per DIR
   --quiet      print only failures and the summary, not the trace
   --timeline HTML
@@ -65,8 +67,9 @@ Output
 Exit status
   0  every expectation held
   1  an expectation or a step failed, or the device failed (a thread that never blocks)
-  2  the command line, the scenario (FILE:LINE:COLUMN: message) or the state is wrong;
-     nothing is played and nothing is saved
+  2  the command line, the scenario (FILE:LINE:COLUMN: message) or the state is wrong:
+     nothing is played and nothing is saved; also, after the summary, when the shell
+     rejected a line or the state, the timeline or the output could not be written
 
 Verbs (one per line; # starts a comment; quote words holding blanks; docs/scenarios.md)
   clock 2008-06-01 07:00:00          device time at tick 0 (before boot and any event)
@@ -176,10 +179,13 @@ int main(int argc, char** argv) {
   }
   if (cl.help) {
     std::cout << kUsage << '\n' << kHelp;
-    return device::kExitPassed;
+    return device::OutputWritten(std::cout, std::cerr) ? device::kExitPassed : device::kExitBroken;
   }
   if (cl.command == "shell") return device::RunShell(std::cin, cl.options, std::cout, std::cerr);
-  if (cl.command == "swarm") return swarm::RunSwarm(cl.swarm, std::cout, std::cerr);
+  if (cl.command == "swarm") {
+    const int status = swarm::RunSwarm(cl.swarm, std::cout, std::cerr);
+    return device::OutputWritten(std::cout, std::cerr) ? status : device::kExitBroken;
+  }
   std::string text, error;
   if (!ReadScenarioFile(cl.file, &text, &error)) {
     std::cerr << "dorvane2-sim: " << error << '\n';

@@ -172,7 +172,9 @@ int PhoneMain(const std::u16string&, int) {
   Phone& p = P();
   const sim::PhoneConfig& cfg = T().phone();
   p.phone = Make(u"Dialog", u"Phone", 0, &TimerProc);
-  Make(u"PhoneChild", u"", 0, &PhoneProc, p.phone);
+  // Its number field has the focus, as a dialog's first control does: a key reaches the phone
+  // window itself only once a program gives the window the focus.
+  SetFocus(Make(u"PhoneChild", u"", 0, &PhoneProc, p.phone));
   p.incoming = Make(u"Dialog", cfg.incomingTitle.c_str(), 0, &IncomingProc);
   if (cfg.skin) p.skin = Make(u"Dialog", u"", 0, &SkinProc);
   if (cfg.menuDelay && *cfg.menuDelay == 0) MakeMenu();

@@ -151,6 +151,8 @@ int Runner::Finish() {
     }
   }
   if (!options_.timeline.empty()) {
+    // The page may go to the same place as the trace (`--timeline /dev/stdout`): after it.
+    out_.flush();
     std::string error;
     TimelineRun run{fileName_, dev_->Now(), passed_, failed_, std::move(failures_)};
     if (!WriteTimeline(options_.timeline, dev_->trace(), run, &error)) {
@@ -160,7 +162,7 @@ int Runner::Finish() {
   }
   out_ << passed_ << " passed, " << failed_ << " failed\n";
   if (options_.stats) detail::PrintStats(*dev_, out_);
-  out_.flush();
+  if (!OutputWritten(out_, err_)) status = kExitBroken;
   return status;
 }
 
@@ -182,6 +184,7 @@ std::optional<std::string> Runner::Act(const Action& action) {
   }
   if (auto* v = std::get_if<verb::Clock>(&action)) {
     dev.SetClock(v->time);
+    dev.notifications().Reschedule(dev);  // those a kept device had fall due by the new clock
   } else if (auto* v = std::get_if<verb::Boot>(&action)) {
     dev.SetBootTick(v->tick);
   } else if (auto* v = std::get_if<verb::FileAdd>(&action)) {
@@ -320,6 +323,12 @@ void Runner::ReportFailure(const Step& step, std::string_view what, const std::s
       out_ << "    " << sim::Trace::Render(events[i]) << '\n';
 }
 
+bool OutputWritten(std::ostream& out, std::ostream& err) {
+  if (out.flush()) return true;
+  err << "dorvane2-sim: cannot write the output: the trace or the summary is incomplete\n";
+  return false;
+}
+
 // --- Whole runs ----------------------------------------------------------------------------------
 
 int RunScenarioText(std::string_view text, std::string_view fileName, const RunOptions& options,
@@ -357,14 +366,19 @@ int RunShell(std::istream& in, const RunOptions& options, std::ostream& out, std
   if (!runner.Open()) return kExitBroken;
   ScenarioOrder order;
   int lineNo = 0;
-  bool deviceOk = true;
+  bool deviceOk = true, rejected = false;
   for (std::string line; deviceOk && std::getline(in, line);) {
     ParseResult parsed = ParseLine(line, ++lineNo, kName, &order);
-    if (!parsed.ok()) err << parsed.error->text << '\n';
+    if (!parsed.ok()) {
+      err << parsed.error->text << '\n';
+      rejected = true;
+    }
     for (const Step& step : parsed.steps) deviceOk = runner.Play(step);
     out.flush();
   }
-  return runner.Finish();
+  // A rejected line is a wrong scenario, as it would be in a file, though the rest was played.
+  const int status = runner.Finish();
+  return rejected ? kExitBroken : status;
 }
 
 }  // namespace device

@@ -100,6 +100,10 @@ class Runner {
   bool phoneStarted_ = false;
 };
 
+// Flushes `out`; false, with the reason on `err`, when it did not take everything written to it
+// (standard output on a full disk): a report that is not whole ends the run with status 2.
+bool OutputWritten(std::ostream& out, std::ostream& err);
+
 // Checks the whole text, then plays it step by step.
 int RunScenarioText(std::string_view text, std::string_view fileName, const RunOptions& options,
                     std::ostream& out, std::ostream& err);
@@ -107,7 +111,8 @@ int RunScenarioText(std::string_view text, std::string_view fileName, const RunO
 RunResult RunScenario(std::string_view text, std::string_view fileName = "test.scn",
                       const RunOptions& options = {});
 
-// Reads verbs from `in` one line at a time; a bad line prints its error and the shell goes on.
+// Reads verbs from `in` one line at a time; a bad line prints its error and the shell goes on,
+// and the exit status is 2 at the end.
 int RunShell(std::istream& in, const RunOptions& options, std::ostream& out, std::ostream& err);
 
 }  // namespace device

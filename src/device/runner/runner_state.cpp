@@ -1,5 +1,6 @@
 // The state folder of `--state DIR`: the registry as a .reg file, the device's files as a host
-// folder tree and the device clock as one line of text, so a later run continues from there.
+// folder tree, the device clock as one line of text and the notification database (its own
+// file), so a later run continues from there.
 // How a save becomes the kept state all at once is in runner_state_commit.cpp.
 #include <cstdio>
 
@@ -14,6 +15,19 @@ namespace {
 
 bool Present(const std::string& path) {
   return sim::HostEntryAt(path) != sim::HostEntry::Missing;
+}
+
+// A save moves a new part into the part's place, so a part that is a link would stop being one
+// and its target would never be written: refused before anything is read.
+bool NoLinkedPart(const std::string& dir, std::string* error) {
+  for (std::string_view part : kStateParts) {
+    const std::string path = sim::HostJoin(dir, std::string(part));
+    if (!sim::IsHostLink(path)) continue;
+    *error = path + ": a symbolic link; the state folder keeps its own " +
+             (part == kStateFiles ? "folder" : "file") + " there (put it in place of the link)";
+    return false;
+  }
+  return true;
 }
 
 // A stored file that is there must be a plain file: reading a folder is not a load.
@@ -66,6 +80,7 @@ bool LoadState(sim::Device& dev, const std::string& dir, std::string* error) {
     *error = dir + ": not a folder";
     return false;
   }
+  if (!NoLinkedPart(dir, error)) return false;
   if (std::string reg = sim::HostJoin(dir, kStateRegistry); Present(reg)) {
     if (!PlainFile(reg, error)) return false;
     sim::RegParseResult r = sim::LoadRegFile(dev.registry(), reg);
@@ -80,6 +95,10 @@ bool LoadState(sim::Device& dev, const std::string& dir, std::string* error) {
   if (std::string clock = sim::HostJoin(dir, kStateClock);
       Present(clock) && (!PlainFile(clock, error) || !LoadClock(dev, clock, error)))
     return false;
+  // After the clock: a timed notification falls due by the device's time.
+  if (std::string notes = sim::HostJoin(dir, kStateNotifications);
+      Present(notes) && (!PlainFile(notes, error) || !LoadNotifications(dev, notes, error)))
+    return false;
   return true;
 }
 
@@ -89,6 +108,8 @@ bool WriteStateTo(sim::Device& dev, const std::string& folder, std::string* erro
                             sim::ExportRegText(dev.registry()), false, error) &&
          dev.files().WriteTo(sim::HostJoin(folder, kStateFiles), error) &&
          SaveClock(sim::HostJoin(folder, kStateClock), error) &&
+         sim::WriteHostFile(sim::HostJoin(folder, kStateNotifications), NotificationsText(dev),
+                            false, error) &&
          sim::FlushHostFileSystem(folder, error);
 }
 

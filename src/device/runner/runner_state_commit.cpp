@@ -1,10 +1,10 @@
-// How a save of the state folder becomes the kept state all at once. The registry, the files
-// and the clock of a run are written and flushed into DIR/.saving; renaming that to DIR/.saved
-// is the one commit point. Then each part moves into place (the part it replaces goes to
-// DIR/.replaced first) and both helpers are removed. While DIR/.saved exists, a part still in
-// it is newer than the one in DIR, and one no longer in it is already in place; so a run
-// stopped anywhere is finished by the next start, and a save stopped before the commit point
-// is simply dropped. The folder lock keeps a second run from seeing any of it half done.
+// How a save of the state folder becomes the kept state all at once. The parts of a run (the
+// registry, the files, the clock, the notifications) are written and flushed into DIR/.saving;
+// renaming that to DIR/.saved is the one commit point. Then each part moves into place (the part it
+// replaces goes to DIR/.replaced first) and both helpers are removed. While DIR/.saved exists, a
+// part still in it is newer than the one in DIR, and one no longer in it is already in place; so a
+// run stopped anywhere is finished by the next start, and a save stopped before the commit point is
+// simply dropped. The folder lock keeps a second run from seeing any of it half done.
 #include <string_view>
 
 #include "device/runner/runner_internal.h"
@@ -17,7 +17,6 @@ namespace {
 constexpr const char* kSaving = ".saving";      // being written; dropped when found at start
 constexpr const char* kSaved = ".saved";        // committed, being moved into place
 constexpr const char* kReplaced = ".replaced";  // the parts the committed save replaces
-constexpr const char* kParts[] = {kStateRegistry, kStateFiles, kStateClock};
 
 bool Exists(const std::string& path) {
   return sim::HostEntryAt(path) != sim::HostEntry::Missing;
@@ -28,7 +27,7 @@ bool PutSavedInPlace(const std::string& dir, std::string* error) {
   const std::string saved = sim::HostJoin(dir, kSaved);
   const std::string replaced = sim::HostJoin(dir, kReplaced);
   if (!sim::FlushHostFolder(dir, error)) return false;  // the commit itself first
-  for (std::string_view part : kParts) {
+  for (std::string_view part : kStateParts) {
     const std::string name(part), from = sim::HostJoin(saved, name), to = sim::HostJoin(dir, name);
     if (!Exists(from)) continue;
     if (Exists(to)) {

@@ -270,6 +270,10 @@ ParseError MakeError(std::string_view fileName, int line, int column, std::strin
 
 }  // namespace
 
+std::optional<std::string> ModelStep::Admit(ScenarioFacts&) const {
+  return std::nullopt;
+}
+
 bool IsSetup(const Action& a) {
   if (auto* m = std::get_if<verb::Model>(&a)) return m->step->role() == ModelStep::Role::Setup;
   return std::holds_alternative<verb::Clock>(a) || std::holds_alternative<verb::Boot>(a) ||
@@ -287,13 +291,11 @@ constexpr uint64_t kSettleMaxMs = 24ull * 3600000 + 60000;
 std::optional<std::string> ScenarioOrder::Admit(const Step& step) {
   const bool clock = std::holds_alternative<verb::Clock>(step.action);
   const bool boot = std::holds_alternative<verb::Boot>(step.action);
-  if (clock && (booted_ || eventSeen_)) return "clock must come before boot and before any event";
-  if (boot && eventSeen_) return "boot must come before any event";
-  if (auto* m = std::get_if<verb::Model>(&step.action)) {
-    std::string_view name = m->step->onlyBeforeBoot();
-    if (!name.empty() && (booted_ || eventSeen_))
-      return std::string(name) + " must come before boot and before any event";
-  }
+  if (clock && (facts_.booted || facts_.eventSeen))
+    return "clock must come before boot and before any event";
+  if (boot && facts_.eventSeen) return "boot must come before any event";
+  if (auto* m = std::get_if<verb::Model>(&step.action))
+    if (auto why = m->step->Admit(facts_)) return why;
   uint64_t moves = 0;
   if (auto* w = std::get_if<verb::Wait>(&step.action)) moves = w->ms;
   if (boot) moves = std::get<verb::Boot>(step.action).tick;
@@ -303,9 +305,9 @@ std::optional<std::string> ScenarioOrder::Admit(const Step& step) {
            "years";
   elapsedMs_ += moves;
   if (boot)
-    booted_ = true;
+    facts_.booted = true;
   else if (!clock && !IsSetup(step.action))
-    eventSeen_ = true;
+    facts_.eventSeen = true;
   return std::nullopt;
 }
 

@@ -52,6 +52,16 @@ struct ExpectContext;
 struct Verdict;
 }  // namespace detail
 
+// What the lines before a line fix about the device, so that a line that cannot be played is
+// refused before anything is.
+struct ScenarioFacts {
+  bool booted = false;
+  bool eventSeen = false;
+  // The most positions the SIM phonebook can have by now (`sim size` may fail to shrink it);
+  // unset: no `sim size` yet, the card's own size.
+  std::optional<uint32_t> simPositionsAtMost;
+};
+
 // A verb of a device model (calls, PIM, messages, keys, faults ...): parsed by a row of the
 // model's own verb table and played or checked by its own code, so that the core language
 // needs no change when a model adds verbs.
@@ -62,8 +72,9 @@ class ModelStep {
   virtual Role role() const = 0;
   // The verb needs the device to be a phone (the phone application runs from the start).
   virtual bool needsPhone() const { return false; }
-  // Set-up that only a device not yet running takes: the verb's name for the error, else empty.
-  virtual std::string_view onlyBeforeBoot() const { return {}; }
+  // Checks the step against what the lines before it fix, and adds what it fixes: the reason
+  // when it cannot come here (reported at the verb; a parse::Failure thrown names a column).
+  virtual std::optional<std::string> Admit(ScenarioFacts& facts) const;
   // Setting-up verbs and events: acts on the device; the reason when it could not be done.
   virtual std::optional<std::string> Play(detail::ExpectContext& ctx) const;
   // Expectations: whether it holds on the device as it is now.
@@ -148,15 +159,15 @@ struct ParseResult {
 // to events.
 bool IsSetup(const Action& action);
 
-// The ordering rules: clock only before boot and any event, boot only before any event.
+// The ordering rules: clock only before boot and any event, boot only before any event, and
+// what model verbs check against the lines before them.
 class ScenarioOrder {
  public:
   // Empty when `step` may come now (and records it); otherwise why not.
   std::optional<std::string> Admit(const Step& step);
 
  private:
-  bool booted_ = false;
-  bool eventSeen_ = false;
+  ScenarioFacts facts_;
   uint64_t elapsedMs_ = 0;  // how far boot, wait and settle can move the device clock
 };
 

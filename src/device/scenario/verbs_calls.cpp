@@ -180,11 +180,18 @@ struct PhoneTitle : PhoneStep {
   }
 };
 
+// The phone application starts before the first event and has the skinned window from its
+// start or never.
+constexpr const char* kSkinTooLate = "phone skin on must come before any event";
+
 struct PhoneSkin : PhoneStep {
   Role role() const override { return Role::Setup; }
+  std::optional<std::string> Admit(ScenarioFacts& facts) const override {
+    if (facts.eventSeen) return kSkinTooLate;
+    return std::nullopt;
+  }
   std::optional<std::string> Play(ExpectContext& ctx) const override {
-    if (ctx.dev.telephony().phone().incomingWindow)
-      return "phone skin on must come before any event";
+    if (ctx.dev.telephony().phone().incomingWindow) return kSkinTooLate;
     ctx.dev.telephony().phone().skin = true;
     return std::nullopt;
   }

@@ -38,8 +38,15 @@ struct ContactAdd : PimEvent {
 struct SimEntry : PimEvent {
   uint32_t index = 0;
   std::u16string number, name;  // no number: the entry is deleted
-  SimEntry(uint32_t i, std::u16string n, std::u16string m)
-      : index(i), number(std::move(n)), name(std::move(m)) {}
+  int column = 0;               // of the index, for the error
+  SimEntry(uint32_t i, std::u16string n, std::u16string m, int c)
+      : index(i), number(std::move(n)), name(std::move(m)), column(c) {}
+  std::optional<std::string> Admit(ScenarioFacts& facts) const override {
+    const uint32_t total = facts.simPositionsAtMost.value_or(sim::SimCard{}.total);
+    if (index <= total) return std::nullopt;
+    throw Failure{column, "the SIM has positions 1 to " + std::to_string(total) + ", not " +
+                              std::to_string(index)};
+  }
   std::optional<std::string> Play(ExpectContext& ctx) const override {
     sim::SimCard& card = ctx.dev.simCard();
     if (!card.present) return "the phone has no SIM card (sim absent)";
@@ -85,6 +92,11 @@ struct SimSize : ModelStep {
   uint32_t total = 0;
   explicit SimSize(uint32_t t) : total(t) {}
   Role role() const override { return Role::Setup; }
+  std::optional<std::string> Admit(ScenarioFacts& facts) const override {
+    facts.simPositionsAtMost =
+        std::max(total, facts.simPositionsAtMost.value_or(sim::SimCard{}.total));
+    return std::nullopt;
+  }
   std::optional<std::string> Play(ExpectContext& ctx) const override {
     sim::SimCard& card = ctx.dev.simCard();
     if (!card.entries.empty() && card.entries.rbegin()->first > total)
@@ -295,8 +307,7 @@ Action ParseContact(Cursor& c) {
 // A SIM phonebook has at most this many positions.
 constexpr uint32_t kMaxSimPositions = 1000;
 
-uint32_t ReadIndex(Cursor& c) {
-  int col = c.Column();
+uint32_t ReadIndex(Cursor& c, int col) {
   uint32_t index = c.Number("expected a SIM position from 1");
   if (index == 0) throw Failure{col, "expected a SIM position from 1"};
   if (index > kMaxSimPositions)
@@ -308,13 +319,18 @@ const VerbEntry kPimVerbs[] = {
     {"contact", "add", &ParseContact},
     {"sim", "entry",
      [](Cursor& c) -> Action {
-       uint32_t index = ReadIndex(c);
+       const int col = c.Column();
+       uint32_t index = ReadIndex(c, col);
        std::u16string number = U16(c.Word("expected a number"));
        std::u16string name = U16(c.Word("expected a name"));
        if (number.empty()) throw Failure{c.Column(), "expected a number"};
-       return Make<SimEntry>(index, number, name);
+       return Make<SimEntry>(index, number, name, col);
      }},
-    {"sim", "delete", [](Cursor& c) -> Action { return Make<SimEntry>(ReadIndex(c), u"", u""); }},
+    {"sim", "delete",
+     [](Cursor& c) -> Action {
+       const int col = c.Column();
+       return Make<SimEntry>(ReadIndex(c, col), u"", u"", col);
+     }},
     {"sim", "size",
      [](Cursor& c) -> Action {
        int col = c.Column();

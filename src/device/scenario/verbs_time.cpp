@@ -14,9 +14,14 @@ struct DeviceTimeZone : ModelStep {
   sim::TimeZone zone;
   explicit DeviceTimeZone(sim::TimeZone z) : zone(z) {}
   Role role() const override { return Role::Setup; }
-  std::string_view onlyBeforeBoot() const override { return "device timezone"; }
+  std::optional<std::string> Admit(ScenarioFacts& facts) const override {
+    if (facts.booted || facts.eventSeen)
+      return "device timezone must come before boot and before any event";
+    return std::nullopt;
+  }
   std::optional<std::string> Play(ExpectContext& ctx) const override {
     ctx.dev.clock().SetZone(zone);
+    ctx.dev.notifications().Reschedule(ctx.dev);  // those a kept device had: by local time
     return std::nullopt;
   }
 };

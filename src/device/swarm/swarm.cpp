@@ -225,7 +225,7 @@ std::optional<Report> Decode(const std::string& line) {
 
 bool WriteText(const std::string& path, const std::string& text) {
   std::string error;
-  return sim::WriteHostFile(path, text, false, &error);
+  return sim::WriteHostFileAtomic(path, text, &error);
 }
 
 // Shrinks a day that broke `promise` and writes it; the file's name, or empty.

@@ -26,6 +26,7 @@ constexpr FaultFunction kFunctions[] = {
     {"PostMessageW", S::LastError, kGenFailure},
     {"SetTimer", S::LastError, kGenFailure},
     {"SetForegroundWindow", S::LastError, kGenFailure},
+    {"SetFocus", S::LastError, kGenFailure},
     {"SetWindowPos", S::LastError, kGenFailure},
     {"SetWindowLongW", S::LastError, kGenFailure},
     {"SystemParametersInfoW", S::LastError, kGenFailure},

@@ -66,6 +66,34 @@ std::string ParentOf(const std::string& path) {
   return parent.empty() ? "." : parent.string();
 }
 
+// Where a path leads after its symbolic links, the last name's included; a link to nothing
+// leads to the file that writing through it would create.
+bool FollowLinks(const std::string& path, std::string* target, std::string* error) {
+  constexpr int kMaxLinks = 40;  // as the host's own path walk allows
+  std::string at = path;
+  for (int hop = 0; hop < kMaxLinks; ++hop) {
+    struct stat st;
+    if (::lstat(at.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) {
+      *target = at;
+      return true;
+    }
+    std::error_code ec;
+    hostfs::path to = hostfs::read_symlink(at, ec);
+    if (ec) return Fail(error, "follow the link", at, ec.value());
+    at = to.is_absolute() ? to.string() : (hostfs::path(ParentOf(at)) / to).string();
+  }
+  return Fail(error, "follow the link", path, ELOOP);
+}
+
+// The standard output or error descriptor when `st` is the very file it writes, else -1.
+int OwnOutputOf(const struct stat& st) {
+  for (int fd : {STDOUT_FILENO, STDERR_FILENO}) {
+    struct stat own;
+    if (::fstat(fd, &own) == 0 && own.st_dev == st.st_dev && own.st_ino == st.st_ino) return fd;
+  }
+  return -1;
+}
+
 HostEntry EntryOf(const struct stat& st) {
   if (S_ISREG(st.st_mode)) return HostEntry::File;
   if (S_ISDIR(st.st_mode)) return HostEntry::Folder;
@@ -86,6 +114,11 @@ HostEntry HostEntryAt(const std::string& path) {
   struct stat st;
   if (::stat(path.c_str(), &st) != 0) return HostEntry::Missing;
   return EntryOf(st);
+}
+
+bool IsHostLink(const std::string& path) {
+  struct stat st;
+  return ::lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode);
 }
 
 std::string HostJoin(const std::string& folder, const std::string& name) {
@@ -154,12 +187,27 @@ bool WriteHostFile(const std::string& hostPath, std::string_view bytes, bool flu
 }
 
 bool WriteHostFileAtomic(const std::string& hostPath, std::string_view bytes, std::string* error) {
-  const std::string temp = hostPath + ".tmp";
-  if (!WriteHostFile(temp, bytes, true, error) || !RenameHost(temp, hostPath, error)) {
+  struct stat st;
+  if (::stat(hostPath.c_str(), &st) == 0) {
+    if (S_ISDIR(st.st_mode)) return Fail(error, "write", hostPath, EISDIR);
+    // A FIFO or a device cannot be replaced, only written: a rename would put a plain file in
+    // its place.
+    if (!S_ISREG(st.st_mode)) return WriteHostFile(hostPath, bytes, false, error);
+    if (int fd = OwnOutputOf(st); fd >= 0) {
+      int err = 0;
+      if ((err = Injected("write", hostPath)) != 0 || !WriteAll(fd, bytes, &err))
+        return Fail(error, "write", hostPath, err);
+      return true;
+    }
+  }
+  std::string target;
+  if (!FollowLinks(hostPath, &target, error)) return false;
+  const std::string temp = target + ".tmp";
+  if (!WriteHostFile(temp, bytes, true, error) || !RenameHost(temp, target, error)) {
     RemoveHostTree(temp, nullptr);
     return false;
   }
-  return FlushHostFolder(ParentOf(hostPath), error);
+  return FlushHostFolder(ParentOf(target), error);
 }
 
 bool RemoveHostFile(const std::string& hostPath) {

@@ -17,7 +17,8 @@ namespace sim {
 
 enum class HostEntry { Missing, File, Folder, Other };
 
-HostEntry HostEntryAt(const std::string& path);
+HostEntry HostEntryAt(const std::string& path);  // a symbolic link: what it leads to
+bool IsHostLink(const std::string& path);
 std::string HostJoin(const std::string& folder, const std::string& name);
 bool MakeHostFolders(const std::string& path, std::string* error);
 
@@ -28,8 +29,12 @@ bool ReadHostFile(const std::string& hostPath, std::string* bytes, std::string* 
 // when it returns. A failure may leave a partial file behind.
 bool WriteHostFile(const std::string& hostPath, std::string_view bytes, bool flush,
                    std::string* error);
-// Written and flushed to a temporary file beside hostPath, then renamed over it: a reader
-// sees the old file or the new one, whatever happens in between.
+// An output a user named. A regular file (or a new name) is written and flushed to a temporary
+// file beside it, then renamed over it: a reader sees the old file or the new one, whatever
+// happens in between. A symbolic link is followed, so its target is the file replaced and the
+// link stays. What is not a regular file (a FIFO, a terminal, /dev/null) is written as it is,
+// and so is a file this program already writes as its standard output or error
+// (`/dev/stdout` sent to a file): after what that holds, which callers flush first.
 bool WriteHostFileAtomic(const std::string& hostPath, std::string_view bytes, std::string* error);
 bool RemoveHostFile(const std::string& hostPath);
 

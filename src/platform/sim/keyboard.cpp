@@ -13,8 +13,8 @@ namespace {
 constexpr HHOOK kHookHandle = 0x00A10001u;
 
 void Post(Device& dev, const KeyEvent& e) {
-  HWND front = dev.windows().Foreground();
-  if (front) PostMessageW(front, e.up ? WM_KEYUP : WM_KEYDOWN, e.vk, (e.scan << 16) | 1);
+  HWND target = dev.windows().KeyTarget();
+  if (target) PostMessageW(target, e.up ? WM_KEYUP : WM_KEYDOWN, e.vk, (e.scan << 16) | 1);
 }
 }  // namespace
 

@@ -1,6 +1,6 @@
 // The device's key path: hardware keys (driven from outside) and synthetic ones (keybd_event)
 // pass the installed low-level keyboard hook, and a key the hook does not swallow is posted to
-// the foreground window as WM_KEYDOWN / WM_KEYUP.
+// the window with the focus in the foreground window as WM_KEYDOWN / WM_KEYUP.
 #pragma once
 
 #include <map>

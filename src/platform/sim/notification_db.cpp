@@ -48,19 +48,17 @@ std::u16string NamedEventOf(const std::u16string& application) {
     return {};
   return application.substr(prefix.size());
 }
+// What the database takes, whoever registers it.
+bool Acceptable(const UserNotification& n) {
+  uint64_t ticks = 0;
+  return n.type >= CNT_EVENT && n.type <= CNT_CLASSICTIME && !n.application.empty() &&
+         (!IsTimed(n.type) || ToTicks(n.start, &ticks));
+}
 }  // namespace
 
 HANDLE NotificationDatabase::Set(Device& dev, HANDLE existing,
                                  const CE_NOTIFICATION_TRIGGER& trigger,
                                  const CE_USER_NOTIFICATION* user, DWORD* error) {
-  uint64_t ticks = 0;
-  bool timed = IsTimed(trigger.dwType);
-  if (trigger.dwSize != sizeof(CE_NOTIFICATION_TRIGGER) || trigger.dwType < CNT_EVENT ||
-      trigger.dwType > CNT_CLASSICTIME || !trigger.lpszApplication || !*trigger.lpszApplication ||
-      (timed && !ToTicks(trigger.stStartTime, &ticks))) {
-    *error = ERROR_INVALID_PARAMETER;
-    return 0;
-  }
   UserNotification n;
   n.type = trigger.dwType;
   n.event = trigger.dwEvent;
@@ -68,6 +66,10 @@ HANDLE NotificationDatabase::Set(Device& dev, HANDLE existing,
   n.arguments = Text(trigger.lpszArguments);
   n.start = trigger.stStartTime;
   n.end = trigger.stEndTime;
+  if (trigger.dwSize != sizeof(CE_NOTIFICATION_TRIGGER) || !Acceptable(n)) {
+    *error = ERROR_INVALID_PARAMETER;
+    return 0;
+  }
   if (user) {
     n.hasUser = true;
     n.actionFlags = user->ActionFlags;
@@ -93,8 +95,19 @@ HANDLE NotificationDatabase::Set(Device& dev, HANDLE existing,
     entries_.push_back(n);
   }
   dev.Note(Describe("set", n));
-  if (timed) Schedule(dev, n);
+  if (IsTimed(n.type)) Schedule(dev, n);
   return n.handle;
+}
+
+bool NotificationDatabase::Restore(Device& dev, UserNotification n) {
+  constexpr HANDLE kLastHandle = 0xFFFFFFFB;  // the next one after it must still be a handle
+  if (!n.handle || n.handle > kLastHandle || Find(n.handle) || !Acceptable(n)) return false;
+  n.generation = nextGeneration_++;
+  // New handles go on from the highest kept, so none is given twice.
+  next_ = std::max(next_, n.handle + 4);
+  entries_.push_back(n);
+  if (IsTimed(n.type)) Schedule(dev, n);
+  return true;
 }
 
 void NotificationDatabase::Schedule(Device& dev, const UserNotification& n) {

@@ -36,6 +36,10 @@ class NotificationDatabase {
   // not one the database takes.
   HANDLE Set(Device& dev, HANDLE existing, const CE_NOTIFICATION_TRIGGER& trigger,
              const CE_USER_NOTIFICATION* user, DWORD* error);
+  // Puts back a notification of a kept device, its handle and owner as they were; a timed one
+  // falls due as if the device had kept running. False when the database would not take it
+  // (its trigger, or a handle that is taken).
+  bool Restore(Device& dev, UserNotification n);
   bool Clear(Device& dev, HANDLE handle);
   const UserNotification* Find(HANDLE handle) const;
   const std::vector<UserNotification>& Entries() const { return entries_; }

@@ -162,6 +162,9 @@ std::string Trace::RenderBody(const TraceEvent& e) {
     case TraceKind::Foreground:
       line += "foreground " + Target(e);
       break;
+    case TraceKind::Focus:
+      line += "focus " + Target(e);
+      break;
     case TraceKind::Position:
       line += "position " + Target(e) + " " + e.text;
       break;

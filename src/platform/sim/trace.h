@@ -28,6 +28,7 @@ enum class TraceKind : int {
   KillTimer,   // a window timer stopped
   Show,        // a window shown or hidden (value = show command)
   Foreground,  // the foreground window changed
+  Focus,       // a program moved the keyboard focus within the foreground window
   Position,    // a window moved, resized or re-stacked
   Style,       // a window's style or extended style changed
   Subclass,    // a window's procedure replaced

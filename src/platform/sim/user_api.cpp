@@ -178,6 +178,23 @@ HWND GetForegroundWindow() {
   return Dev().windows().Foreground();
 }
 
+// The focus may be given to a window of another thread, as the phone's call keys need.
+HWND SetFocus(HWND hwnd) {
+  if (sim::StruckWithLastError("SetFocus")) return 0;
+  if (hwnd && !Win(hwnd)) {
+    SetLastError(ERROR_INVALID_WINDOW_HANDLE);
+    return 0;
+  }
+  return Dev().windows().SetFocus(hwnd);
+}
+
+// As on the desktop: the focus window only when it belongs to the calling thread.
+HWND GetFocus() {
+  HWND focus = Dev().windows().Focus();
+  Window* w = Win(focus);
+  return w && w->thread == Self() ? focus : 0;
+}
+
 HWND GetDesktopWindow() {
   return Dev().windows().Find(u"DesktopExplorerWindow", nullptr);
 }

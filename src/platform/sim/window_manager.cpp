@@ -227,20 +227,49 @@ void WindowManager::SetTopmost(HWND h, bool topmost) {
   InsertZ(h);
 }
 
-void WindowManager::SetForeground(HWND h) {
+HWND WindowManager::TopLevelOf(HWND h) const {
   while (Window* w = Get(h)) {
-    if (!w->parent) break;
+    if (!w->parent) return h;
     h = w->parent;
   }
-  if (!Get(h)) return;
+  return 0;
+}
+
+void WindowManager::SetForeground(HWND h) {
+  h = TopLevelOf(h);
+  if (!h) return;
   BringToTop(h);
   if (foreground_ != h) {
     HWND old = foreground_;
     foreground_ = h;
+    const HWND kept = Get(h)->focus;
+    focus_ = kept && TopLevelOf(kept) == h ? kept : h;
     TraceWindow(TraceKind::Foreground, h, 0);
     Notify(old, WM_ACTIVATE, 0);
     Notify(h, WM_ACTIVATE, 1);
   }
+}
+
+HWND WindowManager::Focus() const {
+  return foreground_ && TopLevelOf(focus_) == foreground_ ? focus_ : 0;
+}
+
+HWND WindowManager::SetFocus(HWND h) {
+  const HWND before = Focus();
+  if (!h) focus_ = 0;  // keys go to the foreground window itself
+  const HWND top = TopLevelOf(h);
+  if (!top) return before;
+  Get(top)->focus = h;
+  if (top == foreground_ && focus_ != h) {
+    focus_ = h;
+    TraceWindow(TraceKind::Focus, h, 0);
+  }
+  return before;
+}
+
+HWND WindowManager::KeyTarget() const {
+  const HWND focus = Focus();
+  return focus ? focus : foreground_;
 }
 
 void WindowManager::SetVisible(HWND h, bool visible, bool activate) {

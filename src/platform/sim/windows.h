@@ -31,6 +31,7 @@ struct Window {
   Process* process = nullptr;
   HWND parent = 0;
   HWND owner = 0;
+  HWND focus = 0;  // top-level: the window in it that last had the keyboard focus
   WNDPROC proc = nullptr;
   // The procedure its own process last gave it, and the other process whose replacement
   // procedure it runs now (null: its own).
@@ -90,6 +91,15 @@ class WindowManager {
   void SetTopmost(HWND h, bool topmost);
   HWND Foreground() const { return foreground_; }
   void SetForeground(HWND h);
+  // The keyboard focus: the foreground window or a window in it, else 0. Coming to the front,
+  // a window gives the focus back to the one in it that had it last (as a dialog gives it back
+  // to its control), or takes it itself.
+  HWND Focus() const;
+  // `h` gets the focus now if its top-level window is in front, else when that next comes to
+  // the front. Answers the window that had the focus.
+  HWND SetFocus(HWND h);
+  // Where a key goes that no hook swallowed: the focus, else the foreground window.
+  HWND KeyTarget() const;
   // Whether a window may take the foreground that a closing or hiding window passes on.
   bool CanTakeForeground(HWND h) const;
   // Visibility; activate = bring to the front and make it the foreground.
@@ -123,7 +133,10 @@ class WindowManager {
   std::map<HWND, std::unique_ptr<Window>> windows_;
   std::vector<HWND> zorder_;
   std::vector<WindowLife> lives_;  // every top-level window ever created, by handle
+  HWND TopLevelOf(HWND h) const;
+
   HWND foreground_ = 0;
+  HWND focus_ = 0;  // valid only within foreground_ (see Focus)
   HWND next_ = 0x00010010;
   std::vector<WindowTimer> timers_;
   uint64_t timerSeq_ = 0;

@@ -113,6 +113,8 @@ HWND FindWindowW(const WCHAR*, const WCHAR*);
 BOOL ShowWindow(HWND, int);
 BOOL SetForegroundWindow(HWND);
 HWND GetForegroundWindow();
+HWND SetFocus(HWND);
+HWND GetFocus();
 BOOL SetWindowPos(HWND, HWND, int, int, int, int, UINT);
 BOOL MoveWindow(HWND, int, int, int, int, BOOL);
 BOOL GetWindowRect(HWND, RECT*);

@@ -52,6 +52,12 @@ BOOL SetForegroundWindow(HWND hwnd) {
 HWND GetForegroundWindow() {
   return Device(real::GetForegroundWindow());
 }
+HWND SetFocus(HWND hwnd) {
+  return Device(real::SetFocus(Wnd(hwnd)));
+}
+HWND GetFocus() {
+  return Device(real::GetFocus());
+}
 // The device's desktop window is the shell's own window, absent while the shell has none. The
 // desktop's GetDesktopWindow is the root every window hangs from and always exists; the
 // shell's window there is GetShellWindow's.
