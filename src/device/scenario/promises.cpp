@@ -253,6 +253,7 @@ void PromiseMonitor::AfterStep(const Step& step, sim::Device& dev, std::u16strin
 
   const DWORD pid = daemon ? daemon->pid : 0;
   // A daemon whose subscriptions were refused keeps running with those it has, for its life.
+  // The excuse ends with it: the next daemon tells a running slide screen every counter again.
   unwatchedCounters_ = (pid == daemonPid_ && unwatchedCounters_) || seen.subscriptionFault;
   const bool samePid = pid != 0 && pid == daemonPid_;
   const bool locked = state && state->Locked;
