@@ -42,6 +42,11 @@ const Breaker kBreakers[] = {
      "32811\npower idle\nwait 5s\npower on\nwait 5s\npost Dorvane2 32786 0\nwait 30s\n"},
     // Another program tells the slide screen a count the shell does not have.
     {"counters-true", "sms arrive 555 Hi\nwait 5s\npost Vurl 32780 5\nwait 30s\n"},
+    // Another program rewrites the preview of the newest unread message.
+    {"counters-true",
+     "reg set HKCU\\Software\\Zeq\\Vurl LockNotification binary 01\npost Dorvane2 32811\n"
+     "wait 5s\nsms arrive 555 Hi\nwait 5s\nreg set HKCU\\Software\\Zeq\\Vurl\\SMS Subject sz "
+     "Forged\nwait 30s\n"},
     // Without the slide screen program nothing can lock.
     {"lock-returns",
      "file delete \"\\Program Files\\Vurl\\vurl.exe\"\nkill vurl.exe\npower idle\nwait 30s\n"},
