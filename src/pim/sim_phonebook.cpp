@@ -105,7 +105,10 @@ DWORD FirstFill(LPVOID) {
 
 void LoadSimPhonebook() {
   SimState& s = Sim();
-  if (!s.loader) s.loader = CreateThread(nullptr, 0, &FirstFill, nullptr, 0, nullptr);
+  if (s.loader) return;
+  s.loader = CreateThread(nullptr, 0, &FirstFill, nullptr, 0, nullptr);
+  // Without a thread of its own the card is read here, late rather than never.
+  if (!s.loader) Refill(false);
 }
 
 void ReleaseSim() {
