@@ -95,7 +95,7 @@ TEST_F(CallerName, AFullSimKeeps255EntriesAndCutsLongTexts) {
                                 u"N" + platform::U16(std::to_string(i))};
   dev.simCard().entries[1] = {u"1234567890123456789012345678901234", std::u16string(40, u'x')};
   Boot();
-  Wait(8000);  // 255 radio round trips while the window is being created
+  Wait(8000);  // 255 radio round trips on the thread that fills the cache
   int cached = 0;
   InDaemon([&] { cached = pim::SimCachedEntries(); });
   EXPECT_EQ(cached, 255);

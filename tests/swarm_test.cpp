@@ -40,9 +40,13 @@ const Breaker kBreakers[] = {
      "reg set HKCU\\ControlPanel\\Notifications\\{A877D65B-239C-47a7-9304-0D347F580408} Options "
      "dword 0xD\nreg set HKCU\\Software\\Zeq\\Vurl LockNotification binary 01\npost Dorvane2 "
      "32811\npower idle\nwait 5s\npower on\nwait 5s\npost Dorvane2 32786 0\nwait 30s\n"},
-    // A message that arrives while the daemon is down: the daemon started again never tells the
-    // slide screen, which still runs.
-    {"counters-true", "kill dorvane2\nsms arrive 555 Hi\nstart dorvane2\nwait 30s\n"},
+    // Another program tells the slide screen a count the shell does not have.
+    {"counters-true", "sms arrive 555 Hi\nwait 5s\npost Vurl 32780 5\nwait 30s\n"},
+    // Another program rewrites the preview of the newest unread message.
+    {"counters-true",
+     "reg set HKCU\\Software\\Zeq\\Vurl LockNotification binary 01\npost Dorvane2 32811\n"
+     "wait 5s\nsms arrive 555 Hi\nwait 5s\nreg set HKCU\\Software\\Zeq\\Vurl\\SMS Subject sz "
+     "Forged\nwait 30s\n"},
     // Without the slide screen program nothing can lock.
     {"lock-returns",
      "file delete \"\\Program Files\\Vurl\\vurl.exe\"\nkill vurl.exe\npower idle\nwait 30s\n"},

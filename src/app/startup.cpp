@@ -155,9 +155,13 @@ void RunDaemon(const std::u16string&, int, bool showSwitch) {
   DWORD tick = GetTickCount();
   bool earlyBoot = tick < kEarlyBootMs;
   DebugLog(u"Boot Tick %d", tick);
+  // A slide screen that outlived an earlier daemon asked for the counters when it started, and
+  // knows nothing of what changed while no daemon watched: it is told them all again.
+  bool slideRan = lock::FindSlideScreen() != 0;
   InitialLock(hwnd, showSwitch, earlyBoot);
   SetTimer(hwnd, kTimerDeferredStart, earlyBoot ? settings::S().DelayBootUpMS.load() : 0, nullptr);
   state::ReadAllCounters();
+  if (slideRan) state::SendAllCounters();
   G().PhoneSkin = state::IsPhoneSkinEnabled() == 1;
   if (settings::S().CallerID) TakeOverIncomingWindow();
   input::RestoreLongPressEndKey();

@@ -136,7 +136,7 @@ void HookLater(HWND hwnd) {
 
 void DeferredStart(HWND hwnd) {
   KillTimer(hwnd, kTimerDeferredStart);
-  pim::OpenPoomSession(hwnd);
+  bool session = SUCCEEDED(pim::OpenPoomSession(hwnd));
   input::InstallKeyboardHook();
   if (S().ShowAppointment) {
     HRESULT hr = pim::SubscribeFolderNotifications(kFolderCalendar, 1);
@@ -146,6 +146,11 @@ void DeferredStart(HWND hwnd) {
     HRESULT hr = pim::SubscribeFolderNotifications(kFolderTasks, 1);
     if (Detailed()) DebugLog(u"SubNotifyTask %d", hr);
   }
+  if (!session) return;
+  // The calendar and the task list as they are now: the next change may be hours away, and
+  // until then the slide screen would show what an earlier run left.
+  if (G().TaskCount != 0) pim::ExportTasks(S().ShowTask);
+  if (S().ShowAppointment) SetTimer(hwnd, kTimerRefreshAppointments, 0, nullptr);
 }
 
 // While locked, the slide screen takes the front back from the music panel.

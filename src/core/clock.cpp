@@ -9,8 +9,7 @@ uint32_t MinuteClock() {
   GetLocalTime(&st);
   FILETIME ft{};
   if (!SystemTimeToFileTime(&st, &ft)) return 0;
-  uint64_t ticks = (static_cast<uint64_t>(ft.dwHighDateTime) << 32) | ft.dwLowDateTime;
-  return static_cast<uint32_t>(ticks / 600000000ull);
+  return static_cast<uint32_t>(platform::FileTimeTicks(ft) / 600000000ull);
 }
 
 }  // namespace core

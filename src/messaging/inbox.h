@@ -2,6 +2,9 @@
 // the newest unread message.
 #pragma once
 
+#include <optional>
+#include <string>
+
 #include "platform/mapi.h"
 
 namespace messaging {
@@ -18,7 +21,23 @@ struct RequiredColumn {
 SRowSet* NextUnread(IMAPITable* table, ULONG flagsColumn, const RequiredColumn* required,
                     ULONG requiredCount);
 
-void ExportMessagePreview(IMsgStore* store, const WCHAR* storeName);
+// The preview of the stores of one name ("SMS", "MMS" or an account): each store is looked at
+// in turn, then the hand-off key is written once with the newest unread message of them all.
+class PreviewExport {
+ public:
+  void Look(IMsgStore* store);
+  void Write(const WCHAR* storeName) const;
+
+ private:
+  struct Preview {
+    std::u16string sender, subject, email;
+    bool hasEmail = false;
+    FILETIME time{};
+  };
+  bool inboxRead_ = false;  // some store's inbox could be read
+  std::optional<Preview> newest_;
+};
+
 void OpenNewestUnread(IMsgStore* store);
 void MarkNewestUnreadRead(IMsgStore* store);
 

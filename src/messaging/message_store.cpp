@@ -7,20 +7,6 @@
 namespace messaging {
 namespace {
 
-void RunOnStore(IMsgStore* store, const WCHAR* storeName, StoreAction action) {
-  switch (action) {
-    case StoreAction::ExportPreview:
-      ExportMessagePreview(store, storeName);
-      break;
-    case StoreAction::OpenNewest:
-      OpenNewestUnread(store);
-      break;
-    case StoreAction::MarkRead:
-      MarkNewestUnreadRead(store);
-      break;
-  }
-}
-
 // A row of the store table names the store when its display name matches exactly.
 bool IsNamedStore(const SRow& row, std::u16string_view name) {
   return row.cValues >= 2 && row.lpProps[0].ulPropTag == PR_DISPLAY_NAME_W &&
@@ -29,7 +15,8 @@ bool IsNamedStore(const SRow& row, std::u16string_view name) {
 }
 
 // Every store of that name, not only the first: an account may show up more than once.
-void RunOnNamedStores(IMAPISession* session, const WCHAR* storeName, StoreAction action) {
+template <class Act>
+void ForEachNamedStore(IMAPISession* session, const WCHAR* storeName, Act act) {
   IMAPITable* stores = nullptr;
   if (FAILED(session->GetMsgStoresTable(0, &stores)) || !stores) return;
   SizedSPropTagArray<2> columns{2, {PR_DISPLAY_NAME_W, PR_ENTRYID}};
@@ -43,7 +30,7 @@ void RunOnNamedStores(IMAPISession* session, const WCHAR* storeName, StoreAction
         if (SUCCEEDED(session->OpenMsgStore(0, id.cb, reinterpret_cast<const ENTRYID*>(id.lpb),
                                             nullptr, 0, &store)) &&
             store) {
-          RunOnStore(store, storeName, action);
+          act(store);
           store->Release();
         }
       }
@@ -54,6 +41,26 @@ void RunOnNamedStores(IMAPISession* session, const WCHAR* storeName, StoreAction
   }
   stores->Release();
 }
+
+// The preview looks at every store before it writes, so that it shows the newest unread message
+// of them all; opening and marking act on each store's own newest unread message.
+void RunOnNamedStores(IMAPISession* session, const WCHAR* storeName, StoreAction action) {
+  switch (action) {
+    case StoreAction::ExportPreview: {
+      PreviewExport preview;
+      ForEachNamedStore(session, storeName, [&](IMsgStore* store) { preview.Look(store); });
+      preview.Write(storeName);
+      break;
+    }
+    case StoreAction::OpenNewest:
+      ForEachNamedStore(session, storeName, OpenNewestUnread);
+      break;
+    case StoreAction::MarkRead:
+      ForEachNamedStore(session, storeName, MarkNewestUnreadRead);
+      break;
+  }
+}
+
 }  // namespace
 
 HRESULT RunOnMessageStore(const WCHAR* storeName, StoreAction action) {

@@ -8,8 +8,8 @@ namespace messaging {
 
 enum class StoreAction { ExportPreview = 0, OpenNewest = 1, MarkRead = 2 };
 
-// Logs on to the messaging system and runs the action on every store whose display name equals
-// `storeName`; returns the logon result.
+// Logs on to the messaging system and runs the action on the stores whose display name equals
+// `storeName` (a preview of the newest unread message among them all); returns the logon result.
 HRESULT RunOnMessageStore(const WCHAR* storeName, StoreAction action);
 
 }  // namespace messaging

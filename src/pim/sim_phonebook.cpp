@@ -4,6 +4,7 @@
 #include <atomic>
 #include <memory>
 
+#include "platform/kernel.h"
 #include "platform/process_local.h"
 #include "platform/relaxed.h"
 #include "platform/sim_manager.h"
@@ -21,6 +22,8 @@ struct SimCache {
 // sees the old or the new one, never half of each, and never waits for the radio.
 struct SimState {
   platform::Relaxed<HSIM> handle{0};
+  platform::Relaxed<HANDLE> loader{0};     // the thread of the first fill, until shutdown
+  platform::Relaxed<uint8_t> stopping{0};  // shutdown: refills stop after the current read
   std::atomic<std::shared_ptr<const SimCache>> cache{std::make_shared<const SimCache>()};
   std::atomic<uint32_t> nextTicket{0};
   std::atomic<uint32_t> publishedTicket{0};
@@ -41,6 +44,8 @@ void Publish(std::shared_ptr<const SimCache> cache, uint32_t ticket) {
     }
 }
 
+constexpr DWORD kLoaderStopMs = 300;
+
 void CopyField(WCHAR* out, const WCHAR* in, size_t inCapacity) {
   size_t n = 0;
   while (n < inCapacity && n + 1 < kSimFieldChars && in[n]) ++n;
@@ -54,14 +59,16 @@ void OnSimNotify(DWORD code, const void*, DWORD, DWORD) {
   if (code == SIM_NOTIFY_PBE_STORED || code == SIM_NOTIFY_PBE_DELETED) Refill(true);
 }
 
-// Entries may sit anywhere in 1..total: reading goes on until `used` of them were found.
+// Entries may sit anywhere in 1..total: reading goes on until `used` of them were accounted
+// for. An entry that cannot be read counts as one of them, so a single bad entry does not cost
+// a radio round trip for every position of the card.
 // A notification empties the cache when the phonebook cannot be read; one that arrives after
 // shutdown released the SIM does not open it again.
 void Refill(bool fromCallback) {
   SimState& s = Sim();
   uint32_t ticket = ++s.nextTicket;
   if (!s.handle) {
-    if (fromCallback) return;
+    if (fromCallback || s.stopping) return;
     HSIM h = 0;
     if (FAILED(SimInitialize(SIM_INIT_SIMCARD_NOTIFICATIONS, &OnSimNotify, 0, &h))) return;
     s.handle = h;
@@ -73,10 +80,15 @@ void Refill(bool fromCallback) {
     return;
   }
   DWORD wanted = std::min<DWORD>(used, kSimMaxEntries);
-  for (DWORD index = 1; index <= total && cache->count < wanted; ++index) {
+  DWORD accounted = 0;
+  for (DWORD index = 1; index <= total && cache->count < wanted && accounted < used; ++index) {
+    if (s.stopping) return;
     SIMPHONEBOOKENTRY entry{};
     entry.cbSize = sizeof entry;
-    if (FAILED(SimReadPhonebookEntry(s.handle, SIM_PBSTORAGE_SIM, index, &entry))) continue;
+    HRESULT hr = SimReadPhonebookEntry(s.handle, SIM_PBSTORAGE_SIM, index, &entry);
+    if (hr == SIM_E_EMPTYINDEX) continue;
+    ++accounted;
+    if (FAILED(hr)) continue;
     CopyField(cache->names[cache->count], entry.lpszText, MAX_LENGTH_PHONEBOOKENTRYTEXT);
     CopyField(cache->numbers[cache->count], entry.lpszAddress, MAX_LENGTH_ADDRESS);
     ++cache->count;
@@ -84,14 +96,30 @@ void Refill(bool fromCallback) {
   Publish(std::move(cache), ticket);
 }
 
+DWORD FirstFill(LPVOID) {
+  Refill(false);
+  return 0;
+}
+
 }  // namespace
 
 void LoadSimPhonebook() {
-  Refill(false);
+  SimState& s = Sim();
+  if (s.loader) return;
+  s.loader = CreateThread(nullptr, 0, &FirstFill, nullptr, 0, nullptr);
+  // Without a thread of its own the card is read here, late rather than never.
+  if (!s.loader) Refill(false);
 }
 
 void ReleaseSim() {
   SimState& s = Sim();
+  s.stopping = 1;
+  if (HANDLE loader = s.loader) {
+    s.loader = 0;
+    // A read is one radio round trip; the fill stops after it.
+    if (WaitForSingleObject(loader, kLoaderStopMs) != WAIT_OBJECT_0) TerminateThread(loader, 0);
+    CloseHandle(loader);
+  }
   if (HSIM h = s.handle) {
     s.handle = 0;
     SimDeinitialize(h);

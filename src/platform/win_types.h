@@ -58,6 +58,12 @@ struct SYSTEMTIME {
 struct FILETIME {
   DWORD dwLowDateTime, dwHighDateTime;
 };
+namespace platform {
+// A FILETIME as one count of 100-ns units, to compare and compute with.
+constexpr uint64_t FileTimeTicks(const FILETIME& ft) {
+  return (static_cast<uint64_t>(ft.dwHighDateTime) << 32) | ft.dwLowDateTime;
+}
+}  // namespace platform
 
 // Error codes (GetLastError and registry results).
 constexpr DWORD ERROR_SUCCESS = 0;

@@ -7,7 +7,6 @@
 #include "lock/slide_screen.h"
 #include "log/debug_log.h"
 #include "messaging/message_store.h"
-#include "pim/appointments.h"
 #include "platform/registry.h"
 #include "platform/user.h"
 #include "settings/settings.h"
@@ -87,7 +86,7 @@ void ReadAllCounters() {
   if (showTask == 1 || showTask == 2)
     g.TaskCount = ReadCount(HKEY_CURRENT_USER, u"System\\State\\Tasks",
                             showTask == 1 ? u"Active" : u"Due Today");
-  if (g.TaskCount != 0) pim::ExportTasks(showTask);
+  // The tasks themselves are exported once the Outlook session is open (the deferred start).
 
   g.MusicStatus = ReadCount(HKEY_CURRENT_USER, u"Software\\Zeq\\Fenk", u"Status") & 0xFF;
   g.MusicVolume = ReadCount(HKEY_CURRENT_USER, u"Software\\Zeq\\Fenk", u"MusicVolume") & 0xFF;

@@ -7,6 +7,7 @@
 #include "core/state.h"
 #include "device/scenario/expect.h"
 #include "platform/process_local.h"
+#include "platform/sim/mapi_model.h"
 #include "platform/sim/telephony.h"
 #include "platform/wstr.h"
 #include "settings/settings.h"
@@ -51,11 +52,74 @@ constexpr CounterSource kCounterSources[] = {
      u"Count", "unread e-mail"},
 };
 
-std::optional<uint32_t> ShellDword(sim::Device& dev, const CounterSource& c) {
-  auto v = dev.registry().GetValue(c.key, c.name);
+std::optional<uint32_t> ShellDword(sim::Device& dev, std::u16string_view key,
+                                   std::u16string_view name) {
+  auto v = dev.registry().GetValue(key, name);
   if (!v || v->type != REG_DWORD || v->bytes.size() != 4) return std::nullopt;
   return static_cast<uint32_t>(v->bytes[0] | v->bytes[1] << 8 | v->bytes[2] << 16 |
                                static_cast<uint32_t>(v->bytes[3]) << 24);
+}
+
+// The previews the daemon writes for the slide screen, by kind: the shell's unread count that
+// sets off an export, the hand-off key, and the stores it describes (null: the e-mail account
+// the shell received from last).
+struct PreviewSource {
+  const char16_t* countKey;
+  const char16_t* handOffKey;
+  const char16_t* store;
+  const char* what;
+  bool koreanCount;  // with KoreanSMSpatch the daemon watches a count that nothing here moves
+};
+constexpr char16_t kMessagesKey[] = u"HKEY_CURRENT_USER\\System\\State\\Messages";
+constexpr PreviewSource kPreviewSources[] = {
+    {u"HKEY_CURRENT_USER\\System\\State\\Messages\\SMS\\Unread",
+     u"HKEY_CURRENT_USER\\Software\\Zeq\\Vurl\\SMS", u"SMS", "SMS", true},
+    {u"HKEY_CURRENT_USER\\System\\State\\Messages\\MMS\\Unread",
+     u"HKEY_CURRENT_USER\\Software\\Zeq\\Vurl\\MMS", u"MMS", "MMS", false},
+    {u"HKEY_CURRENT_USER\\System\\State\\Messages\\TotalEmail\\Unread",
+     u"HKEY_CURRENT_USER\\Software\\Zeq\\Vurl\\Message", nullptr, "e-mail", false},
+};
+// A preview cuts longer texts to this.
+constexpr size_t kPreviewChars = 254;
+
+std::optional<std::u16string> RegText(sim::Device& dev, std::u16string_view key,
+                                      std::u16string_view name) {
+  auto v = dev.registry().GetValue(key, name);
+  if (!v || v->type != REG_SZ) return std::nullopt;
+  std::u16string text;
+  for (size_t i = 0; i + 1 < v->bytes.size(); i += 2) {
+    char16_t c = static_cast<char16_t>(v->bytes[i] | v->bytes[i + 1] << 8);
+    if (c == 0) break;
+    text += c;
+  }
+  return text;
+}
+
+// The unread messages with a delivery time that are the newest of the stores of that name (more
+// than one when several were delivered at the same moment).
+std::vector<const sim::MapiMessage*> NewestUnread(sim::Device& dev, const std::u16string& store) {
+  std::vector<const sim::MapiMessage*> newest;
+  for (const sim::MapiMessage* m : dev.mapi().Inbox(store)) {
+    if ((m->flags & MSGFLAG_READ) || !m->time) continue;
+    if (!newest.empty() && *m->time != *newest.front()->time) break;
+    newest.push_back(m);
+  }
+  return newest;
+}
+
+// Whether the hand-off key holds this message's sender, subject and time (and the account).
+bool Describes(sim::Device& dev, const PreviewSource& src, const sim::MapiMessage& m,
+               const std::u16string& store) {
+  auto cut = [](const std::optional<std::u16string>& t) {
+    return t ? t->substr(0, kPreviewChars) : std::u16string();
+  };
+  auto time = dev.registry().GetValue(src.handOffKey, u"Time");
+  uint64_t stored = 0;
+  if (!time || time->type != REG_BINARY || time->bytes.size() != 8) return false;
+  for (int i = 7; i >= 0; --i) stored = stored << 8 | time->bytes[static_cast<size_t>(i)];
+  return stored == *m.time && RegText(dev, src.handOffKey, u"Sender") == cut(m.sender) &&
+         RegText(dev, src.handOffKey, u"Subject") == cut(m.subject) &&
+         (src.store || RegText(dev, src.handOffKey, u"Account") == store);
 }
 
 // How long the phone may take to settle after the last thing that happened before a promise
@@ -253,6 +317,7 @@ void PromiseMonitor::AfterStep(const Step& step, sim::Device& dev, std::u16strin
 
   const DWORD pid = daemon ? daemon->pid : 0;
   // A daemon whose subscriptions were refused keeps running with those it has, for its life.
+  // The excuse ends with it: the next daemon tells a running slide screen every counter again.
   unwatchedCounters_ = (pid == daemonPid_ && unwatchedCounters_) || seen.subscriptionFault;
   const bool samePid = pid != 0 && pid == daemonPid_;
   const bool locked = state && state->Locked;
@@ -361,7 +426,7 @@ void PromiseMonitor::AfterStep(const Step& step, sim::Device& dev, std::u16strin
   if (settled && daemon && slide && !seen.faultStruck && !unwatchedCounters_) {
     for (const auto& c : kCounterSources) {
       auto sent = sentCounters_.find(c.msg);
-      auto truth = ShellDword(dev, c);
+      auto truth = ShellDword(dev, c.key, c.name);
       if (sent == sentCounters_.end() || !truth || sent->second == *truth) continue;
       Break(kCounters, step, dev,
             std::string("the slide screen was last told ") + std::to_string(sent->second) + " " +
@@ -371,6 +436,13 @@ void PromiseMonitor::AfterStep(const Step& step, sim::Device& dev, std::u16strin
       break;
     }
   }
+
+  // --- counters-true, the previews: settled, each preview describes the newest unread message
+  // of its stores, or is absent when none has a delivery time.
+  CheckPreviews(
+      step, dev, settings,
+      daemon && settings && settings->LockNotification && !unwatchedCounters_ && !seen.faultStruck,
+      pid != 0 && pid != daemonPid_, settled, traceStart);
 
   // --- lock-returns: unlocked with nothing to stop it, the display going off (or the power
   // button) brings the lock back.
@@ -418,6 +490,53 @@ void PromiseMonitor::AfterStep(const Step& step, sim::Device& dev, std::u16strin
   prevCallActive_ = callActive;
   prevDisplayOff_ = state && state->DisplayOff;
   daemonPid_ = pid;
+}
+
+// The daemon exports a preview when the shell's count of that kind changes to a number above 0
+// (and, for e-mail, once ActiveSync is done) and when it starts; between those the messages can
+// only change with the count. Until the daemon has had that chance the key is not judged: it
+// stays as it was while previews are off (LockNotification), while a platform call failed or
+// the daemon runs without its subscriptions, and while the count is 0 (the old key stays then).
+void PromiseMonitor::CheckPreviews(const Step& step, sim::Device& dev,
+                                   const settings::Settings* settings, bool healthy, bool newDaemon,
+                                   bool settled, size_t traceStart) {
+  const bool syncing =
+      ShellDword(dev, u"HKEY_LOCAL_MACHINE\\System\\State\\ActiveSync", u"Synchronizing") == 1u;
+  for (size_t k = 0; k < previews_.size(); ++k) {
+    const PreviewSource& src = kPreviewSources[k];
+    PreviewWatch& w = previews_[k];
+    const auto count = ShellDword(dev, src.countKey, u"Count");
+    const bool watched = healthy && !(src.koreanCount && settings->KoreanSMSpatch);
+    if (!watched)
+      w.excused = true;
+    else if (newDaemon || count != w.lastCount)
+      w.excused = false;
+    w.lastCount = count;
+    if (!settled || !watched || w.excused || !count || *count == 0 || (!src.store && syncing))
+      continue;
+    std::u16string store =
+        src.store ? std::u16string(src.store)
+                  : RegText(dev, kMessagesKey, u"Last Received Account").value_or(std::u16string());
+    auto newest = NewestUnread(dev, store);
+    const bool keyThere = dev.registry().KeyExists(src.handOffKey);
+    std::string why;
+    if (newest.empty() && keyThere) {
+      why = "no unread message of " + U8(store) + " has a delivery time, yet a preview is there";
+    } else if (!newest.empty() &&
+               std::none_of(newest.begin(), newest.end(), [&](const sim::MapiMessage* m) {
+                 return Describes(dev, src, *m, store);
+               })) {
+      const sim::MapiMessage& m = *newest.front();
+      why = std::string(keyThere ? "the preview does not describe" : "there is no preview of") +
+            " the newest unread message of " + U8(store) + ", from " + U8(m.sender.value_or(u"")) +
+            " \"" + U8(m.subject.value_or(u"")) + "\"";
+    }
+    if (!why.empty()) {
+      Break(kCounters, step, dev, std::string("the ") + src.what + " preview is wrong: " + why,
+            traceStart);
+      return;
+    }
+  }
 }
 
 }  // namespace device

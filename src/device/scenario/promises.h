@@ -8,6 +8,7 @@
 // paths change it without telling anybody, and those are the paths a promise must watch.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <map>
 #include <optional>
@@ -18,6 +19,10 @@
 
 #include "device/scenario/scenario.h"
 #include "platform/sim/device.h"
+
+namespace settings {
+struct Settings;
+}
 
 namespace device {
 
@@ -76,7 +81,16 @@ class PromiseMonitor {
   // An unlock report (or the like) the daemon has yet to act on.
   bool unlockExcused_ = false;
   bool unwatchedCounters_ = false;  // the daemon runs without some of its subscriptions
+  // What the preview of one kind of message may be judged against.
+  struct PreviewWatch {
+    std::optional<uint32_t> lastCount;  // the shell's unread count after the previous step
+    bool excused = true;  // the daemon may not have exported since the messages last changed
+  };
+  void CheckPreviews(const Step& step, sim::Device& dev, const settings::Settings* settings,
+                     bool healthy, bool newDaemon, bool settled, size_t traceStart);
+
   std::map<int, CallWatch> calls_;
+  std::array<PreviewWatch, 3> previews_;  // SMS, MMS, e-mail
   std::optional<Obligation> relock_;
   uint64_t quietSince_ = 0;  // device time of the last step that was not a wait or a check
 };

@@ -246,11 +246,16 @@ HRESULT MailDisplayMessage(LPENTRYID entryId, ULONG entryIdSize) {
   sim::MapiStore* store = nullptr;
   if (!sim::Model().MessageById(number, &store)) return MAPI_E_NOT_FOUND;
   std::string name = platform::U8(store->name);
-  // The viewer opens the message after the call has returned.
+  // The viewer opens the message after the call has returned and, as the device's does, marks
+  // it read, which lowers the store's unread count.
   sim::Device& dev = sim::Dev();
   dev.At(dev.Now(), [&dev, number, name] {
-    if (sim::MapiMessage* m = dev.mapi().MessageById(number)) m->shown = true;
+    sim::MapiStore* owner = nullptr;
+    sim::MapiMessage* m = dev.mapi().MessageById(number, &owner);
+    if (!m) return;
+    m->shown = true;
     dev.Note("mapi show " + name);
+    dev.mapi().SetRead(dev, *owner, *m, true);
   });
   return S_OK;
 }
