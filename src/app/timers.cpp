@@ -38,7 +38,11 @@ using TimerHandler = void (*)(HWND);
 void SlideStarted(HWND hwnd) {
   KillTimer(hwnd, kTimerSlideStarted);
   lock::FindSlideScreen();
-  G().SlideStarting = 0;
+  State& g = G();
+  g.SlideStarting = 0;
+  // A ringing call that is still waiting for the slide screen: the launch it waited for failed,
+  // or that slide screen ended before it could report ready.
+  if (g.RerunCaller && g.Incoming && !g.CallerPosted) lock::RunCaller(true);
 }
 
 void RestartSlide(HWND hwnd) {

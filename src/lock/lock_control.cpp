@@ -29,10 +29,19 @@ void RunCaller(bool rerun) {
     g.CallerPosted = 1;
     if (Detailed()) DebugLog(u"Posted Caller: %d(%d)", g.CallKind.load(), g.CallerPosted.load());
   } else {
-    AwakeSlideScreen(false, false);
+    // The slide screen reports ready (32777) once it runs, and is handed the call then.
+    StartSlideScreenForCall();
   }
   if (rerun) g.RerunCaller = 1;
   g.CallerPropertyPassed = 0;
+}
+
+void OfferCallAgain(bool now) {
+  core::State& g = G();
+  if (!g.Incoming || !g.CallerPosted) return;
+  g.CallerPosted = 0;
+  g.RerunCaller = 1;
+  if (now) RunCaller(true);
 }
 
 void DelayUnlock() {
