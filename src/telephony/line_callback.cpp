@@ -66,6 +66,9 @@ void Offering(HCALL call) {
   core::State& g = G();
   KillTimer(g.daemonWindow, core::kTimerUnknownCaller);
   g.CallWaiting = g.Talking.load();
+  // A call has no kind until it is handed to the slide screen: the kind an earlier call left
+  // behind must not decide the lock state this one ends with.
+  g.CallKind = 0;
   g.CallerPosted = 0;
   L().EndAndAnswerPending = false;
   g.Incoming = 1;
