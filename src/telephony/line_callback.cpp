@@ -89,6 +89,19 @@ void Dialing(HCALL call) {
   PostToSlideScreen(core::kMsgDialing, 0);
 }
 
+// A handle the daemon already knows to be a voice call: one it follows in a voice slot, the
+// offered call, or its own outgoing call. It stays a voice call when its information can no
+// longer be read (the handle was closed with the daemon's own line, or the read failed).
+bool KnownVoiceCall(HCALL call) {
+  const LineState& s = L();
+  return call && (call == s.FirstVoiceCall || call == s.SecondVoiceCall || call == s.OfferingCall ||
+                  call == s.OutgoingCall);
+}
+
+bool IsVoice(HCALL call) {
+  return IsVoiceCall(call) || KnownVoiceCall(call);
+}
+
 void LogCalls(const char16_t* what, HCALL call) {
   LineState& s = L();
   if (Detailed())
@@ -100,11 +113,14 @@ void Connected(HCALL call) {
   LineState& s = L();
   core::State& g = G();
   LogCalls(u"Connected", call);
-  if (!IsVoiceCall(call)) {
+  if (!IsVoice(call)) {
     s.DataCall = call;
     return;
   }
-  if (call != s.FirstVoiceCall && call != s.SecondVoiceCall) {
+  // The monitoring line reports the daemon's own outgoing call too: the handle of the line that
+  // placed it is the same call seen twice, and that handle dies with the line when the daemon
+  // hangs up, so it never holds a slot.
+  if (call != s.FirstVoiceCall && call != s.SecondVoiceCall && call != s.OutgoingCall) {
     if (!s.FirstVoiceCall)
       s.FirstVoiceCall = call;
     else
@@ -137,6 +153,12 @@ void NeverConnected(HCALL call) {
     SetDialing(0);
     PostCallState(core::kMsgDialing);
   }
+  // Talking with no call left in a slot: the call's connection was reported through a handle
+  // that holds none (the daemon's own), and nothing else would ever bring the flag back.
+  if (g.Talking && !L().FirstVoiceCall && !L().SecondVoiceCall) {
+    SetTalking(0);
+    PostCallState(core::kMsgTalking);
+  }
   input::TurnOnHookLater();
   CloseOwnLine(call);
 }
@@ -145,7 +167,7 @@ void Disconnected(HCALL call) {
   LineState& s = L();
   core::State& g = G();
   LogCalls(u"Disconnected", call);
-  if (!IsVoiceCall(call)) {
+  if (!IsVoice(call)) {
     s.DataCall = 0;
     if (!g.Talking && !g.Incoming && !g.Dialing) ReopenLater();
     return;

@@ -204,8 +204,10 @@ LONG lineDrop(HCALL call, const char*, DWORD) {
   DWORD_PTR instance = open->instance;
   int number = h->call;
   auto& dev = Dev();
-  dev.At(dev.Now(), [&dev, app, instance, request, number] {
-    dev.telephony().Queue(dev, app, {0, LINE_REPLY, instance, request, 0, 0});
+  dev.At(dev.Now(), [&dev, app, instance, request, number, call] {
+    // A handle deallocated before the drop completed hears nothing of it.
+    if (dev.telephony().Handle(call))
+      dev.telephony().Queue(dev, app, {0, LINE_REPLY, instance, request, 0, 0, call});
     dev.telephony().End(dev, number, LINEDISCONNECTMODE_NORMAL);
   });
   return static_cast<LONG>(request);
