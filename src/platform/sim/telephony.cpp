@@ -44,6 +44,17 @@ TapiCall* Telephony::Call(int number) {
   return &calls_[number - 1];
 }
 
+bool Telephony::HasHandle(const Process* p, int call) const {
+  for (const auto& h : handles_) {
+    if (h.call != call) continue;
+    for (const auto& o : opens_)
+      if (o.handle == h.open)
+        for (const auto& a : apps_)
+          if (a.handle == o.app && a.process == p) return true;
+  }
+  return false;
+}
+
 int Telephony::Newest() const {
   for (size_t i = calls_.size(); i-- > 0;)
     if (calls_[i].state != LINECALLSTATE_IDLE) return static_cast<int>(i + 1);

@@ -107,6 +107,9 @@ class Telephony {
   // A process ended: the system shuts its telephony down (its line opens and call handles go).
   void CloseAllOf(Device& dev, const Process* p);
   TapiCall* Call(int number);
+  // Whether a line the process has open holds a handle of the call: whether it ever heard of the
+  // call through the lines it has now.
+  bool HasHandle(const Process* p, int call) const;
   // The newest call that has not ended; 0 when there is none.
   int Newest() const;
   const std::vector<TapiCall>& Calls() const { return calls_; }
