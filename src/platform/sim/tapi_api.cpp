@@ -132,12 +132,14 @@ LONG lineGetDevCaps(HLINEAPP lineApp, DWORD deviceId, DWORD, DWORD, LINEDEVCAPS*
   return 0;
 }
 
-LONG lineOpen(HLINEAPP lineApp, DWORD deviceId, HLINE* line, DWORD, DWORD,
+LONG lineOpen(HLINEAPP lineApp, DWORD deviceId, HLINE* line, DWORD apiVersion, DWORD,
               DWORD_PTR callbackInstance, DWORD privileges, DWORD mediaModes,
               const LINECALLPARAMS*) {
   if (LONG r = Struck("lineOpen")) return r;
   if (!T().App(lineApp)) return LINEERR_INVALAPPHANDLE;
   if (deviceId >= sim::Telephony::kLineCount) return LINEERR_BADDEVICEID;
+  // Only a version the line supports opens it (one that lineNegotiateAPIVersion could answer).
+  if (apiVersion < 0x00010003 || apiVersion > 0x00020000) return LINEERR_INCOMPATIBLEAPIVERSION;
   if (!line) return LINEERR_INVALPOINTER;
   *line = T().AddOpen({0, lineApp, deviceId, privileges, mediaModes, callbackInstance});
   return 0;
