@@ -48,8 +48,7 @@ void Lock(HWND, WPARAM, LPARAM) {
 }
 void Unlock(HWND, WPARAM, LPARAM) {
   lock::Unlock();
-  // Slid open while it showed a ringing call: the call must stay answerable.
-  lock::OfferCallAgain(true);
+  lock::OfferCallAgainUnlocked();
 }
 void BroadcastBattery(HWND, WPARAM, LPARAM) {
   companions::BroadcastBattery();

@@ -56,7 +56,7 @@ void UnknownCaller(HWND hwnd) {
   State& g = G();
   if (!g.Incoming || g.CallerPosted || !g.IncomingMenuWindow) return;
   g.UnknownCaller = 1;
-  g.CallKind = g.CallWaiting ? 3 : g.Locked ? 1 : 2;
+  g.CallKind = lock::OfferedCallKind();
   RegistrySetString(HKEY_CURRENT_USER, settings::kStoreKey, u"IncomingName", u"");
   RegistrySetString(HKEY_CURRENT_USER, settings::kStoreKey, u"IncomingNumber", u"unknown");
   lock::RunCaller(true);
@@ -95,6 +95,9 @@ void WakeUpDelay(HWND hwnd) {
 // in-call lock is wanted.
 void InCallLock(HWND hwnd) {
   KillTimer(hwnd, kTimerInCallLock);
+  // A call rings (offered while another one talked, or just after one ended): the lock screen
+  // brought forward now would cover it. The handling of that call arms the lock again.
+  if (G().Incoming) return;
   shellwin::SubclassShellWindows();
   lock::AwakeSlideScreen(false, true);
   if (lock::IsInCallLockWanted()) {

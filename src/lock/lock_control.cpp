@@ -36,12 +36,29 @@ void RunCaller(bool rerun) {
   g.CallerPropertyPassed = 0;
 }
 
-void OfferCallAgain(bool now) {
+BYTE OfferedCallKind() {
   core::State& g = G();
-  if (!g.Incoming || !g.CallerPosted) return;
+  return g.CallWaiting ? 3 : g.Locked ? 1 : 2;
+}
+
+namespace {
+bool CallLostFromView() {
+  core::State& g = G();
+  if (!g.Incoming || !g.CallerPosted) return false;
   g.CallerPosted = 0;
   g.RerunCaller = 1;
-  if (now) RunCaller(true);
+  return true;
+}
+}  // namespace
+
+void OfferCallAgainWhenReady() {
+  CallLostFromView();
+}
+
+void OfferCallAgainUnlocked() {
+  if (!CallLostFromView()) return;
+  G().CallKind = OfferedCallKind();
+  RunCaller(true);
 }
 
 void DelayUnlock() {

@@ -109,10 +109,12 @@ std::vector<uint8_t> FetchCallInfo(HCALL call) {
   return buf;
 }
 
-bool IsVoiceCall(HCALL call) {
+bool IsVoiceCall(HCALL call, bool unreadable) {
   std::vector<uint8_t> buf = FetchCallInfo(call);
   DWORD mode = buf.empty() ? 0 : reinterpret_cast<const LINECALLINFO*>(buf.data())->dwMediaMode;
-  bool voice = (mode & (LINEMEDIAMODE_INTERACTIVEVOICE | LINEMEDIAMODE_AUTOMATEDVOICE)) != 0;
+  bool voice = buf.empty()
+                   ? unreadable
+                   : (mode & (LINEMEDIAMODE_INTERACTIVEVOICE | LINEMEDIAMODE_AUTOMATEDVOICE)) != 0;
   if (Detailed()) DebugLog(u"TAPI: IsVoiceCall=0x%0X MediaMode=0x%0X", voice ? 1 : 0, mode);
   return voice;
 }
@@ -178,6 +180,7 @@ void TapiShutdown() {
   s.DeviceCount = 0;
   core::State& g = core::G();
   s.FirstVoiceCall = s.SecondVoiceCall = s.DataCall = 0;
+  s.OfferingCall = s.OfferedCall = s.DialingCall = 0;
   g.Incoming = 0;
   g.Dialing = 0;
   g.Talking = 0;
