@@ -37,9 +37,11 @@ const Breaker kBreakers[] = {
      "5s\npost Dorvane2 32786 0\nwait 5s\n"},
     // The slide screen is told to hide while it shows the ringing call.
     {"call-answerable", "call offer 5551234\nwait 1s\npost Vurl 32776 0\nwait 30s\n"},
-    // A forged end-of-call message unlocks the daemon past its unlock sequence: the user's
-    // reminder options stay switched off, their backup kept.
+    // A forged end-of-call message unlocks the daemon past its unlock sequence (the last call
+    // had found the phone unlocked): the user's reminder options stay switched off, their
+    // backup kept.
     {"borrowed-back",
+     "call offer 5551234\nwait 2s\ncall end\nwait 5s\n"
      "reg set HKCU\\ControlPanel\\Notifications\\{A877D65B-239C-47a7-9304-0D347F580408} Options "
      "dword 0xD\nreg set HKCU\\Software\\Zeq\\Vurl LockNotification binary 01\npost Dorvane2 "
      "32811\npower idle\nwait 5s\npower on\nwait 5s\npost Dorvane2 32786 0\nwait 30s\n"},
