@@ -54,7 +54,9 @@ void RestartSlide(HWND hwnd) {
 void UnknownCaller(HWND hwnd) {
   KillTimer(hwnd, kTimerUnknownCaller);
   State& g = G();
-  if (!g.Incoming || g.CallerPosted || !g.IncomingMenuWindow) return;
+  // With CallerID off the phone's own incoming-call window shows the call, as it does when the
+  // number comes in time.
+  if (!S().CallerID || !g.Incoming || g.CallerPosted || !g.IncomingMenuWindow) return;
   g.UnknownCaller = 1;
   g.CallKind = lock::OfferedCallKind();
   RegistrySetString(HKEY_CURRENT_USER, settings::kStoreKey, u"IncomingName", u"");
