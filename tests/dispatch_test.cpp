@@ -3,6 +3,7 @@
 #include "core/state.h"
 #include "lock/slide_screen.h"
 #include "platform/user.h"
+#include "settings/settings.h"
 #include "trace_match.h"
 
 namespace {
@@ -470,6 +471,7 @@ TEST_F(Dispatch, OutlookNotificationsRefreshAppointmentsOrRepostTheTaskCount) {
 // --- Timers ---
 
 TEST_F(Dispatch, UnknownCallerTimerNamesTheCallerUnknownAndHandsItOver) {
+  SetFlag(u"CallerID", 1);
   Boot();
   HWND menu = StartInert(u"menu_worker");
   auto m = Here();
@@ -483,7 +485,13 @@ TEST_F(Dispatch, UnknownCallerTimerNamesTheCallerUnknownAndHandsItOver) {
   InDaemon([] {
     core::G().Incoming = 1;
     core::G().Locked = 1;
+    settings::S().CallerID = 0;
   });
+  // With CallerID off the call is the phone's own window's to show.
+  m = Here();
+  Send(WM_TIMER, 1029);
+  EXPECT_TRUE(NoneOf(Since(m), Msg("Vurl", kAny)));
+  InDaemon([] { settings::S().CallerID = 1; });
   m = Here();
   EXPECT_EQ(Send(WM_TIMER, 1029), 1);
   EXPECT_TRUE(InOrder(Since(m), {Posted("Vurl", 32801, DaemonWindow(), 1)}));
@@ -506,6 +514,7 @@ TEST_F(Dispatch, UnknownCallerTimerNamesTheCallerUnknownAndHandsItOver) {
 }
 
 TEST_F(Dispatch, UnknownCallerTimerReportsCallWaitingFirst) {
+  SetFlag(u"CallerID", 1);
   Boot();
   HWND menu = StartInert(u"menu_worker");
   InDaemon([menu] {

@@ -30,13 +30,18 @@ const Breaker kBreakers[] = {
     {"alive", "post Dorvane2 2\nwait 5s\n"},
     // Someone tells the locked slide screen that a call is over and it may hide.
     {"locked-shown", "power idle\nwait 5s\npower on\nwait 5s\npost Vurl 32776 0\nwait 30s\n"},
-    // A forged end-of-call message unlocks the daemon behind the slide screen's back.
-    {"only-unlock", "power idle\nwait 5s\npower on\nwait 5s\npost Dorvane2 32786 0\nwait 5s\n"},
+    // A forged end-of-call message unlocks the daemon behind the slide screen's back: the last
+    // call had found the phone unlocked.
+    {"only-unlock",
+     "call offer 5551234\nwait 2s\ncall end\nwait 5s\npower idle\nwait 5s\npower on\nwait "
+     "5s\npost Dorvane2 32786 0\nwait 5s\n"},
     // The slide screen is told to hide while it shows the ringing call.
     {"call-answerable", "call offer 5551234\nwait 1s\npost Vurl 32776 0\nwait 30s\n"},
-    // A forged end-of-call message unlocks the daemon past its unlock sequence: the user's
-    // reminder options stay switched off, their backup kept.
+    // A forged end-of-call message unlocks the daemon past its unlock sequence (the last call
+    // had found the phone unlocked): the user's reminder options stay switched off, their
+    // backup kept.
     {"borrowed-back",
+     "call offer 5551234\nwait 2s\ncall end\nwait 5s\n"
      "reg set HKCU\\ControlPanel\\Notifications\\{A877D65B-239C-47a7-9304-0D347F580408} Options "
      "dword 0xD\nreg set HKCU\\Software\\Zeq\\Vurl LockNotification binary 01\npost Dorvane2 "
      "32811\npower idle\nwait 5s\npower on\nwait 5s\npost Dorvane2 32786 0\nwait 30s\n"},
@@ -99,7 +104,9 @@ TEST(RandomDays, AShrunkDayStillBreaksItsPromiseWhenReplayed) {
   swarm::Day day;
   day.setup = {"boot 120000", "reg set HKCU\\Software\\Zeq\\Vurl AutoStart binary 01",
                "reg set HKCU\\Software\\Zeq\\Vurl CallerID binary 01", "start dorvane2"};
-  day.events = {{"key press 0x41", "wait 3s"},
+  day.events = {{"call offer 5551234", "wait 2s"},
+                {"call end", "wait 5s"},
+                {"key press 0x41", "wait 3s"},
                 {"sms arrive 555 Hi", "wait 1m"},
                 {"power idle", "wait 5s"},
                 {"power battery 40", "wait 10s"},
@@ -116,7 +123,7 @@ TEST(RandomDays, AShrunkDayStillBreaksItsPromiseWhenReplayed) {
         return !swarm::PlayDay(swarm::DayText(d, ""), only, true).broken.empty();
       },
       &plays);
-  EXPECT_LE(small.events.size(), 3u);
+  EXPECT_LE(small.events.size(), 4u);
   EXPECT_GT(plays, 0);
   small.promises = only;
   auto replay = device::RunScenario(swarm::DayText(small, "shrunk"));

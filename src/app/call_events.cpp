@@ -14,7 +14,6 @@
 #include "shellwin/incoming.h"
 #include "shellwin/intercept.h"
 #include "state/reminders.h"
-#include "state/reminders.h"
 
 namespace app {
 
@@ -136,11 +135,14 @@ void CallEnded() {
   }
   g.RerunCaller = 0;
   SetTimer(g.daemonWindow, core::kTimerDropTopmost, 1000, nullptr);
-  if (g.CallKind == 1) {
+  // The lock state goes back to what the call found. Only a call handed over as arriving
+  // unlocked (2) unlocks: one whose kind was never given (no caller known yet) or was cleared
+  // when the call before it ended leaves a locked phone locked.
+  if (g.CallKind == 1 || (g.CallKind != 2 && g.Locked)) {
     noHide = 1;
     g.Locked = 1;
     shellwin::SubclassShellWindows();
-  } else if (g.CallKind != 3) {
+  } else if (g.CallKind == 2) {
     g.Locked = 0;
   }
   PostToSlide(core::kMsgCallEnded, noHide);

@@ -48,6 +48,7 @@ void Lock(HWND, WPARAM, LPARAM) {
 }
 void Unlock(HWND, WPARAM, LPARAM) {
   lock::Unlock();
+  lock::OfferCallAgainUnlocked();
 }
 void BroadcastBattery(HWND, WPARAM, LPARAM) {
   companions::BroadcastBattery();

@@ -125,6 +125,8 @@ void OnRefreshSetting(HWND hwnd, WPARAM, LPARAM) {
   }
   lock::UnlockForReload();
   G().SlideWindow = 0;
+  // The closed slide screen took the ringing call with it; the one started again gets it.
+  lock::OfferCallAgainWhenReady();
   state::ResubscribeSmsUnread();
   SetTimer(hwnd, kTimerRestartSlide, 800, nullptr);
 }

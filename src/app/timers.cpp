@@ -38,7 +38,11 @@ using TimerHandler = void (*)(HWND);
 void SlideStarted(HWND hwnd) {
   KillTimer(hwnd, kTimerSlideStarted);
   lock::FindSlideScreen();
-  G().SlideStarting = 0;
+  State& g = G();
+  g.SlideStarting = 0;
+  // A ringing call that is still waiting for the slide screen: the launch it waited for failed,
+  // or that slide screen ended before it could report ready.
+  if (g.RerunCaller && g.Incoming && !g.CallerPosted) lock::RunCaller(true);
 }
 
 void RestartSlide(HWND hwnd) {
@@ -50,9 +54,11 @@ void RestartSlide(HWND hwnd) {
 void UnknownCaller(HWND hwnd) {
   KillTimer(hwnd, kTimerUnknownCaller);
   State& g = G();
-  if (!g.Incoming || g.CallerPosted || !g.IncomingMenuWindow) return;
+  // With CallerID off the phone's own incoming-call window shows the call, as it does when the
+  // number comes in time.
+  if (!S().CallerID || !g.Incoming || g.CallerPosted || !g.IncomingMenuWindow) return;
   g.UnknownCaller = 1;
-  g.CallKind = g.CallWaiting ? 3 : g.Locked ? 1 : 2;
+  g.CallKind = lock::OfferedCallKind();
   RegistrySetString(HKEY_CURRENT_USER, settings::kStoreKey, u"IncomingName", u"");
   RegistrySetString(HKEY_CURRENT_USER, settings::kStoreKey, u"IncomingNumber", u"unknown");
   lock::RunCaller(true);
@@ -91,6 +97,9 @@ void WakeUpDelay(HWND hwnd) {
 // in-call lock is wanted.
 void InCallLock(HWND hwnd) {
   KillTimer(hwnd, kTimerInCallLock);
+  // A call rings (offered while another one talked, or just after one ended): the lock screen
+  // brought forward now would cover it. The handling of that call arms the lock again.
+  if (G().Incoming) return;
   shellwin::SubclassShellWindows();
   lock::AwakeSlideScreen(false, true);
   if (lock::IsInCallLockWanted()) {

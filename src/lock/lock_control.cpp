@@ -29,10 +29,36 @@ void RunCaller(bool rerun) {
     g.CallerPosted = 1;
     if (Detailed()) DebugLog(u"Posted Caller: %d(%d)", g.CallKind.load(), g.CallerPosted.load());
   } else {
-    AwakeSlideScreen(false, false);
+    // The slide screen reports ready (32777) once it runs, and is handed the call then.
+    StartSlideScreenForCall();
   }
   if (rerun) g.RerunCaller = 1;
   g.CallerPropertyPassed = 0;
+}
+
+BYTE OfferedCallKind() {
+  core::State& g = G();
+  return g.CallWaiting ? 3 : g.Locked ? 1 : 2;
+}
+
+namespace {
+bool CallLostFromView() {
+  core::State& g = G();
+  if (!g.Incoming || !g.CallerPosted) return false;
+  g.CallerPosted = 0;
+  g.RerunCaller = 1;
+  return true;
+}
+}  // namespace
+
+void OfferCallAgainWhenReady() {
+  CallLostFromView();
+}
+
+void OfferCallAgainUnlocked() {
+  if (!CallLostFromView()) return;
+  G().CallKind = OfferedCallKind();
+  RunCaller(true);
 }
 
 void DelayUnlock() {

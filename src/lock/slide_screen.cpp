@@ -54,7 +54,6 @@ void LaunchSlideScreen(bool startHidden) {
     if (Detailed()) DebugLog(u"Start & Hide Vurl");
     sei.lpParameters = u"-hide";
     sei.nShow = SW_HIDE;
-    g.Locked = 0;
   } else {
     sei.nShow = SW_SHOWNORMAL;
   }
@@ -88,10 +87,15 @@ void AwakeSlideScreen(bool frontIfLocked, bool startHidden) {
     if (slide) {
       ShowInFront(slide);
     } else if (!g.SlideStarting) {
+      if (startHidden) g.Locked = 0;
       LaunchSlideScreen(startHidden);
     }
   }
   if (Detailed()) DebugLog(u"Finish Awaking Vurl");
+}
+
+void StartSlideScreenForCall() {
+  if (!G().SlideStarting) LaunchSlideScreen(true);
 }
 
 void SetSlideForeground() {

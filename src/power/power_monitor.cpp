@@ -143,7 +143,8 @@ void OnDisplayIdle() {
   core::State& g = G();
   g.DisplayOff = 1;
   if (lock::IsInCallLockWanted() && lock::IsTalkingOrOnHold()) {
-    lock::AwakeSlideScreen(false, true);
+    // A waiting call that rings must not be covered by the lock screen.
+    if (!g.Incoming) lock::AwakeSlideScreen(false, true);
     return;
   }
   if (lock::IsPhoneBusy()) return;
@@ -168,7 +169,7 @@ void OnUnattended() {
     return;
   }
   if (lock::IsInCallLockWanted() && lock::IsTalkingOrOnHold()) {
-    lock::AwakeSlideScreen(false, true);
+    if (!g.Incoming) lock::AwakeSlideScreen(false, true);
     Sleep(300);
     StopUnattendedMode();
     return;

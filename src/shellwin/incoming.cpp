@@ -45,9 +45,15 @@ std::u16string_view Prefix() {
   return platform::WView(I().PhoneTitlePrefix.data());
 }
 
+// A call is ringing and the slide screen is to show it. With CallerID switched off since the
+// windows were subclassed (a settings reload), the phone's own windows must show the call.
+bool HidingIncoming() {
+  return G().Incoming && S().CallerID;
+}
+
 // The replacement procedures run on the phone application's thread.
 LRESULT IncomingProc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
-  if (msg == WM_NCACTIVATE && G().Incoming) {
+  if (msg == WM_NCACTIVATE && HidingIncoming()) {
     ShowWindow(h, SW_HIDE);
     if (Detailed()) DebugLog(u"Hide WMIncoming");
   }
@@ -55,12 +61,12 @@ LRESULT IncomingProc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
 }
 
 LRESULT SkinProc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
-  if (G().Incoming && (msg == WM_ERASEBKGND || msg == kSkinPaintMessage)) {
+  if (HidingIncoming() && (msg == WM_ERASEBKGND || msg == kSkinPaintMessage)) {
     if (Detailed()) DebugLog(u"Incoming WM_EBG (%0X) Ignored", msg);
     ShowWindow(h, SW_HIDE);
     return 0;
   }
-  if (G().Incoming && msg == WM_TIMER) {
+  if (HidingIncoming() && msg == WM_TIMER) {
     if (Detailed()) DebugLog(u"Incoming WM_TMR Ignored");
     ShowWindow(h, SW_HIDE);
     SetForegroundWindow(G().SlideWindow);

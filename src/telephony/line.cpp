@@ -77,7 +77,9 @@ LONG ProbeLine(DWORD i, LineInfo& info) {
 
 void OpenLines() {
   LineState& s = L();
-  s.CurrentLine.hLine = 0;
+  // The line of an earlier initialisation is gone: when no line opens now, no call is placed
+  // on it (its end would reach no line the daemon watches).
+  s.CurrentLine = LineInfo{};
   bool opened = false;
   for (DWORD i = 0; i < s.DeviceCount; ++i) {
     LineInfo& info = s.LineInfos[i];
@@ -109,10 +111,12 @@ std::vector<uint8_t> FetchCallInfo(HCALL call) {
   return buf;
 }
 
-bool IsVoiceCall(HCALL call) {
+bool IsVoiceCall(HCALL call, bool unreadable) {
   std::vector<uint8_t> buf = FetchCallInfo(call);
   DWORD mode = buf.empty() ? 0 : reinterpret_cast<const LINECALLINFO*>(buf.data())->dwMediaMode;
-  bool voice = (mode & (LINEMEDIAMODE_INTERACTIVEVOICE | LINEMEDIAMODE_AUTOMATEDVOICE)) != 0;
+  bool voice = buf.empty()
+                   ? unreadable
+                   : (mode & (LINEMEDIAMODE_INTERACTIVEVOICE | LINEMEDIAMODE_AUTOMATEDVOICE)) != 0;
   if (Detailed()) DebugLog(u"TAPI: IsVoiceCall=0x%0X MediaMode=0x%0X", voice ? 1 : 0, mode);
   return voice;
 }
@@ -178,6 +182,8 @@ void TapiShutdown() {
   s.DeviceCount = 0;
   core::State& g = core::G();
   s.FirstVoiceCall = s.SecondVoiceCall = s.DataCall = 0;
+  // lineShutdown took every handle with it, the daemon's own outgoing call's too.
+  s.OfferingCall = s.OfferedCall = s.DialingCall = s.OutgoingCall = 0;
   g.Incoming = 0;
   g.Dialing = 0;
   g.Talking = 0;

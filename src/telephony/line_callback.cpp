@@ -66,10 +66,13 @@ void Offering(HCALL call) {
   core::State& g = G();
   KillTimer(g.daemonWindow, core::kTimerUnknownCaller);
   g.CallWaiting = g.Talking.load();
+  // A call has no kind until it is handed to the slide screen: the kind an earlier call left
+  // behind must not decide the lock state this one ends with.
+  g.CallKind = 0;
   g.CallerPosted = 0;
   L().EndAndAnswerPending = false;
   g.Incoming = 1;
-  L().OfferingCall = call;
+  L().OfferingCall = L().OfferedCall = call;
   SetSystemPowerState(nullptr, POWER_STATE_ON, 0);
   PostCallState(core::kMsgIncoming);
   SetTimer(g.daemonWindow, core::kTimerUnknownCaller, S().DelayUnknownCallerMS, nullptr);
@@ -77,6 +80,8 @@ void Offering(HCALL call) {
 
 void Dialing(HCALL call) {
   if (!IsVoiceCall(call)) return;
+  // The daemon's own call is dialling on its monitoring line too; that handle is the one to know.
+  if (call != L().OutgoingCall) L().DialingCall = call;
   SetDialing(1);
   SetTalking(0);
   G().CallWaiting = 0;
@@ -84,6 +89,19 @@ void Dialing(HCALL call) {
   PostCallState(core::kMsgDialing);
   if (!S().InCallVolumeControl) input::RemoveKeyboardHook();
   PostToSlideScreen(core::kMsgDialing, 0);
+}
+
+// A handle the daemon already knows to be a voice call: one it follows in a voice slot, the
+// offered or dialling call, or its own outgoing call. It stays a voice call when its information
+// can no longer be read (the handle was closed with the daemon's own line, or the read failed).
+bool KnownVoiceCall(HCALL call) {
+  const LineState& s = L();
+  return call && (call == s.FirstVoiceCall || call == s.SecondVoiceCall || call == s.OfferedCall ||
+                  call == s.DialingCall || call == s.OutgoingCall);
+}
+
+bool IsVoice(HCALL call) {
+  return IsVoiceCall(call) || KnownVoiceCall(call);
 }
 
 void LogCalls(const char16_t* what, HCALL call) {
@@ -97,11 +115,14 @@ void Connected(HCALL call) {
   LineState& s = L();
   core::State& g = G();
   LogCalls(u"Connected", call);
-  if (!IsVoiceCall(call)) {
+  if (!IsVoice(call)) {
     s.DataCall = call;
     return;
   }
-  if (call != s.FirstVoiceCall && call != s.SecondVoiceCall) {
+  // The monitoring line reports the daemon's own outgoing call too: the handle of the line that
+  // placed it is the same call seen twice, and that handle dies with the line when the daemon
+  // hangs up, so it never holds a slot.
+  if (call != s.FirstVoiceCall && call != s.SecondVoiceCall && call != s.OutgoingCall) {
     if (!s.FirstVoiceCall)
       s.FirstVoiceCall = call;
     else
@@ -124,15 +145,25 @@ void Connected(HCALL call) {
   PostToSlideScreen(core::kMsgTalking, 0);
 }
 
-// A call that never connected: the offer or the dialling ends.
+// A call that never connected: the offer or the dialling ends. A dialled call that ends while
+// another call rings leaves the ringing one alone, and the other way round.
 void NeverConnected(HCALL call) {
   core::State& g = G();
-  if (g.Incoming) {
+  LineState& s = L();
+  const bool offered = call == s.OfferedCall;
+  const bool dialled = call == s.DialingCall || call == s.OutgoingCall;
+  if (g.Incoming && !dialled) {
     g.Incoming = 0;
     PostCallState(core::kMsgIncoming);
-  } else if (g.Dialing) {
+  } else if (g.Dialing && !offered) {
     SetDialing(0);
     PostCallState(core::kMsgDialing);
+  }
+  // Talking with no call left in a slot: the call's connection was reported through a handle
+  // that holds none (the daemon's own), and nothing else would ever bring the flag back.
+  if (g.Talking && !s.FirstVoiceCall && !s.SecondVoiceCall) {
+    SetTalking(0);
+    PostCallState(core::kMsgTalking);
   }
   input::TurnOnHookLater();
   CloseOwnLine(call);
@@ -142,7 +173,7 @@ void Disconnected(HCALL call) {
   LineState& s = L();
   core::State& g = G();
   LogCalls(u"Disconnected", call);
-  if (!IsVoiceCall(call)) {
+  if (!IsVoice(call)) {
     s.DataCall = 0;
     if (!g.Talking && !g.Incoming && !g.Dialing) ReopenLater();
     return;
@@ -170,8 +201,10 @@ void Disconnected(HCALL call) {
 void CallState(HCALL call, DWORD state) {
   switch (state) {
     case LINECALLSTATE_OFFERING:
-      // A data call is no phone call: it must not leave the incoming flag set behind it.
-      if (IsVoiceCall(call)) Offering(call);
+      // A data call is no phone call: it must not leave the incoming flag set behind it. A call
+      // whose information cannot be read is taken for a phone call: ignored, it would ring
+      // under the lock screen, and its end brings the flag back all the same.
+      if (IsVoiceCall(call, true)) Offering(call);
       return;
     case LINECALLSTATE_DIALING:
       return Dialing(call);
@@ -208,7 +241,7 @@ void CallerIdArrived(HCALL call) {
     if (Detailed()) DebugLog(u"IncomingNumber: Unknown");
   }
   WriteStore(u"IncomingNumber", number.data());
-  g.CallKind = g.CallWaiting ? 3 : g.Locked ? 1 : 2;
+  g.CallKind = lock::OfferedCallKind();
   lock::RunCaller(true);
 }
 

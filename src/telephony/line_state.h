@@ -26,6 +26,10 @@ struct LineState {
   HCALL OutgoingCall = 0;
   LONG MakeCallRequest = 0;
   HCALL OfferingCall = 0;
+  // The handles through which the line monitor last heard a voice call offered and dialling
+  // (the offered one stays known when OfferingCall is dropped).
+  HCALL OfferedCall = 0;
+  HCALL DialingCall = 0;
   HCALL FirstVoiceCall = 0;
   HCALL SecondVoiceCall = 0;
   HCALL DataCall = 0;
@@ -37,7 +41,9 @@ LineState& L();
 // Call information of a call: the record with its variable part, fetched with the size rules
 // (grown to the needed size); empty when the call cannot be asked.
 std::vector<uint8_t> FetchCallInfo(HCALL call);
-bool IsVoiceCall(HCALL call);
+// Whether the call is a voice call; `unreadable` answers for a call whose information cannot be
+// read.
+bool IsVoiceCall(HCALL call, bool unreadable = false);
 // Posts a call message to the daemon window.
 void PostCallState(UINT msg);
 

@@ -133,6 +133,10 @@ constexpr uint64_t kRelockSlackMs = 5000;
 // A phone left alone this long, once settled, must not have woken the daemon.
 constexpr uint64_t kQuietHourMs = 3600000;
 
+// The daemon drops a call of its own and waits this long before it hears how the call ended;
+// a display going off meanwhile finds it still in the call.
+constexpr uint64_t kOwnCallDropWaitMs = 3000 + 500;
+
 constexpr DWORD kDisplayOffFlags = 0x00100000;
 constexpr DWORD kPowerButtonFlags = 0x00400000;
 
@@ -327,7 +331,11 @@ void PromiseMonitor::AfterStep(const Step& step, sim::Device& dev, std::u16strin
       std::holds_alternative<verb::Kill>(step.action);  // a program died under the call
   const bool phoneRuns = dev.FindProcess(u"cprog.exe") != nullptr;
   std::vector<int> endedNow;
-  for (const sim::TapiCall& c : dev.telephony().Calls()) {
+  const auto& allCalls = dev.telephony().Calls();
+  const bool twoRinging = std::count_if(allCalls.begin(), allCalls.end(), [](const auto& c) {
+                            return c.state == LINECALLSTATE_OFFERING;
+                          }) > 1;
+  for (const sim::TapiCall& c : allCalls) {
     auto [it, added] = calls_.try_emplace(c.number);
     CallWatch& w = it->second;
     if (added) {
@@ -338,9 +346,11 @@ void PromiseMonitor::AfterStep(const Step& step, sim::Device& dev, std::u16strin
     // Killing the daemon or the slide screen under a ringing call takes away what would have
     // shown it; nothing can put it back until the next call.
     if (killedPhoneSide && CallActive(c)) w.judged = true;
+    if (twoRinging && c.state == LINECALLSTATE_OFFERING) w.rangBesideAnother = true;
     if (!CallActive(c) && !w.ended) {
       w.ended = true;
       endedNow.push_back(c.number);
+      if (c.outgoing) outgoingEndedAt_ = now;
     }
   }
 
@@ -374,6 +384,14 @@ void PromiseMonitor::AfterStep(const Step& step, sim::Device& dev, std::u16strin
     w.judged = true;
     // Without the phone application nothing on the phone knows the call is there.
     if (!phoneRuns) continue;
+    // No line the daemon has open ever reported the call: its telephony failed to start, or
+    // the server closed or re-initialised its lines while the call rang. The daemon starts
+    // without telephony or opens its lines afresh, as designed, and hears of a call only at
+    // its next change; until then it takes the phone for idle.
+    if (daemon && !dev.telephony().HasHandle(daemon, c.number)) continue;
+    // Two calls offered at once: a network offers a second call only beside a connected one
+    // (a waiting call), and the daemon, like the phone, follows one offered call at a time.
+    if (w.rangBesideAnother) continue;
     HWND incoming = dev.telephony().phone().incomingWindow;
     const sim::Window* iw = incoming ? dev.windows().Get(incoming) : nullptr;
     const sim::Window* slide = TopLevelOf(dev, u"Vurl");
@@ -464,8 +482,13 @@ void PromiseMonitor::AfterStep(const Step& step, sim::Device& dev, std::u16strin
     const bool offNow = p->flags == kDisplayOffFlags && blank;
     const bool button = p->flags == kPowerButtonFlags && settings->AutoStart && !prevDisplayOff_ &&
                         !state->VolumePanelShown && !state->SdFlag;
+    // A call of the daemon's own that ended just before is still going for the daemon: it
+    // drops its own call and waits before it reads the line again, and a phone busy with a
+    // call does not lock.
+    const bool ownCallNews = outgoingEndedAt_ && now < *outgoingEndedAt_ + kOwnCallDropWaitMs;
     if ((offNow || button) && !prevLocked_ && !locked && !prevCallActive_ && !callActive &&
-        !seen.faultStruck && !ExceptionRunning(dev, *settings) && !StrangerInFront(dev, daemonExe))
+        !ownCallNews && !seen.faultStruck && !ExceptionRunning(dev, *settings) &&
+        !StrangerInFront(dev, daemonExe))
       relock_ = Obligation{now + settings->WakeUpDelayMS + kRelockSlackMs, step.line};
   }
 

@@ -58,6 +58,7 @@ class PromiseMonitor {
     bool handedOver = false;  // the slide screen was given the call (32801)
     bool judged = false;
     bool ended = false;
+    bool rangBesideAnother = false;  // another call was being offered at the same time
   };
   struct Obligation {
     uint64_t deadline = 0;
@@ -92,6 +93,7 @@ class PromiseMonitor {
   std::map<int, CallWatch> calls_;
   std::array<PreviewWatch, 3> previews_;  // SMS, MMS, e-mail
   std::optional<Obligation> relock_;
+  std::optional<uint64_t> outgoingEndedAt_;  // device time a dialled call last ended
   uint64_t quietSince_ = 0;  // device time of the last step that was not a wait or a check
 };
 

@@ -132,12 +132,14 @@ LONG lineGetDevCaps(HLINEAPP lineApp, DWORD deviceId, DWORD, DWORD, LINEDEVCAPS*
   return 0;
 }
 
-LONG lineOpen(HLINEAPP lineApp, DWORD deviceId, HLINE* line, DWORD, DWORD,
+LONG lineOpen(HLINEAPP lineApp, DWORD deviceId, HLINE* line, DWORD apiVersion, DWORD,
               DWORD_PTR callbackInstance, DWORD privileges, DWORD mediaModes,
               const LINECALLPARAMS*) {
   if (LONG r = Struck("lineOpen")) return r;
   if (!T().App(lineApp)) return LINEERR_INVALAPPHANDLE;
   if (deviceId >= sim::Telephony::kLineCount) return LINEERR_BADDEVICEID;
+  // Only a version the line supports opens it (one that lineNegotiateAPIVersion could answer).
+  if (apiVersion < 0x00010003 || apiVersion > 0x00020000) return LINEERR_INCOMPATIBLEAPIVERSION;
   if (!line) return LINEERR_INVALPOINTER;
   *line = T().AddOpen({0, lineApp, deviceId, privileges, mediaModes, callbackInstance});
   return 0;
@@ -204,8 +206,10 @@ LONG lineDrop(HCALL call, const char*, DWORD) {
   DWORD_PTR instance = open->instance;
   int number = h->call;
   auto& dev = Dev();
-  dev.At(dev.Now(), [&dev, app, instance, request, number] {
-    dev.telephony().Queue(dev, app, {0, LINE_REPLY, instance, request, 0, 0});
+  dev.At(dev.Now(), [&dev, app, instance, request, number, call] {
+    // A handle deallocated before the drop completed hears nothing of it.
+    if (dev.telephony().Handle(call))
+      dev.telephony().Queue(dev, app, {0, LINE_REPLY, instance, request, 0, 0, call});
     dev.telephony().End(dev, number, LINEDISCONNECTMODE_NORMAL);
   });
   return static_cast<LONG>(request);

@@ -44,6 +44,17 @@ TapiCall* Telephony::Call(int number) {
   return &calls_[number - 1];
 }
 
+bool Telephony::HasHandle(const Process* p, int call) const {
+  for (const auto& h : handles_) {
+    if (h.call != call) continue;
+    for (const auto& o : opens_)
+      if (o.handle == h.open)
+        for (const auto& a : apps_)
+          if (a.handle == o.app && a.process == p) return true;
+  }
+  return false;
+}
+
 int Telephony::Newest() const {
   for (size_t i = calls_.size(); i-- > 0;)
     if (calls_[i].state != LINECALLSTATE_IDLE) return static_cast<int>(i + 1);
@@ -210,7 +221,7 @@ void Telephony::DropOpens(Device& dev, const std::vector<HLINE>& lines) {
   std::vector<int> owned;
   for (const auto& c : calls_)
     if (closing(c.ownerOpen) && c.state != LINECALLSTATE_IDLE) owned.push_back(c.number);
-  std::erase_if(handles_, [&](const CallHandle& c) { return closing(c.open); });
+  ForgetHandles([&](const CallHandle& c) { return closing(c.open); });
   std::erase_if(opens_, [&](const LineOpen& o) { return closing(o.handle); });
   for (int n : owned) {
     Call(n)->ownerOpen = 0;
@@ -232,7 +243,7 @@ void Telephony::Abandon(Device& dev, int number, DWORD result) {
   dev.Note(buf, result);
   c->state = LINECALLSTATE_IDLE;
   c->ownerOpen = 0;
-  std::erase_if(handles_, [number](const CallHandle& h) { return h.call == number; });
+  ForgetHandles([number](const CallHandle& h) { return h.call == number; });
 }
 
 std::vector<HLINEAPP> Telephony::AppsOf(std::u16string_view exeName) const {
@@ -282,7 +293,27 @@ HCALL Telephony::AddHandle(HLINE open, int call, DWORD privilege) {
 }
 
 void Telephony::RemoveHandle(HCALL h) {
-  std::erase_if(handles_, [h](const CallHandle& c) { return c.handle == h; });
+  ForgetHandles([h](const CallHandle& c) { return c.handle == h; });
+}
+
+// A handle that was deallocated, or went with its line, names nothing to its application any
+// more: the replies still pending for it are lost (as documented), and so are the call messages
+// queued for it (inferred: the application has nothing left to deliver them to).
+template <class Pred>
+void Telephony::ForgetHandles(Pred gone) {
+  std::vector<HCALL> dead;
+  for (const auto& h : handles_)
+    if (gone(h)) dead.push_back(h.handle);
+  if (dead.empty()) return;
+  std::erase_if(handles_, gone);
+  auto isDead = [&dead](DWORD_PTR h) {
+    return h != 0 && std::find(dead.begin(), dead.end(), h) != dead.end();
+  };
+  for (auto& a : apps_)
+    std::erase_if(a.queue, [&](const TapiMessage& m) {
+      if (m.message == LINE_REPLY) return isDead(m.about);
+      return (m.message == LINE_CALLSTATE || m.message == LINE_CALLINFO) && isDead(m.device);
+    });
 }
 
 void Telephony::Queue(Device& dev, HLINEAPP h, const TapiMessage& m) {

@@ -24,6 +24,8 @@ struct TapiMessage {
   DWORD message = 0;
   DWORD_PTR instance = 0;
   DWORD_PTR param1 = 0, param2 = 0, param3 = 0;
+  // For a LINE_REPLY: the call handle whose request it answers (0: a request on no call).
+  HCALL about = 0;
 };
 
 struct TapiApp {
@@ -105,6 +107,9 @@ class Telephony {
   // A process ended: the system shuts its telephony down (its line opens and call handles go).
   void CloseAllOf(Device& dev, const Process* p);
   TapiCall* Call(int number);
+  // Whether a line the process has open holds a handle of the call: whether it ever heard of the
+  // call through the lines it has now.
+  bool HasHandle(const Process* p, int call) const;
   // The newest call that has not ended; 0 when there is none.
   int Newest() const;
   const std::vector<TapiCall>& Calls() const { return calls_; }
@@ -121,6 +126,7 @@ class Telephony {
   HLINE AddOpen(const LineOpen& open);
   void RemoveOpen(Device& dev, HLINE h);
   HCALL AddHandle(HLINE open, int call, DWORD privilege);
+  // lineDeallocateCall: the handle goes, and with it what is still queued for it.
   void RemoveHandle(HCALL h);
   DWORD NextRequest() { return nextRequest_++; }
   // Queues a callback message to an application and wakes its hidden window.
@@ -131,6 +137,9 @@ class Telephony {
  private:
   DWORD NewHandle() { return nextHandle_++; }
   void Report(Device& dev, TapiCall& call, DWORD state, DWORD mode);
+  // Forgets the handles matching `gone`, and every message still queued for one of them.
+  template <class Pred>
+  void ForgetHandles(Pred gone);
   // Forgets these opens and their handles, then ends the calls only they owned.
   void DropOpens(Device& dev, const std::vector<HLINE>& lines);
   std::vector<HLINEAPP> AppsOf(std::u16string_view exeName) const;
