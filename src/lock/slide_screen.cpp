@@ -87,6 +87,10 @@ void AwakeSlideScreen(bool frontIfLocked, bool startHidden) {
     if (slide) {
       ShowInFront(slide);
     } else if (!g.SlideStarting) {
+      // A phone that is locked, or whose shell is held for the in-call lock, gets its lock
+      // screen back in front when the slide screen died: started hidden, it would leave the
+      // phone unlocked with the shell still held and the task bar gone.
+      if (startHidden && (g.Locked || shellwin::ShellWindowsHeld())) startHidden = false;
       if (startHidden) g.Locked = 0;
       LaunchSlideScreen(startHidden);
     }

@@ -148,6 +148,10 @@ void UnsubclassShellWindows() {
   Remove(I().desktop, GetDesktopWindow());
 }
 
+bool ShellWindowsHeld() {
+  return I().desktop.saved != nullptr;
+}
+
 bool SubclassNotifyWindow() {
   return Install(I().notify, FindNotifyWindow(), &NotifyProc, u"SCNotify OK", u"SCNotify fail:%d");
 }

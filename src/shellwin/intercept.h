@@ -9,6 +9,8 @@ namespace shellwin {
 void SubclassShellWindows();
 // Manila first, then the desktop (which shows the task bar again).
 void UnsubclassShellWindows();
+// The desktop is held (the task bar hidden) for a lock screen that is wanted.
+bool ShellWindowsHeld();
 // Returns whether the notification window was subclassed.
 bool SubclassNotifyWindow();
 void UnsubclassNotifyWindow();
