@@ -347,12 +347,23 @@ void PromiseMonitor::AfterStep(const Step& step, sim::Device& dev, std::u16strin
     // shown it; nothing can put it back until the next call.
     if (killedPhoneSide && CallActive(c)) w.judged = true;
     if (twoRinging && c.state == LINECALLSTATE_OFFERING) w.rangBesideAnother = true;
+    if (CallActive(c) && daemon) {
+      bool held = dev.telephony().HasHandle(daemon, c.number);
+      w.daemonLostIt = w.daemonLostIt || !held;
+      if (held && !c.outgoing) staleCallFlags_ = false;
+    }
     if (!CallActive(c) && !w.ended) {
       w.ended = true;
       endedNow.push_back(c.number);
       if (c.outgoing) outgoingEndedAt_ = now;
+      if (w.daemonLostIt) staleCallFlags_ = true;
     }
   }
+  // The server taking the daemon's lines away during a call (`line close`, `line reinit`):
+  // the daemon drops and forgets what it had placed, and hears nothing of the rest.
+  if (prevCallActive_ && step.source.find("line ") == step.source.find_first_not_of(" \t"))
+    staleCallFlags_ = true;
+  if (!samePid) staleCallFlags_ = false;
 
   // --- only-unlock: locked to unlocked only by the slide screen's report, a reload, the slide
   // screen started hidden, or the end of a call that found the phone unlocked.
@@ -411,8 +422,12 @@ void PromiseMonitor::AfterStep(const Step& step, sim::Device& dev, std::u16strin
 
   // --- locked-shown: locked, display on, no call, nothing of the user's in front and the slide
   // screen running: the slide screen is what the user sees.
+  // A call whose end no line of the daemon's reported (the server closed or re-initialised its
+  // lines while the call was on) leaves the daemon's call flags, and what a ringing call
+  // changed on screen, as they were: it hears of calls only through its lines, and sets them
+  // right at its next call. Neither the lock screen nor the task bar is judged till then.
   if (settled && locked && state && !state->DisplayOff && !callActive && slide &&
-      !StrangerInFront(dev, daemonExe) && !seen.faultStruck) {
+      !staleCallFlags_ && !StrangerInFront(dev, daemonExe) && !seen.faultStruck) {
     if (!IsForeground(dev, slide))
       Break(kShown, step, dev,
             std::string("the phone is locked with the display on, but the slide screen is ") +
@@ -423,7 +438,7 @@ void PromiseMonitor::AfterStep(const Step& step, sim::Device& dev, std::u16strin
   // --- borrowed-back: unlocked and settled, with no call: the task bar is where it belongs.
   // A slide screen in front is a lock screen the user sees (one still locked in front of a
   // restarted daemon that never heard it lock): its unlock report gives the task bar back.
-  if (settled && daemon && !locked && !callActive && !seen.faultStruck &&
+  if (settled && daemon && !locked && !callActive && !seen.faultStruck && !staleCallFlags_ &&
       !IsForeground(dev, slide)) {
     const sim::Window* bar = TopLevelOf(dev, u"HHTaskBar");
     // The lock keeps the user's reminder options and key values here while it has them; an

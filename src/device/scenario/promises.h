@@ -59,6 +59,7 @@ class PromiseMonitor {
     bool judged = false;
     bool ended = false;
     bool rangBesideAnother = false;  // another call was being offered at the same time
+    bool daemonLostIt = false;       // active while no line of the daemon's had it
   };
   struct Obligation {
     uint64_t deadline = 0;
@@ -91,6 +92,8 @@ class PromiseMonitor {
                      bool healthy, bool newDaemon, bool settled, size_t traceStart);
 
   std::map<int, CallWatch> calls_;
+  // A call ended that the daemon had lost sight of: its call flags stand until its next call.
+  bool staleCallFlags_ = false;
   std::array<PreviewWatch, 3> previews_;  // SMS, MMS, e-mail
   std::optional<Obligation> relock_;
   std::optional<uint64_t> outgoingEndedAt_;  // device time a dialled call last ended
