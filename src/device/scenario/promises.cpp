@@ -212,6 +212,7 @@ struct PromiseMonitor::Seen {
   bool reload = false;        // 32811: the settings were reloaded
   bool hiddenLaunch = false;  // the slide screen was started hidden
   bool faultStruck = false;
+  bool launchFault = false;        // a start of the slide screen was made to fail
   bool callerPosted = false;       // 32801 reached the slide screen
   bool subscriptionFault = false;  // a state-store subscription was refused
   size_t lastCallerPost = 0;
@@ -274,6 +275,7 @@ PromiseMonitor::Seen PromiseMonitor::ReadTrace(sim::Device& dev) {
         std::string text = trace.At(i).text;
         if (text.starts_with("fault ")) seen.faultStruck = true;
         if (text.starts_with("fault RegistryNotifyWindow")) seen.subscriptionFault = true;
+        if (text.starts_with("fault ShellExecuteEx")) seen.launchFault = true;
         break;
       }
       default:
@@ -350,7 +352,7 @@ void PromiseMonitor::AfterStep(const Step& step, sim::Device& dev, std::u16strin
     if (CallActive(c) && daemon) {
       bool held = dev.telephony().HasHandle(daemon, c.number);
       w.daemonLostIt = w.daemonLostIt || !held;
-      if (held && !c.outgoing) staleCallFlags_ = false;
+      if (held && !c.outgoing && c.media == LINEMEDIAMODE_INTERACTIVEVOICE) staleCallFlags_ = false;
     }
     if (!CallActive(c) && !w.ended) {
       w.ended = true;
@@ -417,6 +419,10 @@ void PromiseMonitor::AfterStep(const Step& step, sim::Device& dev, std::u16strin
   }
 
   const bool callActive = AnyCallActive(dev);
+  // A slide screen that could not be started leaves no lock screen to show and nothing to
+  // report an unlock: until one runs again, the lock and what it holds are not judged.
+  if (seen.launchFault) slideLaunchFailed_ = true;
+  if (TopLevelOf(dev, u"Vurl")) slideLaunchFailed_ = false;
   const sim::Window* slide = TopLevelOf(dev, u"Vurl");
   const bool settled = quiet && now >= quietSince_ + kSettleMs;
 
@@ -439,7 +445,7 @@ void PromiseMonitor::AfterStep(const Step& step, sim::Device& dev, std::u16strin
   // A slide screen in front is a lock screen the user sees (one still locked in front of a
   // restarted daemon that never heard it lock): its unlock report gives the task bar back.
   if (settled && daemon && !locked && !callActive && !seen.faultStruck && !staleCallFlags_ &&
-      !IsForeground(dev, slide)) {
+      !slideLaunchFailed_ && !IsForeground(dev, slide)) {
     const sim::Window* bar = TopLevelOf(dev, u"HHTaskBar");
     // The lock keeps the user's reminder options and key values here while it has them; an
     // unlocked phone keeps nothing there.
@@ -482,7 +488,8 @@ void PromiseMonitor::AfterStep(const Step& step, sim::Device& dev, std::u16strin
   if (relock_) {
     // What the user must see is the lock screen: a slide screen that is still locked in front
     // of a restarted daemon counts, though the daemon never heard it lock.
-    if (locked || IsForeground(dev, slide) || !quiet || seen.faultStruck || !samePid) {
+    if (locked || IsForeground(dev, slide) || !quiet || seen.faultStruck || !samePid ||
+        slideLaunchFailed_) {
       relock_.reset();
     } else if (now >= relock_->deadline) {
       relock_.reset();
@@ -513,8 +520,10 @@ void PromiseMonitor::AfterStep(const Step& step, sim::Device& dev, std::u16strin
   if (auto* w = std::get_if<verb::Wait>(&step.action);
       w && samePid && settings && settings->WallpaperChangeTime == 0 && !callActive &&
       !prevCallActive_ && !seen.faultStruck) {
-    const uint64_t quietFrom = quietSince_ + kSettleMs;
-    if (now >= quietFrom + kQuietHourMs && daemon->lastWakeAt > quietFrom)
+    // The last hour of the wait is the quiet hour: what the last event set going (a few
+    // seconds of timers) has long run out by then.
+    const uint64_t quietFrom = now - kQuietHourMs;
+    if (now >= quietSince_ + kSettleMs + kQuietHourMs && daemon->lastWakeAt > quietFrom)
       Break(kQuiet, step, dev,
             "the phone was left alone for " + std::to_string((now - quietSince_) / 60000) +
                 " min, and the daemon still woke " +
