@@ -90,6 +90,9 @@ void OnPowerOffRequest(HWND hwnd, WPARAM, LPARAM) {
 
 void OnSlideReady(HWND, WPARAM, LPARAM) {
   lock::FindSlideScreen();
+  // A hand-over for a call that has stopped ringing meanwhile (some ends, as with CallerID
+  // switched off by a reload, leave the request standing) would show a call that is gone.
+  if (G().RerunCaller && !G().Incoming) G().RerunCaller = 0;
   if (G().RerunCaller) lock::RunCaller(true);
 }
 

@@ -37,9 +37,19 @@ using TimerHandler = void (*)(HWND);
 
 void SlideStarted(HWND hwnd) {
   KillTimer(hwnd, kTimerSlideStarted);
-  lock::FindSlideScreen();
+  HWND slide = lock::FindSlideScreen();
   State& g = G();
   g.SlideStarting = 0;
+  // The slide screen ended while it was still counted as starting, and a wake-up meanwhile
+  // skipped it: a phone that is locked, or held for the in-call lock, would be left with no
+  // lock screen and the task bar gone. One more launch; a program that cannot start at all is
+  // not launched every second.
+  if (slide) {
+    g.SlideRelaunched = 0;
+  } else if ((g.Locked || shellwin::ShellWindowsHeld()) && !g.SlideRelaunched && !g.Incoming) {
+    g.SlideRelaunched = 1;
+    lock::AwakeSlideScreen(false, true);
+  }
   // A ringing call that is still waiting for the slide screen: the launch it waited for failed,
   // or that slide screen ended before it could report ready.
   if (g.RerunCaller && g.Incoming && !g.CallerPosted) lock::RunCaller(true);

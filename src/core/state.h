@@ -34,6 +34,9 @@ struct State {
   // Lock state and the slide screen.
   Byte Locked{0};
   Byte SlideStarting{0};
+  // A lock screen that was wanted and did not come up has been launched once more; cleared
+  // when a slide screen is found.
+  Byte SlideRelaunched{0};
   Byte DelayUnlockPending{0};
   Word ReminderTick{0};
   Word UnlockTick{0};
