@@ -266,8 +266,10 @@ void ShowIncomingAgain() {
   const RECT& m = s.MenuPlace;
   if (g.IncomingMenuWindow && HasSize(m))
     MoveWindow(g.IncomingMenuWindow, m.left, m.top, Width(m), Height(m), TRUE);
+  // Moved and shown apart: a window that could not be moved back is still better shown.
   const RECT& r = s.IncomingPlace;
-  SetWindowPos(g.IncomingDialog, HWND_TOP, r.left, r.top, Width(r), Height(r), SWP_SHOWWINDOW);
+  MoveWindow(g.IncomingDialog, r.left, r.top, Width(r), Height(r), TRUE);
+  ShowWindow(g.IncomingDialog, SW_SHOW);
   SetForegroundWindow(g.IncomingDialog);
   DebugLog(u"shown incoming");
 }
