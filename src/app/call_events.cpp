@@ -62,13 +62,8 @@ bool AwaitMenuWindow(HWND incoming, DWORD start, DWORD pause) {
     shellwin::FindIncomingMenuWindow(incoming);
     Sleep(pause);
   }
-  if (g.IncomingMenuWindow) MoveWindow(g.IncomingMenuWindow, -1, -1, 0, 0, FALSE);
+  if (g.IncomingMenuWindow) shellwin::MoveIncomingMenuOutOfSight();
   return true;
-}
-
-void HideIncoming(HWND incoming) {
-  SetWindowPos(incoming, HWND_BOTTOM, -1, -1, 0, 0, SWP_HIDEWINDOW);
-  DebugLog(u"hidden incoming");
 }
 
 void KnownIncoming(HWND incoming, DWORD start) {
@@ -87,7 +82,7 @@ void KnownIncoming(HWND incoming, DWORD start) {
     }
     shellwin::MarkIncomingHandled(incoming);
   }
-  HideIncoming(incoming);
+  shellwin::HideIncomingWindow(incoming);
 }
 
 void CallOffered() {

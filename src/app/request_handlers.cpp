@@ -20,6 +20,7 @@
 #include "power/power_monitor.h"
 #include "settings/exceptions.h"
 #include "settings/settings.h"
+#include "shellwin/incoming.h"
 #include "shellwin/intercept.h"
 #include "state/reminders.h"
 #include "state/subscriptions.h"
@@ -128,8 +129,14 @@ void OnRefreshSetting(HWND hwnd, WPARAM, LPARAM) {
   }
   lock::UnlockForReload();
   G().SlideWindow = 0;
-  // The closed slide screen took the ringing call with it; the one started again gets it.
-  lock::OfferCallAgainWhenReady();
+  if (S().CallerID) {
+    // The closed slide screen took the ringing call with it; the one started again gets it.
+    lock::OfferCallAgainWhenReady();
+  } else {
+    // Caller handling switched off under a ringing call: the phone's own window takes it.
+    G().RerunCaller = 0;
+    shellwin::ShowIncomingAgain();
+  }
   state::ResubscribeSmsUnread();
   SetTimer(hwnd, kTimerRestartSlide, 800, nullptr);
 }

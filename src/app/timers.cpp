@@ -57,6 +57,12 @@ void SlideStarted(HWND hwnd) {
 
 void RestartSlide(HWND hwnd) {
   KillTimer(hwnd, kTimerRestartSlide);
+  // A call rings that the phone's own window shows (CallerID off): the slide screen brought
+  // forward would cover it. It runs again, out of sight, and the end of the call sees to it.
+  if (G().Incoming && !S().CallerID) {
+    if (!lock::FindSlideScreen()) lock::StartSlideScreenForCall();
+    return;
+  }
   lock::AwakeSlideScreen(false, true);
 }
 

@@ -35,6 +35,10 @@ struct IncomingState {
   WNDPROC SavedSkinProc = nullptr;
   HWND HookedIncomingWindow = 0;
   bool MenuSearchDone = false;
+  // Where the phone had the incoming-call window and its soft keys before they were put out of
+  // sight; empty until then.
+  RECT IncomingPlace{};
+  RECT MenuPlace{};
 };
 
 IncomingState& I() {
@@ -221,6 +225,53 @@ void MarkIncomingHandled(HWND) {
 
 bool MenuSearchDone() {
   return I().MenuSearchDone;
+}
+
+namespace {
+bool HasSize(const RECT& r) {
+  return r.right > r.left && r.bottom > r.top;
+}
+
+// A window already out of sight keeps the place it had before.
+void KeepPlace(HWND h, RECT& place) {
+  RECT r{};
+  if (GetWindowRect(h, &r) && HasSize(r)) place = r;
+}
+
+int Width(const RECT& r) {
+  return r.right - r.left;
+}
+
+int Height(const RECT& r) {
+  return r.bottom - r.top;
+}
+}  // namespace
+
+void MoveIncomingMenuOutOfSight() {
+  HWND menu = G().IncomingMenuWindow;
+  KeepPlace(menu, I().MenuPlace);
+  MoveWindow(menu, -1, -1, 0, 0, FALSE);
+}
+
+void HideIncomingWindow(HWND incoming) {
+  KeepPlace(incoming, I().IncomingPlace);
+  SetWindowPos(incoming, HWND_BOTTOM, -1, -1, 0, 0, SWP_HIDEWINDOW);
+  DebugLog(u"hidden incoming");
+}
+
+void ShowIncomingAgain() {
+  IncomingState& s = I();
+  core::State& g = G();
+  if (!g.Incoming || !g.IncomingDialog || !HasSize(s.IncomingPlace)) return;
+  const RECT& m = s.MenuPlace;
+  if (g.IncomingMenuWindow && HasSize(m))
+    MoveWindow(g.IncomingMenuWindow, m.left, m.top, Width(m), Height(m), TRUE);
+  // Moved and shown apart: a window that could not be moved back is still better shown.
+  const RECT& r = s.IncomingPlace;
+  MoveWindow(g.IncomingDialog, r.left, r.top, Width(r), Height(r), TRUE);
+  ShowWindow(g.IncomingDialog, SW_SHOW);
+  SetForegroundWindow(g.IncomingDialog);
+  DebugLog(u"shown incoming");
 }
 
 void RestoreIncomingWindowProc() {

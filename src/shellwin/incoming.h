@@ -18,6 +18,12 @@ bool ApplySkinHandling(HWND incoming);
 // No skin search is made any more.
 void MarkIncomingHandled(HWND incoming);
 bool MenuSearchDone();
+// Take the soft-key window and the incoming-call window out of sight, keeping where they were.
+void MoveIncomingMenuOutOfSight();
+void HideIncomingWindow(HWND incoming);
+// Caller handling was switched off while a call rings that was taken out of sight for the slide
+// screen: the phone's own incoming-call window shows it again, where the phone had it.
+void ShowIncomingAgain();
 // Puts back the incoming-call window's own procedure if it was replaced.
 void RestoreIncomingWindowProc();
 // Puts back the skinned window's own procedure if it was replaced.

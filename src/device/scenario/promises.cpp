@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <optional>
 
 #include "core/messages.h"
 #include "core/state.h"
@@ -127,6 +128,9 @@ bool Describes(sim::Device& dev, const PreviewSource& src, const sim::MapiMessag
 constexpr uint64_t kSettleMs = 10000;
 // A call rings this long at most before the user must see something to answer it with.
 constexpr uint64_t kAnswerWithinMs = 5000;
+// The longest fixed wait of a daemon window handler (the incoming-call loop), during which no
+// other message, the line's callbacks included, is handled.
+constexpr uint64_t kLongestHandlerWaitMs = 9000;
 // The lock after the display went off: the daemon's wake-up delay, plus the slide screen's
 // start (its launch is retried after a second) and its lock report.
 constexpr uint64_t kRelockSlackMs = 5000;
@@ -216,6 +220,7 @@ struct PromiseMonitor::Seen {
   bool callerPosted = false;       // 32801 reached the slide screen
   bool subscriptionFault = false;  // a state-store subscription was refused
   size_t lastCallerPost = 0;
+  std::optional<uint64_t> daemonHeardOffer;  // the daemon's line callback took an offered call
 };
 
 std::span<const std::string_view> PromiseMonitor::Names() {
@@ -243,7 +248,7 @@ void PromiseMonitor::Break(std::string_view name, const Step& step, sim::Device&
   broken_.push_back(std::move(b));
 }
 
-PromiseMonitor::Seen PromiseMonitor::ReadTrace(sim::Device& dev) {
+PromiseMonitor::Seen PromiseMonitor::ReadTrace(sim::Device& dev, std::u16string_view daemonExe) {
   Seen seen;
   auto& trace = dev.trace();
   const uint32_t daemonClass = trace.Name(std::string_view("Dorvane2"));
@@ -276,6 +281,9 @@ PromiseMonitor::Seen PromiseMonitor::ReadTrace(sim::Device& dev) {
         if (text.starts_with("fault ")) seen.faultStruck = true;
         if (text.starts_with("fault RegistryNotifyWindow")) seen.subscriptionFault = true;
         if (text.starts_with("fault ShellExecuteEx")) seen.launchFault = true;
+        if (!seen.daemonHeardOffer && text.starts_with("tapi callback msg=2 ") &&
+            text.find(" 1=0x2 ") != text.npos && IEquals(U16(trace.At(i).actor), daemonExe))
+          seen.daemonHeardOffer = r.time;
         break;
       }
       default:
@@ -293,7 +301,7 @@ void PromiseMonitor::DeviceFailed(const Step& step, sim::Device& dev, const std:
 void PromiseMonitor::AfterStep(const Step& step, sim::Device& dev, std::u16string_view daemonPath) {
   const std::u16string daemonExe = detail::BaseName(daemonPath);
   const size_t traceStart = traceSeen_;
-  Seen seen = ReadTrace(dev);
+  Seen seen = ReadTrace(dev, daemonExe);
   const uint64_t now = dev.Now();
   const bool quiet = IsQuietStep(step.action);
   if (!quiet) quietSince_ = now;
@@ -345,6 +353,8 @@ void PromiseMonitor::AfterStep(const Step& step, sim::Device& dev, std::u16strin
       w.seenAt = now;
     }
     if (seen.callerPosted) w.handedOver = true;
+    if (seen.daemonHeardOffer && !w.heardAt && c.state == LINECALLSTATE_OFFERING)
+      w.heardAt = *seen.daemonHeardOffer;
     // Killing the daemon or the slide screen under a ringing call takes away what would have
     // shown it; nothing can put it back until the next call.
     if (killedPhoneSide && CallActive(c)) w.judged = true;
@@ -391,8 +401,14 @@ void PromiseMonitor::AfterStep(const Step& step, sim::Device& dev, std::u16strin
   // own incoming-call window in front.
   for (const sim::TapiCall& c : dev.telephony().Calls()) {
     CallWatch& w = calls_[c.number];
+    // The daemon can act on a call only once its line callback took the offer, and a handler's
+    // fixed waits hold back every message of its window, the callback's included (the in-call
+    // lock's timer waits up to 6 s while a waiting call may ring): the time to show the call
+    // counts from then, or from the longest such wait when the offer was not taken yet.
+    const uint64_t from =
+        w.heardAt ? std::max(w.seenAt, w.heardAt) : w.seenAt + kLongestHandlerWaitMs;
     if (w.judged || c.outgoing || c.state != LINECALLSTATE_OFFERING ||
-        c.media != LINEMEDIAMODE_INTERACTIVEVOICE || now < w.seenAt + kAnswerWithinMs)
+        c.media != LINEMEDIAMODE_INTERACTIVEVOICE || now < from + kAnswerWithinMs)
       continue;
     w.judged = true;
     // Without the phone application nothing on the phone knows the call is there.

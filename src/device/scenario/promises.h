@@ -60,6 +60,7 @@ class PromiseMonitor {
     bool ended = false;
     bool rangBesideAnother = false;  // another call was being offered at the same time
     bool daemonLostIt = false;       // active while no line of the daemon's had it
+    uint64_t heardAt = 0;            // the daemon's line callback took the offer (0: not yet)
   };
   struct Obligation {
     uint64_t deadline = 0;
@@ -69,7 +70,7 @@ class PromiseMonitor {
 
   void Break(std::string_view name, const Step& step, sim::Device& dev, std::string reason,
              size_t traceIndex);
-  Seen ReadTrace(sim::Device& dev);
+  Seen ReadTrace(sim::Device& dev, std::u16string_view daemonExe);
 
   std::vector<BrokenPromise> broken_;
   size_t traceSeen_ = 0;
