@@ -494,10 +494,14 @@ void PromiseMonitor::AfterStep(const Step& step, sim::Device& dev, std::u16strin
 
   // --- counters-true, the previews: settled, each preview describes the newest unread message
   // of its stores, or is absent when none has a delivery time.
-  CheckPreviews(
-      step, dev, settings,
-      daemon && settings && settings->LockNotification && !unwatchedCounters_ && !seen.faultStruck,
-      pid != 0 && pid != daemonPid_, settled, traceStart);
+  // A call that rings with no phone application to show it: the daemon's window waits, as
+  // designed, for the phone's call windows that never come (about nine seconds), and a preview
+  // due meanwhile is written after that wait.
+  const bool windowSearching = callActive && !phoneRuns;
+  CheckPreviews(step, dev, settings,
+                daemon && settings && settings->LockNotification && !unwatchedCounters_ &&
+                    !seen.faultStruck && !windowSearching,
+                pid != 0 && pid != daemonPid_, settled, traceStart);
 
   // --- lock-returns: unlocked with nothing to stop it, the display going off (or the power
   // button) brings the lock back.
