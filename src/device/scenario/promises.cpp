@@ -376,6 +376,15 @@ void PromiseMonitor::AfterStep(const Step& step, sim::Device& dev, std::u16strin
   if (prevCallActive_ && step.source.find("line ") == step.source.find_first_not_of(" \t"))
     staleCallFlags_ = true;
   if (!samePid) staleCallFlags_ = false;
+  // A daemon started while a call is on and the slide screen shows: it cannot tell a screen
+  // an earlier daemon locked from one showing the call (nothing asks the slide screen which),
+  // so it takes the phone for unlocked until the next lock or unlock it hears of.
+  {
+    const sim::Window* shown = TopLevelOf(dev, u"Vurl");
+    if (pid != 0 && pid != daemonPid_)
+      inheritedScreen_ = prevCallActive_ && shown && shown->visible;
+    if (prevLocked_ != locked) inheritedScreen_ = false;
+  }
 
   // --- only-unlock: locked to unlocked only by the slide screen's report, a reload, the slide
   // screen started hidden, or the end of a call that found the phone unlocked.
@@ -461,7 +470,7 @@ void PromiseMonitor::AfterStep(const Step& step, sim::Device& dev, std::u16strin
   // A slide screen in front is a lock screen the user sees (one still locked in front of a
   // restarted daemon that never heard it lock): its unlock report gives the task bar back.
   if (settled && daemon && !locked && !callActive && !seen.faultStruck && !staleCallFlags_ &&
-      !slideLaunchFailed_ && !IsForeground(dev, slide)) {
+      !slideLaunchFailed_ && !inheritedScreen_ && !IsForeground(dev, slide)) {
     const sim::Window* bar = TopLevelOf(dev, u"HHTaskBar");
     // The lock keeps the user's reminder options and key values here while it has them; an
     // unlocked phone keeps nothing there.

@@ -95,7 +95,9 @@ class PromiseMonitor {
   std::map<int, CallWatch> calls_;
   // A call ended that the daemon had lost sight of: its call flags stand until its next call.
   bool staleCallFlags_ = false;
-  bool slideLaunchFailed_ = false;        // no slide screen runs since a start of it failed
+  bool slideLaunchFailed_ = false;
+  bool inheritedScreen_ = false;  // a daemon started under a call, the slide screen shown        //
+                                  // no slide screen runs since a start of it failed
   std::array<PreviewWatch, 3> previews_;  // SMS, MMS, e-mail
   std::optional<Obligation> relock_;
   std::optional<uint64_t> outgoingEndedAt_;  // device time a dialled call last ended
