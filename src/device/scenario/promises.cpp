@@ -503,10 +503,12 @@ void PromiseMonitor::AfterStep(const Step& step, sim::Device& dev, std::u16strin
 
   // --- counters-true, the previews: settled, each preview describes the newest unread message
   // of its stores, or is absent when none has a delivery time.
-  // A call that rings with no phone application to show it: the daemon's window waits, as
-  // designed, for the phone's call windows that never come (about nine seconds), and a preview
-  // due meanwhile is written after that wait.
-  const bool windowSearching = callActive && !phoneRuns;
+  // A ringing call holds the daemon's window, as designed, while it looks for the phone's
+  // call windows (up to about nine seconds when they do not come: a phone application killed
+  // or started again): a preview due meanwhile is written after that search.
+  const bool windowSearching =
+      std::any_of(dev.telephony().Calls().begin(), dev.telephony().Calls().end(),
+                  [](const sim::TapiCall& c) { return c.state == LINECALLSTATE_OFFERING; });
   CheckPreviews(step, dev, settings,
                 daemon && settings && settings->LockNotification && !unwatchedCounters_ &&
                     !seen.faultStruck && !windowSearching,
