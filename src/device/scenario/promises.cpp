@@ -373,8 +373,8 @@ void PromiseMonitor::AfterStep(const Step& step, sim::Device& dev, std::u16strin
   }
   // The server taking the daemon's lines away during a call (`line close`, `line reinit`):
   // the daemon drops and forgets what it had placed, and hears nothing of the rest.
-  if (prevCallActive_ && step.source.find("line ") == step.source.find_first_not_of(" \t"))
-    staleCallFlags_ = true;
+  auto* model = std::get_if<verb::Model>(&step.action);
+  if (prevCallActive_ && model && model->step->takesDaemonLines()) staleCallFlags_ = true;
   if (!samePid) staleCallFlags_ = false;
   // A daemon started while a call is on and the slide screen shows: it cannot tell a screen
   // an earlier daemon locked from one showing the call (nothing asks the slide screen which),

@@ -72,6 +72,8 @@ class ModelStep {
   virtual Role role() const = 0;
   // The verb needs the device to be a phone (the phone application runs from the start).
   virtual bool needsPhone() const { return false; }
+  // The telephony server takes the daemon's lines away (closed or re-initialised).
+  virtual bool takesDaemonLines() const { return false; }
   // Checks the step against what the lines before it fix, and adds what it fixes: the reason
   // when it cannot come here (reported at the verb; a parse::Failure thrown names a column).
   virtual std::optional<std::string> Admit(ScenarioFacts& facts) const;

@@ -155,6 +155,7 @@ struct LineEvent : PhoneStep {
   bool reinit = false;
   explicit LineEvent(bool r) : reinit(r) {}
   Role role() const override { return Role::Event; }
+  bool takesDaemonLines() const override { return true; }
   std::optional<std::string> Play(ExpectContext& ctx) const override {
     std::u16string daemon = detail::BaseName(ctx.daemonPath);
     if (reinit)
