@@ -22,29 +22,26 @@ HKEY CreateItemKey(const std::u16string& listKey, int n) {
   return key;
 }
 
-bool WriteText(HKEY key, const WCHAR* name, const WCHAR* text) {
+void WriteText(HKEY key, const WCHAR* name, const WCHAR* text) {
   size_t chars = 0;
   while (text[chars]) ++chars;
   auto bytes = static_cast<DWORD>((chars + 1) * sizeof(WCHAR));
-  return RegSetValueExW(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(text), bytes) ==
-         ERROR_SUCCESS;
+  RegSetValueExW(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(text), bytes);
 }
 
-bool WriteDate(HKEY key, const WCHAR* name, DATE date) {
+void WriteDate(HKEY key, const WCHAR* name, DATE date) {
   SYSTEMTIME st{};
   FILETIME ft{};
-  if (!VariantTimeToSystemTime(date, &st) || !SystemTimeToFileTime(&st, &ft)) return false;
-  return RegSetValueExW(key, name, 0, REG_BINARY, reinterpret_cast<const BYTE*>(&ft), sizeof ft) ==
-         ERROR_SUCCESS;
+  if (!VariantTimeToSystemTime(date, &st) || !SystemTimeToFileTime(&st, &ft)) return;
+  RegSetValueExW(key, name, 0, REG_BINARY, reinterpret_cast<const BYTE*>(&ft), sizeof ft);
 }
 
-bool WriteDword(HKEY key, const WCHAR* name, DWORD value) {
-  return RegSetValueExW(key, name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value),
-                        sizeof value) == ERROR_SUCCESS;
+void WriteDword(HKEY key, const WCHAR* name, DWORD value) {
+  RegSetValueExW(key, name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value), sizeof value);
 }
 
-bool WriteByte(HKEY key, const WCHAR* name, uint8_t value) {
-  return RegSetValueExW(key, name, 0, REG_BINARY, &value, 1) == ERROR_SUCCESS;
+void WriteByte(HKEY key, const WCHAR* name, uint8_t value) {
+  RegSetValueExW(key, name, 0, REG_BINARY, &value, 1);
 }
 
 DATE LocalNow() {

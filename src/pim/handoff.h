@@ -14,10 +14,12 @@ namespace pim {
 std::u16string ListKey(const WCHAR* list);
 // Creates (or opens) sub-key n with full access; 0 on failure.
 HKEY CreateItemKey(const std::u16string& listKey, int n);
-bool WriteText(HKEY key, const WCHAR* name, const WCHAR* text);
-bool WriteDate(HKEY key, const WCHAR* name, DATE date);
-bool WriteDword(HKEY key, const WCHAR* name, DWORD value);
-bool WriteByte(HKEY key, const WCHAR* name, uint8_t value);
+// A value that cannot be written is left out of the item: the slide screen shows the item with
+// what it finds, and the next export writes it whole.
+void WriteText(HKEY key, const WCHAR* name, const WCHAR* text);
+void WriteDate(HKEY key, const WCHAR* name, DATE date);
+void WriteDword(HKEY key, const WCHAR* name, DWORD value);
+void WriteByte(HKEY key, const WCHAR* name, uint8_t value);
 
 // The device's local time now, and midnight of a date, as automation dates.
 DATE LocalNow();
