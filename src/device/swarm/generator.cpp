@@ -112,6 +112,7 @@ class DayWriter {
   int simSize_ = 250;
   bool simAbsent_ = false;
   int day_of_month_ = 1;
+  uint32_t ringing_ = 0;  // seconds the newest offered call has rung
 };
 
 std::string DayWriter::Wait() {
@@ -119,7 +120,9 @@ std::string DayWriter::Wait() {
   char buf[32];
   // A caller gives up after about a minute: while a call rings, the day moves on in seconds.
   if (Offered()) {
-    std::snprintf(buf, sizeof buf, "wait %us", c_.Between(1, 20));
+    uint32_t seconds = c_.Between(1, 20);
+    ringing_ += seconds;
+    std::snprintf(buf, sizeof buf, "wait %us", seconds);
     return buf;
   }
   if (r < 40)
@@ -286,6 +289,7 @@ void DayWriter::Call() {
       return;
     }
     calls_.push_back({true, CallModel::Offering});
+    ringing_ = 0;
     Add(line);
   } else if (r < 85) {
     calls_.push_back({false, CallModel::Dialing});
@@ -419,6 +423,12 @@ void DayWriter::Fault() {
 void DayWriter::Events(uint32_t count) {
   while (day_.events.size() < count) {
     uint32_t r = c_.Below(100);
+    // No call rings for hours: after a minute it is answered, rejected or given up, and a long
+    // quiet stretch of the day waits for that.
+    if (Offered() && (ringing_ >= 60 || r >= 97)) {
+      Call();
+      continue;
+    }
     if (r < 28)
       Power();
     else if (r < 50)
