@@ -18,11 +18,11 @@ struct Spec {
 // Appends up to `limit` characters; the bounded form never builds more than it can keep.
 class Out {
  public:
-  explicit Out(size_t limit) : limit_(limit) {}
+  explicit Out(size_t limit) : limit_(limit) { text_.reserve(std::min<size_t>(limit, 128)); }
   void Put(std::u16string_view s) { text_.append(s.substr(0, std::min(s.size(), Room()))); }
   void Fill(WCHAR c, size_t n) { text_.append(std::min(n, Room()), c); }
   bool Full() const { return Room() == 0; }
-  const std::u16string& text() const { return text_; }
+  std::u16string Take() { return std::move(text_); }
 
  private:
   size_t Room() const { return limit_ - text_.size(); }
@@ -57,12 +57,16 @@ void PutInteger(Out& out, const Spec& spec, WCHAR conv, const FmtArg& arg) {
   uint32_t magnitude = negative ? 0u - bits : bits;
   unsigned base = (conv == u'x' || conv == u'X') ? 16 : 10;
   const char* digits = conv == u'X' ? "0123456789ABCDEF" : "0123456789abcdef";
-  std::u16string body;
-  for (uint32_t v = magnitude; v != 0; v /= base) body.insert(body.begin(), digits[v % base]);
+  // Written from the end; the precision's leading zeros are bounded like a width.
+  WCHAR buf[kMaxFieldWidth + 16];
+  WCHAR* end = buf + sizeof buf / sizeof buf[0];
+  WCHAR* p = end;
+  for (uint32_t v = magnitude; v != 0; v /= base) *--p = digits[v % base];
   // C rules: at least one digit unless an explicit precision of 0 is given for a 0.
   size_t minDigits = spec.precision.value_or(1);
-  if (body.size() < minDigits) body.insert(0, minDigits - body.size(), u'0');
-  PutField(out, spec, negative ? u"-" : u"", body, spec.zero && !spec.left && !spec.precision);
+  while (static_cast<size_t>(end - p) < minDigits && p > buf) *--p = u'0';
+  PutField(out, spec, negative ? u"-" : u"", std::u16string_view(p, static_cast<size_t>(end - p)),
+           spec.zero && !spec.left && !spec.precision);
 }
 
 void PutText(Out& out, const Spec& spec, const FmtArg& arg) {
@@ -117,7 +121,7 @@ std::u16string Format(std::u16string_view fmt, std::initializer_list<FmtArg> arg
       PutInteger(out, spec, conv, arg);
     }
   }
-  return out.text();
+  return out.Take();
 }
 
 }  // namespace

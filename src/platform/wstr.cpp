@@ -104,19 +104,6 @@ size_t WCopy(WCHAR* dst, size_t cap, std::u16string_view src) {
   return n;
 }
 
-WCHAR FoldCase(WCHAR c) {
-  if (c >= u'A' && c <= u'Z') return static_cast<WCHAR>(c + 32);
-  if (c >= 0xC0 && c <= 0xDE && c != 0xD7) return static_cast<WCHAR>(c + 32);
-  return c;
-}
-
-bool IEquals(std::u16string_view a, std::u16string_view b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i)
-    if (FoldCase(a[i]) != FoldCase(b[i])) return false;
-  return true;
-}
-
 int ICompareN(std::u16string_view a, std::u16string_view b, size_t n) {
   for (size_t i = 0; i < n; ++i) {
     int ca = i < a.size() ? FoldCase(a[i]) : 0;

@@ -21,9 +21,19 @@ std::u16string_view WView(const WCHAR* s);
 // Copies at most cap-1 characters and terminates; returns the characters copied.
 size_t WCopy(WCHAR* dst, size_t cap, std::u16string_view src);
 
-// Case folding of the device's file and window names: ASCII and Latin-1 letters.
-WCHAR FoldCase(WCHAR c);
-bool IEquals(std::u16string_view a, std::u16string_view b);
+// Case folding of the device's file and window names: ASCII and Latin-1 letters. Inline:
+// every registry and window-name lookup compares names this way.
+inline WCHAR FoldCase(WCHAR c) {
+  if (c >= u'A' && c <= u'Z') return static_cast<WCHAR>(c + 32);
+  if (c >= 0xC0 && c <= 0xDE && c != 0xD7) return static_cast<WCHAR>(c + 32);
+  return c;
+}
+inline bool IEquals(std::u16string_view a, std::u16string_view b) {
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i)
+    if (a[i] != b[i] && FoldCase(a[i]) != FoldCase(b[i])) return false;
+  return true;
+}
 // Like _wcsnicmp over the first n characters.
 int ICompareN(std::u16string_view a, std::u16string_view b, size_t n);
 bool IStartsWith(std::u16string_view text, std::u16string_view prefix);

@@ -55,7 +55,7 @@ constexpr CounterSource kCounterSources[] = {
 
 std::optional<uint32_t> ShellDword(sim::Device& dev, std::u16string_view key,
                                    std::u16string_view name) {
-  auto v = dev.registry().GetValue(key, name);
+  const sim::RegValue* v = dev.registry().PeekValue(key, name);
   if (!v || v->type != REG_DWORD || v->bytes.size() != 4) return std::nullopt;
   return static_cast<uint32_t>(v->bytes[0] | v->bytes[1] << 8 | v->bytes[2] << 16 |
                                static_cast<uint32_t>(v->bytes[3]) << 24);
@@ -85,7 +85,7 @@ constexpr size_t kPreviewChars = 254;
 
 std::optional<std::u16string> RegText(sim::Device& dev, std::u16string_view key,
                                       std::u16string_view name) {
-  auto v = dev.registry().GetValue(key, name);
+  const sim::RegValue* v = dev.registry().PeekValue(key, name);
   if (!v || v->type != REG_SZ) return std::nullopt;
   std::u16string text;
   for (size_t i = 0; i + 1 < v->bytes.size(); i += 2) {
@@ -114,7 +114,7 @@ bool Describes(sim::Device& dev, const PreviewSource& src, const sim::MapiMessag
   auto cut = [](const std::optional<std::u16string>& t) {
     return t ? t->substr(0, kPreviewChars) : std::u16string();
   };
-  auto time = dev.registry().GetValue(src.handOffKey, u"Time");
+  const sim::RegValue* time = dev.registry().PeekValue(src.handOffKey, u"Time");
   uint64_t stored = 0;
   if (!time || time->type != REG_BINARY || time->bytes.size() != 8) return false;
   for (int i = 7; i >= 0; --i) stored = stored << 8 | time->bytes[static_cast<size_t>(i)];

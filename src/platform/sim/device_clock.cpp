@@ -153,7 +153,12 @@ void DeviceClock::SetLocalAt(uint64_t tick, const SYSTEMTIME& local) {
 }
 
 TIME_ZONE_INFORMATION DeviceClock::Information(int64_t utc) const {
-  return zone_.Information(SystemTimeOf(utc - Minutes(zone_.bias)).wYear);
+  WORD year = SystemTimeOf(utc - Minutes(zone_.bias)).wYear;
+  if (year != cachedYear_) {
+    cached_ = zone_.Information(year);
+    cachedYear_ = year;
+  }
+  return cached_;
 }
 
 int64_t DeviceClock::UtcAt(uint64_t tick) const {

@@ -41,7 +41,10 @@ class DeviceClock {
  public:
   // The local time at tick 0 (`clock`); read under the zone, whichever of the two comes first.
   void SetLocalStart(const SYSTEMTIME& local) { localStart_ = local; }
-  void SetZone(const TimeZone& zone) { zone_ = zone; }
+  void SetZone(const TimeZone& zone) {
+    zone_ = zone;
+    cachedYear_ = 0;
+  }
   // From `tick` on, local time reads `local` (the user sets the clock); ticks go on as before.
   void SetLocalAt(uint64_t tick, const SYSTEMTIME& local);
 
@@ -59,6 +62,10 @@ class DeviceClock {
   SYSTEMTIME localStart_{2008, 1, 2, 1, 0, 0, 0, 0};
   TimeZone zone_;
   int64_t shift_ = 0;  // what setting the clock added to the UTC time line
+  // Every reading of the local time needs the zone's record for the year; it changes only with
+  // the zone or the year.
+  mutable WORD cachedYear_ = 0;
+  mutable TIME_ZONE_INFORMATION cached_{};
 };
 
 // The user sets the device's local time: the clock moves, every top-level window is told with

@@ -116,10 +116,9 @@ LONG RegQueryValueExW(HKEY key, LPCWSTR valueName, DWORD*, DWORD* type, BYTE* da
   LONG r = reg->CheckKey(key);
   if (r != ERROR_SUCCESS) return r;
   if (data && !dataSize) return ERROR_INVALID_PARAMETER;
-  RegValue v;
-  r = reg->QueryValue(key, WView(valueName), &v);
-  if (r != ERROR_SUCCESS) return r;
-  return CopyData(v, type, data, dataSize);
+  const RegValue* v = reg->PeekValue(key, WView(valueName), &r);
+  if (!v) return r;
+  return CopyData(*v, type, data, dataSize);
 }
 
 LONG RegSetValueExW(HKEY key, LPCWSTR valueName, DWORD, DWORD type, const BYTE* data,

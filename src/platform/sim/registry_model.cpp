@@ -7,14 +7,67 @@
 
 namespace sim {
 
+namespace {
+
+// Case-folds into a buffer kept per thread, so that a lookup allocates nothing.
+std::u16string_view FoldInto(std::u16string& buffer, std::u16string_view s) {
+  buffer.resize(s.size());
+  for (size_t i = 0; i < s.size(); ++i) buffer[i] = platform::FoldCase(s[i]);
+  return buffer;
+}
+
+struct ViewHash {
+  using is_transparent = void;
+  size_t operator()(std::u16string_view s) const { return std::hash<std::u16string_view>{}(s); }
+};
+
+}  // namespace
+
 struct Registry::Key : std::enable_shared_from_this<Registry::Key> {
+  using Values = std::vector<std::pair<std::u16string, RegValue>>;
+
   std::u16string name;
   std::u16string path;    // from the root's full name; a key never moves while it lives
   std::u16string folded;  // path, case-folded
   Key* parent = nullptr;  // null for roots and for keys cut out of the tree
   std::vector<KeyPtr> subkeys;
-  std::vector<std::pair<std::u16string, RegValue>> values;
+  Values values;  // in storage order, which enumeration shows
   bool deleted = false;
+
+  // The settings keys hold dozens of values that are read one by one, over and over: a key
+  // with more than a few values finds them through an index of the case-folded names, made
+  // when first needed and again after a value is deleted.
+  Values::iterator FindValue(std::u16string_view name) {
+    if (values.size() <= kScanValues) {
+      return std::find_if(values.begin(), values.end(), [&](const auto& v) {
+        return v.first.size() == name.size() && platform::IEquals(v.first, name);
+      });
+    }
+    if (index_.size() != values.size()) {
+      index_.clear();
+      std::u16string buffer;
+      for (size_t i = 0; i < values.size(); ++i)
+        index_.emplace(std::u16string(FoldInto(buffer, values[i].first)), i);
+    }
+    thread_local std::u16string buffer;
+    auto it = index_.find(FoldInto(buffer, name));
+    return it == index_.end() ? values.end() : values.begin() + static_cast<ptrdiff_t>(it->second);
+  }
+  void AddValue(std::u16string_view name, RegValue value) {
+    values.emplace_back(std::u16string(name), std::move(value));
+    if (!index_.empty() && index_.size() == values.size() - 1) {
+      thread_local std::u16string buffer;
+      index_.emplace(std::u16string(FoldInto(buffer, name)), values.size() - 1);
+    }
+  }
+  void EraseValue(Values::iterator it) {
+    values.erase(it);
+    index_.clear();
+  }
+
+ private:
+  static constexpr size_t kScanValues = 8;
+  std::unordered_map<std::u16string, size_t, ViewHash, std::equal_to<>> index_;
 };
 
 namespace {
@@ -72,12 +125,6 @@ bool SplitSubkey(std::u16string_view subKey, std::vector<std::u16string_view>* p
   return std::all_of(parts->begin(), parts->end(), Registry::IsValidKeyName);
 }
 
-template <typename Entries>
-auto FindNamed(Entries& entries, std::u16string_view name) {
-  return std::find_if(entries.begin(), entries.end(), [&](const auto& e) {
-    return e.first.size() == name.size() && platform::IEquals(e.first, name);
-  });
-}
 
 }  // namespace
 
@@ -143,22 +190,26 @@ RegChange Registry::ChangeOf(RegChangeKind kind, const Key* key) const {
   return change;
 }
 
-Registry::Key* Registry::Find(const RegKeyPath& path) const {
-  Key* key = roots_[path.root - HKEY_CLASSES_ROOT].get();
-  for (const std::u16string& name : path.parts) {
-    auto it = std::find_if(key->subkeys.begin(), key->subkeys.end(),
-                           [&](const KeyPtr& k) { return platform::IEquals(k->name, name); });
+Registry::Key* Registry::FindPath(std::u16string_view path) const {
+  if (Key* key = Cached(path)) return key;
+  // A walk down the tree, one name at a time: a malformed name (empty, too long, a control
+  // character) or a path nested too deep names no key that could exist, so it finds nothing
+  // without being checked first. Paths of keys that do not exist are looked up all the time.
+  size_t end = path.find(u'\\');
+  std::optional<HKEY> root = RootFromName(path.substr(0, end));
+  if (!root) return nullptr;
+  Key* key = roots_[*root - HKEY_CLASSES_ROOT].get();
+  while (end != path.npos) {
+    size_t start = end + 1;
+    end = path.find(u'\\', start);
+    std::u16string_view name = path.substr(start, end == path.npos ? path.npos : end - start);
+    auto it = std::find_if(key->subkeys.begin(), key->subkeys.end(), [&](const KeyPtr& k) {
+      return k->name.size() == name.size() && platform::IEquals(k->name, name);
+    });
     if (it == key->subkeys.end()) return nullptr;
     key = it->get();
   }
-  return key;
-}
-
-Registry::Key* Registry::FindPath(std::u16string_view path) const {
-  if (Key* key = Cached(path)) return key;
-  std::optional<RegKeyPath> parsed = ParsePath(path, nullptr);
-  Key* key = parsed ? Find(*parsed) : nullptr;
-  if (key) Remember(path, key->shared_from_this());
+  Remember(path, key->shared_from_this());
   return key;
 }
 
@@ -208,23 +259,22 @@ bool Registry::SetValueIn(Key* key, std::u16string_view name, DWORD type,
   change.valueName = name;
   change.type = type;
   change.data = bytes;
-  auto it = FindNamed(key->values, name);
-  if (it != key->values.end()) {
+  auto it = key->FindValue(name);
+  if (it != key->values.end())
     it->second = RegValue{type, std::move(bytes)};
-  } else {
-    key->values.emplace_back(std::u16string(name), RegValue{type, std::move(bytes)});
-  }
+  else
+    key->AddValue(name, RegValue{type, std::move(bytes)});
   Notify(std::move(change));
   return true;
 }
 
 bool Registry::DeleteValueIn(Key* key, std::u16string_view name) {
-  auto it = FindNamed(key->values, name);
+  auto it = key->FindValue(name);
   if (it == key->values.end()) return false;
   RegChange change = ChangeOf(RegChangeKind::DeleteValue, key);
   change.valueName = it->first;
   change.type = it->second.type;
-  key->values.erase(it);
+  key->EraseValue(it);
   Notify(std::move(change));
   return true;
 }
@@ -322,11 +372,15 @@ bool Registry::KeyExists(std::u16string_view path) const {
 
 std::optional<RegValue> Registry::GetValue(std::u16string_view path,
                                            std::u16string_view name) const {
+  const RegValue* v = PeekValue(path, name);
+  return v ? std::optional<RegValue>(*v) : std::nullopt;
+}
+
+const RegValue* Registry::PeekValue(std::u16string_view path, std::u16string_view name) const {
   Key* key = FindPath(path);
-  if (!key) return std::nullopt;
-  auto it = FindNamed(key->values, name);
-  if (it == key->values.end()) return std::nullopt;
-  return it->second;
+  if (!key) return nullptr;
+  auto it = key->FindValue(name);
+  return it == key->values.end() ? nullptr : &it->second;
 }
 
 std::vector<std::pair<std::u16string, RegValue>> Registry::ListValues(
@@ -346,8 +400,13 @@ std::vector<std::u16string> Registry::ListSubkeys(std::u16string_view path) cons
 // ---- handle side ------------------------------------------------------------------------------
 
 Registry::KeyPtr Registry::Resolve(HKEY key, LONG* error) const {
+  Key* k = ResolveRaw(key, error);
+  return k ? k->shared_from_this() : nullptr;
+}
+
+Registry::Key* Registry::ResolveRaw(HKEY key, LONG* error) const {
   *error = ERROR_SUCCESS;
-  if (IsRoot(key)) return roots_[key - HKEY_CLASSES_ROOT];
+  if (IsRoot(key)) return roots_[key - HKEY_CLASSES_ROOT].get();
   auto it = handles_.find(key);
   if (it == handles_.end()) {
     *error = ERROR_INVALID_HANDLE;
@@ -357,7 +416,7 @@ Registry::KeyPtr Registry::Resolve(HKEY key, LONG* error) const {
     *error = kErrorKeyDeleted;
     return nullptr;
   }
-  return it->second;
+  return it->second.get();
 }
 
 HKEY Registry::NewHandle(KeyPtr key) {
@@ -370,7 +429,7 @@ HKEY Registry::NewHandle(KeyPtr key) {
 
 LONG Registry::CheckKey(HKEY key) const {
   LONG error;
-  Resolve(key, &error);
+  ResolveRaw(key, &error);
   return error;
 }
 
@@ -429,12 +488,20 @@ LONG Registry::CloseKey(HKEY key) {
 
 LONG Registry::QueryValue(HKEY key, std::u16string_view name, RegValue* out) const {
   LONG error;
-  KeyPtr k = Resolve(key, &error);
-  if (!k) return error;
-  auto it = FindNamed(k->values, name);
-  if (it == k->values.end()) return ERROR_FILE_NOT_FOUND;
-  *out = it->second;
-  return ERROR_SUCCESS;
+  const RegValue* v = PeekValue(key, name, &error);
+  if (v) *out = *v;
+  return error;
+}
+
+const RegValue* Registry::PeekValue(HKEY key, std::u16string_view name, LONG* error) const {
+  Key* k = ResolveRaw(key, error);
+  if (!k) return nullptr;
+  auto it = k->FindValue(name);
+  if (it == k->values.end()) {
+    *error = ERROR_FILE_NOT_FOUND;
+    return nullptr;
+  }
+  return &it->second;
 }
 
 LONG Registry::SetValue(HKEY key, std::u16string_view name, DWORD type,

@@ -76,6 +76,8 @@ class Registry {
   bool DeleteKey(std::u16string_view path);  // the whole tree, open or not; not a root
   bool KeyExists(std::u16string_view path) const;
   std::optional<RegValue> GetValue(std::u16string_view path, std::u16string_view name) const;
+  // The value itself, valid until the registry next changes; null when there is none.
+  const RegValue* PeekValue(std::u16string_view path, std::u16string_view name) const;
   // In storage order; empty for a missing key.
   std::vector<std::pair<std::u16string, RegValue>> ListValues(std::u16string_view path) const;
   std::vector<std::u16string> ListSubkeys(std::u16string_view path) const;
@@ -86,6 +88,8 @@ class Registry {
   LONG CloseKey(HKEY key);
   LONG CheckKey(HKEY key) const;
   LONG QueryValue(HKEY key, std::u16string_view name, RegValue* out) const;
+  // The value itself, valid until the registry next changes; null with the error otherwise.
+  const RegValue* PeekValue(HKEY key, std::u16string_view name, LONG* error) const;
   LONG SetValue(HKEY key, std::u16string_view name, DWORD type, std::vector<uint8_t> bytes);
   LONG DeleteValue(HKEY key, std::u16string_view name);
   // Recursive as on CE, and refused (ERROR_ACCESS_DENIED) while any key of the tree is open.
@@ -102,7 +106,7 @@ class Registry {
   using KeyPtr = std::shared_ptr<Key>;
 
   KeyPtr Resolve(HKEY key, LONG* error) const;
-  Key* Find(const RegKeyPath& path) const;
+  Key* ResolveRaw(HKEY key, LONG* error) const;
   Key* FindPath(std::u16string_view path) const;
   KeyPtr CreatePath(KeyPtr base, const std::vector<std::u16string_view>& parts, bool* created);
   KeyPtr CreatePath(std::u16string_view path);

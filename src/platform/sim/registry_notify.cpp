@@ -89,11 +89,10 @@ HRESULT RegistryNotifier::Add(HKEY root, std::u16string_view subKey, std::u16str
   if (rootName.empty() || !IsWindow(hwnd)) return E_INVALIDARG;
   std::u16string path(rootName);
   if (!subKey.empty()) path.append(u"\\").append(subKey);
-  auto parsed = Registry::ParsePath(path, nullptr);
-  if (!parsed) return E_INVALIDARG;
-  // Written the way the change feed names keys: full root name, single backslashes.
-  std::u16string keyPath(rootName);
-  for (const auto& part : parsed->parts) keyPath.append(u"\\").append(part);
+  // A path that parses is written the way the change feed names keys: full root name, single
+  // backslashes.
+  if (!Registry::ParsePath(path, nullptr)) return E_INVALIDARG;
+  const std::u16string& keyPath = path;
   if (refuse && refuse(keyPath, valueName)) return E_FAIL;
 
   Registration r;
