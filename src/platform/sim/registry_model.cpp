@@ -125,7 +125,6 @@ bool SplitSubkey(std::u16string_view subKey, std::vector<std::u16string_view>* p
   return std::all_of(parts->begin(), parts->end(), Registry::IsValidKeyName);
 }
 
-
 }  // namespace
 
 Registry::Registry() {
