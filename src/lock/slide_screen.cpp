@@ -15,12 +15,17 @@ using core::G;
 using dlog::DebugLog;
 using dlog::Detailed;
 
-HWND FindSlideScreen() {
+HWND CurrentSlideWindow() {
   HWND h = G().SlideWindow;
   if (!IsWindow(h)) {
     h = FindWindowW(core::kSlideClass, core::kSlideClass);
     G().SlideWindow = h;
   }
+  return h;
+}
+
+HWND FindSlideScreen() {
+  HWND h = CurrentSlideWindow();
   if (Detailed()) DebugLog(u"SlideWnd %0X", h);
   return h;
 }

@@ -8,6 +8,8 @@ namespace lock {
 
 // The remembered slide screen window while it is still a window, else a fresh lookup.
 HWND FindSlideScreen();
+// The same without a log line, for window procedures that run on every activation.
+HWND CurrentSlideWindow();
 // Posts with lParam = DisplayOff; false when no slide screen runs.
 bool PostToSlideScreen(UINT msg, WPARAM wParam);
 void SendToSlideScreen(UINT msg, WPARAM wParam);

@@ -53,9 +53,11 @@ bool Swallows(UINT msg) {
 
 // A slide screen that has hidden itself is unlocking: its unlock message is on its way to the
 // daemon window, and pulling it back in front now would lock the device again.
+// The slide screen may have been started again since the daemon last looked for it: the handle
+// it remembers then names nothing.
 bool IsActivation(UINT msg) {
   if (msg != WM_ACTIVATE && msg != kWmNcActivate) return false;
-  return IsWindowVisible(G().SlideWindow);
+  return IsWindowVisible(lock::CurrentSlideWindow());
 }
 
 LRESULT DesktopProc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
@@ -167,7 +169,7 @@ void ForgetManilaProc() {
 // The platform refuses to hide the task bar for a window not yet in front, so the slide screen
 // comes to the front first.
 void ForceSlideForeground() {
-  HWND slide = G().SlideWindow;
+  HWND slide = lock::CurrentSlideWindow();
   if (!slide) return;
   ShowWindow(slide, SW_SHOW);
   SetForegroundWindow(slide);
