@@ -146,13 +146,14 @@ void Connected(HCALL call) {
 }
 
 // A call that never connected: the offer or the dialling ends. A dialled call that ends while
-// another call rings leaves the ringing one alone, and the other way round.
+// another call rings leaves the ringing one alone, and the other way round. Only the offered
+// call ends the ringing: the daemon knows one dialling call at a time, and a second one (its
+// own call seen on its monitoring line, while another program dials) is no offer either.
 void NeverConnected(HCALL call) {
   core::State& g = G();
   LineState& s = L();
   const bool offered = call == s.OfferedCall;
-  const bool dialled = call == s.DialingCall || call == s.OutgoingCall;
-  if (g.Incoming && !dialled) {
+  if (g.Incoming && offered) {
     g.Incoming = 0;
     PostCallState(core::kMsgIncoming);
   } else if (g.Dialing && !offered) {
