@@ -90,11 +90,15 @@ void OnPowerOffRequest(HWND hwnd, WPARAM, LPARAM) {
 }
 
 void OnSlideReady(HWND, WPARAM, LPARAM) {
-  lock::FindSlideScreen();
+  HWND slide = lock::FindSlideScreen();
   // A hand-over for a call that has stopped ringing meanwhile (some ends, as with CallerID
   // switched off by a reload, leave the request standing) would show a call that is gone.
   if (G().RerunCaller && !G().Incoming) G().RerunCaller = 0;
-  if (G().RerunCaller) lock::RunCaller(true);
+  if (G().RerunCaller) return lock::RunCaller(true);
+  // Started out of sight for a call that ended before it was ready: the end of the call had no
+  // slide screen to bring back as the lock screen, so a locked phone gets it now.
+  if (G().Locked && !G().Incoming && slide && !IsWindowVisible(slide))
+    lock::AwakeSlideScreen(true, false);
 }
 
 // Closes the slide screen, then runs the destruction sequence without the closing notice.
