@@ -15,18 +15,38 @@ struct Spec {
   std::optional<size_t> precision;
 };
 
-// Appends up to `limit` characters; the bounded form never builds more than it can keep.
+// Appends up to `limit` characters; the bounded form never builds more than it can keep. It
+// writes into the caller's buffer when there is one, a string otherwise: the debug log formats
+// every line into a buffer of its own.
 class Out {
  public:
   explicit Out(size_t limit) : limit_(limit) { text_.reserve(std::min<size_t>(limit, 128)); }
-  void Put(std::u16string_view s) { text_.append(s.substr(0, std::min(s.size(), Room()))); }
-  void Fill(WCHAR c, size_t n) { text_.append(std::min(n, Room()), c); }
+  Out(WCHAR* buf, size_t limit) : buf_(buf), limit_(limit) {}
+  void Put(std::u16string_view s) {
+    size_t n = std::min(s.size(), Room());
+    if (buf_)
+      std::copy_n(s.data(), n, buf_ + used_);
+    else
+      text_.append(s.data(), n);
+    used_ += n;
+  }
+  void Fill(WCHAR c, size_t n) {
+    n = std::min(n, Room());
+    if (buf_)
+      std::fill_n(buf_ + used_, n, c);
+    else
+      text_.append(n, c);
+    used_ += n;
+  }
   bool Full() const { return Room() == 0; }
+  size_t size() const { return used_; }
   std::u16string Take() { return std::move(text_); }
 
  private:
-  size_t Room() const { return limit_ - text_.size(); }
+  size_t Room() const { return limit_ - used_; }
+  WCHAR* buf_ = nullptr;
   std::u16string text_;
+  size_t used_ = 0;
   size_t limit_;
 };
 
@@ -83,8 +103,7 @@ size_t ReadCount(std::u16string_view fmt, size_t& i) {
   return n;
 }
 
-std::u16string Format(std::u16string_view fmt, std::initializer_list<FmtArg> args, size_t limit) {
-  Out out(limit);
+void Format(Out& out, std::u16string_view fmt, std::initializer_list<FmtArg> args) {
   const FmtArg* next = args.begin();
   size_t i = 0;
   while (i < fmt.size() && !out.Full()) {
@@ -121,7 +140,6 @@ std::u16string Format(std::u16string_view fmt, std::initializer_list<FmtArg> arg
       PutInteger(out, spec, conv, arg);
     }
   }
-  return out.Take();
 }
 
 }  // namespace
@@ -129,11 +147,16 @@ std::u16string Format(std::u16string_view fmt, std::initializer_list<FmtArg> arg
 size_t FormatW(WCHAR* buf, size_t cap, std::u16string_view fmt,
                std::initializer_list<FmtArg> args) {
   if (!buf || cap == 0) return 0;
-  return WCopy(buf, cap, Format(fmt, args, cap - 1));
+  Out out(buf, cap - 1);
+  Format(out, fmt, args);
+  buf[out.size()] = 0;
+  return out.size();
 }
 
 std::u16string FormatW(std::u16string_view fmt, std::initializer_list<FmtArg> args) {
-  return Format(fmt, args, std::u16string::npos / 2);
+  Out out(std::u16string::npos / 2);
+  Format(out, fmt, args);
+  return out.Take();
 }
 
 }  // namespace platform

@@ -53,8 +53,8 @@ constexpr CounterSource kCounterSources[] = {
      u"Count", "unread e-mail"},
 };
 
-std::optional<uint32_t> ShellDword(sim::Device& dev, std::u16string_view key,
-                                   std::u16string_view name) {
+std::optional<uint32_t> ReadDword(sim::Device& dev, std::u16string_view key,
+                                  std::u16string_view name) {
   const sim::RegValue* v = dev.registry().PeekValue(key, name);
   if (!v || v->type != REG_DWORD || v->bytes.size() != 4) return std::nullopt;
   return static_cast<uint32_t>(v->bytes[0] | v->bytes[1] << 8 | v->bytes[2] << 16 |
@@ -575,6 +575,19 @@ void PromiseMonitor::AfterStep(const Step& step, sim::Device& dev, std::u16strin
 // only change with the count. Until the daemon has had that chance the key is not judged: it
 // stays as it was while previews are off (LockNotification), while a platform call failed or
 // the daemon runs without its subscriptions, and while the count is 0 (the old key stays then).
+std::optional<uint32_t> PromiseMonitor::ShellDword(sim::Device& dev, const char16_t* key,
+                                                   const char16_t* name) {
+  const uint64_t generation = dev.registry().Generation();
+  if (generation != shellReadsGeneration_) {
+    shellReads_.clear();
+    shellReadsGeneration_ = generation;
+  }
+  for (const ShellRead& r : shellReads_)
+    if (r.key == key && r.name == name) return r.value;
+  shellReads_.push_back({key, name, ReadDword(dev, key, name)});
+  return shellReads_.back().value;
+}
+
 void PromiseMonitor::CheckPreviews(const Step& step, sim::Device& dev,
                                    const settings::Settings* settings, bool healthy, bool newDaemon,
                                    bool settled, size_t traceStart) {

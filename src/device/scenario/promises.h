@@ -91,13 +91,22 @@ class PromiseMonitor {
   };
   void CheckPreviews(const Step& step, sim::Device& dev, const settings::Settings* settings,
                      bool healthy, bool newDaemon, bool settled, size_t traceStart);
+  // A DWORD of the shell's state, read after every step: the registry changes far less often,
+  // so a value is read again only after it changed.
+  std::optional<uint32_t> ShellDword(sim::Device& dev, const char16_t* key, const char16_t* name);
+  struct ShellRead {
+    const char16_t* key;
+    const char16_t* name;
+    std::optional<uint32_t> value;
+  };
+  std::vector<ShellRead> shellReads_;
+  uint64_t shellReadsGeneration_ = ~uint64_t{0};
 
   std::map<int, CallWatch> calls_;
   // A call ended that the daemon had lost sight of: its call flags stand until its next call.
   bool staleCallFlags_ = false;
-  bool slideLaunchFailed_ = false;
-  bool inheritedScreen_ = false;  // a daemon started under a call, the slide screen shown        //
-                                  // no slide screen runs since a start of it failed
+  bool slideLaunchFailed_ = false;        // no slide screen runs since a start of it failed
+  bool inheritedScreen_ = false;          // a daemon started under a call, the slide screen shown
   std::array<PreviewWatch, 3> previews_;  // SMS, MMS, e-mail
   std::optional<Obligation> relock_;
   std::optional<uint64_t> outgoingEndedAt_;  // device time a dialled call last ended

@@ -308,6 +308,7 @@ bool Registry::HasOpenHandle(const Key* top) const {
 void Registry::Notify(RegChange change) {
   // Observers may add or remove observers, or write to the registry themselves. Those added
   // meanwhile hear from the next change on; those removed hear nothing more.
+  ++generation_;
   ++notifying_;
   size_t count = observers_.size();
   for (size_t i = 0; i < count; ++i) {

@@ -98,6 +98,9 @@ class Registry {
   LONG EnumValue(HKEY key, DWORD index, std::u16string* name, RegValue* value) const;
   size_t OpenHandleCount() const { return handles_.size(); }
 
+  // Counts every change: a reader that saw the same count saw the same registry.
+  uint64_t Generation() const { return generation_; }
+
   int AddObserver(RegObserver observer);
   void RemoveObserver(int id);
 
@@ -132,6 +135,7 @@ class Registry {
   std::vector<Observer> observers_;
   int nextObserver_ = 1;
   int notifying_ = 0;
+  uint64_t generation_ = 0;
   // Paths as written by recent callers, to the key they named: a write to the same path
   // skips parsing and the walk down the tree. A deleted key is never returned.
   struct PathHash {
