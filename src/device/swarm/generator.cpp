@@ -68,7 +68,10 @@ constexpr std::array<std::string_view, 3> kStores{"SMS", "MMS", "Work"};
 
 struct CallModel {
   bool incoming = false;
-  enum State { Offering, Dialing, Connected } state = Offering;
+  // Answered: the user slid the slide screen's answer control, which connects the call only
+  // when the slide screen showed it; the day cannot know, so the call ends within the minute
+  // rather than ring on for hours unanswered.
+  enum State { Offering, Answered, Dialing, Connected } state = Offering;
 };
 
 // What the generator believes of the phone, so that each event makes sense where it comes.
@@ -86,6 +89,7 @@ class DayWriter {
   void AddNow(std::string line) { day_.events.push_back({std::move(line), {}}); }
   bool AnyCall() const { return !calls_.empty(); }
   CallModel* Offered();
+  CallModel* Answered();
   CallModel* Connected();
   void EndNewest(std::string verb);
 
@@ -119,7 +123,7 @@ std::string DayWriter::Wait() {
   uint32_t r = c_.Below(100);
   char buf[32];
   // A caller gives up after about a minute: while a call rings, the day moves on in seconds.
-  if (Offered()) {
+  if (Offered() || Answered()) {
     uint32_t seconds = c_.Between(1, 20);
     ringing_ += seconds;
     std::snprintf(buf, sizeof buf, "wait %us", seconds);
@@ -188,6 +192,12 @@ CallModel* DayWriter::Offered() {
   return nullptr;
 }
 
+CallModel* DayWriter::Answered() {
+  for (auto& c : calls_)
+    if (c.state == CallModel::Answered) return &c;
+  return nullptr;
+}
+
 CallModel* DayWriter::Connected() {
   for (auto it = calls_.rbegin(); it != calls_.rend(); ++it)
     if (it->state == CallModel::Connected) return &*it;
@@ -232,7 +242,7 @@ void DayWriter::Call() {
     // Something happens to the ringing call: answered on the slide screen or elsewhere,
     // rejected, or the caller gives up.
     if (r < 35) {
-      offered->state = CallModel::Connected;
+      offered->state = CallModel::Answered;
       Add("user answer");
     } else if (r < 55) {
       offered->state = CallModel::Connected;
@@ -245,6 +255,9 @@ void DayWriter::Call() {
     }
     return;
   }
+  // An answered call is the newest: nothing starts while a call rings or is being answered.
+  // Its far end hangs up, which ends it whether or not the answer took.
+  if (Answered()) return EndNewest("call end");
   if (connected && r < 30) {
     EndNewest(c_.Percent(30) ? "user hangup" : "call end");
     return;
@@ -425,7 +438,7 @@ void DayWriter::Events(uint32_t count) {
     uint32_t r = c_.Below(100);
     // No call rings for hours: after a minute it is answered, rejected or given up, and a long
     // quiet stretch of the day waits for that.
-    if (Offered() && (ringing_ >= 60 || r >= 97)) {
+    if ((Offered() || Answered()) && (ringing_ >= 60 || r >= 97)) {
       Call();
       continue;
     }
