@@ -77,6 +77,47 @@ size_t PageSize() {
   static size_t size = static_cast<size_t>(sysconf(_SC_PAGESIZE));
   return size;
 }
+
+// Stacks of ended fibers, kept for the next fibers of this host thread: a run of many devices
+// starts and ends thousands of simulated threads, and mapping, guarding and touching a fresh
+// stack for each costs more than the thread's own work. Plain thread-local data, so that a
+// fiber ending after its host thread's pool was emptied at exit still finds it (closed).
+struct PooledStack {
+  void* map;
+  size_t size;
+};
+constexpr size_t kKeptStacks = 64;
+constinit thread_local PooledStack t_stacks[kKeptStacks] = {};
+constinit thread_local size_t t_stackCount = 0;
+constinit thread_local bool t_poolClosed = false;
+
+struct StackPoolCloser {
+  ~StackPoolCloser() {
+    for (size_t i = 0; i < t_stackCount; ++i) munmap(t_stacks[i].map, t_stacks[i].size);
+    t_stackCount = 0;
+    t_poolClosed = true;
+  }
+};
+thread_local StackPoolCloser t_poolCloser;
+
+void* TakeStack(size_t size) {
+  for (size_t i = t_stackCount; i-- > 0;) {
+    if (t_stacks[i].size != size) continue;
+    void* map = t_stacks[i].map;
+    t_stacks[i] = t_stacks[--t_stackCount];
+    return map;
+  }
+  return nullptr;
+}
+
+void GiveStack(void* map, size_t size) {
+  if (t_poolClosed || t_stackCount == kKeptStacks) {
+    munmap(map, size);
+    return;
+  }
+  static_cast<void>(&t_poolCloser);  // empties the pool when this host thread ends
+  t_stacks[t_stackCount++] = {map, size};
+}
 }  // namespace
 
 Fiber::Fiber() = default;
@@ -85,9 +126,12 @@ Fiber::Fiber(Entry entry, void* arg, size_t stackSize) : entry_(entry), arg_(arg
   size_t page = PageSize();
   stackSize_ = (stackSize + page - 1) / page * page;
   mapSize_ = stackSize_ + page;  // one guard page below the stack
-  void* map = mmap(nullptr, mapSize_, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
-  if (map == MAP_FAILED) std::abort();
-  mprotect(map, page, PROT_NONE);
+  void* map = TakeStack(mapSize_);
+  if (!map) {
+    map = mmap(nullptr, mapSize_, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    if (map == MAP_FAILED) std::abort();
+    mprotect(map, page, PROT_NONE);
+  }
   stack_ = static_cast<char*>(map) + page;
   asanBottom_ = stack_;
   asanSize_ = stackSize_;
@@ -123,7 +167,7 @@ Fiber::~Fiber() {
 #if !defined(__x86_64__)
   delete static_cast<ucontext_t*>(sp_);
 #endif
-  if (stack_) munmap(static_cast<char*>(stack_) - PageSize(), mapSize_);
+  if (stack_) GiveStack(static_cast<char*>(stack_) - PageSize(), mapSize_);
 }
 
 void Fiber::Start(void* self) {
