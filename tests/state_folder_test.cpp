@@ -66,7 +66,7 @@ class StateFolder : public ::testing::Test {
     auto gen = dev.registry().GetValue(u"HKCU\\Software\\T", u"Gen");
     std::string seen = "gen " + (gen ? std::to_string(gen->bytes[0]) : std::string("none"));
     seen += " files";
-    for (const auto& name : dev.files().List(u"\\Gen")) seen += " " + platform::U8(name);
+    for (const auto& name : dev.files().List(u"\\Gen")) seen.append(" ").append(platform::U8(name));
     SYSTEMTIME now{};
     GetLocalTime(&now);
     return seen + " clock " + std::to_string(now.wMinute) + " notes " +

@@ -253,6 +253,7 @@ PromiseMonitor::Seen PromiseMonitor::ReadTrace(sim::Device& dev, std::u16string_
   auto& trace = dev.trace();
   const uint32_t daemonClass = trace.Name(std::string_view("Dorvane2"));
   const uint32_t slideClass = trace.Name(std::string_view("Vurl"));
+  std::string scratch;
   for (size_t i = traceSeen_; i < trace.size(); ++i) {
     const sim::TraceRecord& r = trace.RecordAt(i);
     switch (r.kind) {
@@ -270,19 +271,19 @@ PromiseMonitor::Seen PromiseMonitor::ReadTrace(sim::Device& dev, std::u16string_
         }
         break;
       case TraceKind::Launch: {
-        std::string text = trace.At(i).text;
+        std::string_view text = trace.TextAt(i, &scratch);
         if (text.starts_with("vurl.exe -hide")) seen.hiddenLaunch = true;
         // A new slide screen knows no counter until it is sent them.
         if (text.starts_with("vurl.exe")) sentCounters_.clear();
         break;
       }
       case TraceKind::Note: {
-        std::string text = trace.At(i).text;
+        std::string_view text = trace.TextAt(i, &scratch);
         if (text.starts_with("fault ")) seen.faultStruck = true;
         if (text.starts_with("fault RegistryNotifyWindow")) seen.subscriptionFault = true;
         if (text.starts_with("fault ShellExecuteEx")) seen.launchFault = true;
         if (!seen.daemonHeardOffer && text.starts_with("tapi callback msg=2 ") &&
-            text.find(" 1=0x2 ") != text.npos && IEquals(U16(trace.At(i).actor), daemonExe))
+            text.find(" 1=0x2 ") != text.npos && IEquals(U16(trace.NameOf(r.actor)), daemonExe))
           seen.daemonHeardOffer = r.time;
         break;
       }

@@ -101,6 +101,15 @@ TraceEvent Trace::At(size_t i) const {
   return e;
 }
 
+std::string_view Trace::TextAt(size_t i, std::string* scratch) const {
+  const Stored& s = StoredAt(i);
+  std::string_view data(s.text ? s.text : "", s.textSize);
+  if (!s.format) return data;
+  scratch->clear();
+  s.format(data, scratch);
+  return *scratch;
+}
+
 void Trace::Clear() {
   // The chunks and text blocks stay for the events to come.
   count_ = 0;

@@ -151,6 +151,9 @@ class Trace {
   size_t size() const { return count_; }
   TraceEvent At(size_t i) const;
   const TraceRecord& RecordAt(size_t i) const;
+  // Only the event's text, formatted into `scratch` when it is kept as data: a reader that
+  // scans every event for a few texts builds no whole events.
+  std::string_view TextAt(size_t i, std::string* scratch) const;
   const std::string& NameOf(uint32_t id) const { return *names_[id]; }
   void Clear();
   // One readable line, starting with the time as HH:MM:SS.mmm.
