@@ -162,6 +162,9 @@ void OnDial(HWND, WPARAM wParam, LPARAM) {
     telephony::CurrentLineClose();
     return;
   }
+  // A call rings: the slide screen asked to dial before it showed that call, and a call placed
+  // now would take the ringing one out of sight (the daemon hides the lock screen for a dial).
+  if (G().Incoming) return;
   std::u16string number = StoreText(nullptr, u"DialNumber", 81);
   if (!number.empty()) telephony::MakePhoneCall(number.c_str());
 }
