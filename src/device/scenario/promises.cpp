@@ -356,6 +356,7 @@ void PromiseMonitor::AfterStep(const Step& step, sim::Device& dev, std::u16strin
     if (seen.callerPosted) w.handedOver = true;
     if (seen.daemonHeardOffer && !w.heardAt && c.state == LINECALLSTATE_OFFERING)
       w.heardAt = *seen.daemonHeardOffer;
+    if (seen.unlockReport && c.state == LINECALLSTATE_OFFERING) w.slidOpenAt = now;
     // Killing the daemon or the slide screen under a ringing call takes away what would have
     // shown it; nothing can put it back until the next call.
     if (killedPhoneSide && CallActive(c)) w.judged = true;
@@ -382,9 +383,12 @@ void PromiseMonitor::AfterStep(const Step& step, sim::Device& dev, std::u16strin
   // so it takes the phone for unlocked until the next lock or unlock it hears of.
   {
     const sim::Window* shown = TopLevelOf(dev, u"Vurl");
+    // Nor can it tell a slide screen that an earlier daemon locked (and perhaps hid for a call)
+    // from an unlocked one: shown again, such a screen reports no lock it holds already.
     if (pid != 0 && pid != daemonPid_)
-      inheritedScreen_ = prevCallActive_ && shown && shown->visible;
-    if (prevLocked_ != locked) inheritedScreen_ = false;
+      inheritedScreen_ = shown && (daemonRan_ || (shown->visible && prevCallActive_));
+    if (samePid && prevLocked_ != locked) inheritedScreen_ = false;
+    if (pid != 0) daemonRan_ = true;
   }
 
   // --- only-unlock: locked to unlocked only by the slide screen's report, a reload, the slide
@@ -415,8 +419,11 @@ void PromiseMonitor::AfterStep(const Step& step, sim::Device& dev, std::u16strin
     // fixed waits hold back every message of its window, the callback's included (the in-call
     // lock's timer waits up to 6 s while a waiting call may ring): the time to show the call
     // counts from then, or from the longest such wait when the offer was not taken yet.
-    const uint64_t from =
-        w.heardAt ? std::max(w.seenAt, w.heardAt) : w.seenAt + kLongestHandlerWaitMs;
+    // The user sliding the slide screen open while it showed the call takes the call out of
+    // sight; the unlock drops a call the daemon placed and waits before it reads the line, and
+    // only then hands the ringing call over again: the time counts afresh from the unlock.
+    uint64_t from = w.heardAt ? std::max(w.seenAt, w.heardAt) : w.seenAt + kLongestHandlerWaitMs;
+    if (w.slidOpenAt) from = std::max(from, w.slidOpenAt + kOwnCallDropWaitMs);
     if (w.judged || c.outgoing || c.state != LINECALLSTATE_OFFERING ||
         c.media != LINEMEDIAMODE_INTERACTIVEVOICE || now < from + kAnswerWithinMs)
       continue;

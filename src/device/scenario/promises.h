@@ -61,6 +61,7 @@ class PromiseMonitor {
     bool rangBesideAnother = false;  // another call was being offered at the same time
     bool daemonLostIt = false;       // active while no line of the daemon's had it
     uint64_t heardAt = 0;            // the daemon's line callback took the offer (0: not yet)
+    uint64_t slidOpenAt = 0;         // the user slid open the slide screen while it rang
   };
   struct Obligation {
     uint64_t deadline = 0;
@@ -107,6 +108,7 @@ class PromiseMonitor {
   bool staleCallFlags_ = false;
   bool slideLaunchFailed_ = false;        // no slide screen runs since a start of it failed
   bool inheritedScreen_ = false;          // a daemon started under a call, the slide screen shown
+  bool daemonRan_ = false;                // a daemon has run on this phone before
   std::array<PreviewWatch, 3> previews_;  // SMS, MMS, e-mail
   std::optional<Obligation> relock_;
   std::optional<uint64_t> outgoingEndedAt_;  // device time a dialled call last ended
