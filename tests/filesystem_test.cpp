@@ -2,6 +2,7 @@
 #include "platform/sim/filesystem.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
@@ -398,7 +399,8 @@ class FileSystemPersistence : public ::testing::Test {
  protected:
   void SetUp() override {
     base = hostfs::path(::testing::TempDir()) /
-           ("dv_fs_" + std::string(testing::UnitTest::GetInstance()->current_test_info()->name()));
+           ("dv_fs_" + std::to_string(getpid()) + "_" +
+            std::string(testing::UnitTest::GetInstance()->current_test_info()->name()));
     hostfs::remove_all(base);
     hostfs::create_directories(base);
     dir = (base / "fs").string();

@@ -1,6 +1,7 @@
 #include "platform/sim/regfile.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <cstring>
 #include <string>
@@ -196,7 +197,7 @@ TEST(RegFileParse, RefusesMalformedFilesWholeWithTheLine) {
 class RegFileDisk : public ::testing::Test {
  protected:
   void SetUp() override {
-    path_ = ::testing::TempDir() + "dv_regfile_" +
+    path_ = ::testing::TempDir() + "dv_regfile_" + std::to_string(getpid()) + "_" +
             ::testing::UnitTest::GetInstance()->current_test_info()->name() + ".reg";
     sim::RemoveHostFile(path_);
   }

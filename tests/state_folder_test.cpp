@@ -2,6 +2,7 @@
 // the host-file layer fails chosen host calls; failing every call from the Nth on is a run
 // killed at that point, since nothing after it reaches the disk.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <set>
@@ -31,7 +32,8 @@ class StateFolder : public ::testing::Test {
     // In memory when the host has it: the test changes folders thousands of times, and on a
     // busy disk each change can wait for the journal.
     const hostfs::path tmp = hostfs::is_directory("/dev/shm") ? "/dev/shm" : ::testing::TempDir();
-    base_ = tmp / ("dv_state_" +
+    // Named by the process too: two checkouts may run the suite at once.
+    base_ = tmp / ("dv_state_" + std::to_string(getpid()) + "_" +
                    std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
     hostfs::remove_all(base_);
     hostfs::create_directories(base_);

@@ -160,7 +160,7 @@ TEST(Timeline, TextFromTheTraceStaysData) {
 // The runner writes the page with the failure at its time, and a page it cannot write is a
 // broken run, not a passed one.
 TEST(Timeline, RunnerWritesThePageOrSaysWhyNot) {
-  std::string dir = ::testing::TempDir() + "dv_timeline_" +
+  std::string dir = ::testing::TempDir() + "dv_timeline_" + std::to_string(getpid()) + "_" +
                     ::testing::UnitTest::GetInstance()->current_test_info()->name();
   std::filesystem::remove_all(dir);
   std::filesystem::create_directories(dir);
