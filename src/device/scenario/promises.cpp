@@ -381,8 +381,10 @@ void PromiseMonitor::AfterStep(const Step& step, sim::Device& dev, std::u16strin
   // A daemon started while a call is on and the slide screen shows: it cannot tell a screen
   // an earlier daemon locked from one showing the call (nothing asks the slide screen which),
   // so it takes the phone for unlocked until the next lock or unlock it hears of.
+  // The slide screen's window, if it runs: nothing below changes the device.
+  const sim::Window* slide = TopLevelOf(dev, u"Vurl");
   {
-    const sim::Window* shown = TopLevelOf(dev, u"Vurl");
+    const sim::Window* shown = slide;
     // Nor can it tell a slide screen that an earlier daemon locked (and perhaps hid for a call)
     // from an unlocked one: shown again, such a screen reports no lock it holds already.
     if (pid != 0 && pid != daemonPid_)
@@ -440,7 +442,6 @@ void PromiseMonitor::AfterStep(const Step& step, sim::Device& dev, std::u16strin
     if (w.rangBesideAnother) continue;
     HWND incoming = dev.telephony().phone().incomingWindow;
     const sim::Window* iw = incoming ? dev.windows().Get(incoming) : nullptr;
-    const sim::Window* slide = TopLevelOf(dev, u"Vurl");
     bool onScreen = (w.handedOver && slide && slide->visible) || IsForeground(dev, iw);
     if (!onScreen && !seen.faultStruck)
       Break(kAnswerable, step, dev,
@@ -455,8 +456,7 @@ void PromiseMonitor::AfterStep(const Step& step, sim::Device& dev, std::u16strin
   // A slide screen that could not be started leaves no lock screen to show and nothing to
   // report an unlock: until one runs again, the lock and what it holds are not judged.
   if (seen.launchFault) slideLaunchFailed_ = true;
-  if (TopLevelOf(dev, u"Vurl")) slideLaunchFailed_ = false;
-  const sim::Window* slide = TopLevelOf(dev, u"Vurl");
+  if (slide) slideLaunchFailed_ = false;
   const bool settled = quiet && now >= quietSince_ + kSettleMs;
 
   // --- locked-shown: locked, display on, no call, nothing of the user's in front and the slide

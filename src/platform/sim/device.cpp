@@ -171,13 +171,12 @@ void Device::EndProcess(Process* p, DWORD exitCode) {
 
 void Device::Note(std::string text, uint32_t value) {
   if (!trace_.enabled) return;
-  TraceEvent e;
-  e.time = Now();
-  e.kind = TraceKind::Note;
-  e.actor = windows_.Actor();
-  e.value = value;
-  e.text = std::move(text);
-  trace_.Add(std::move(e));
+  TraceRecord r;
+  r.time = Now();
+  r.kind = TraceKind::Note;
+  r.actor = windows_.ActorId();
+  r.value = value;
+  trace_.Add(r, text);
 }
 
 bool Device::Kill(const std::u16string& exeName) {

@@ -1,6 +1,7 @@
 // Processes of the simulated device and the programs it can launch.
 #pragma once
 
+#include <array>
 #include <functional>
 #include <map>
 #include <memory>
@@ -40,6 +41,9 @@ struct Process {
   std::shared_ptr<ProcessObj> object;
   // Process-wide data of the program's own (its globals), released at teardown.
   std::map<const void*, std::pair<void*, void (*)(void*)>> slots;
+  // The program reaches its globals at every turn: the slots found last, by key, spare most
+  // searches of the map. A slot lives as long as its process.
+  std::array<std::pair<const void*, void*>, 8> recentSlots{};
   ~Process() {
     for (auto& [key, slot] : slots) slot.second(slot.first);
   }

@@ -151,8 +151,11 @@ void* ProcessSlot(const void* key, void* (*create)(), void (*destroy)(void*)) {
   sim::Process* p = self && self->dataProcess ? self->dataProcess
                     : self && self->process   ? self->process
                                               : &Dev().DriverProcess();
+  auto& recent = p->recentSlots[(reinterpret_cast<uintptr_t>(key) >> 3) % p->recentSlots.size()];
+  if (recent.first == key) return recent.second;
   auto it = p->slots.find(key);
   if (it == p->slots.end()) it = p->slots.emplace(key, std::make_pair(create(), destroy)).first;
+  recent = {key, it->second.first};
   return it->second.first;
 }
 

@@ -9,16 +9,21 @@ namespace sim {
 
 namespace {
 
-// Case-folds into a buffer kept per thread, so that a lookup allocates nothing.
-std::u16string_view FoldInto(std::u16string& buffer, std::u16string_view s) {
-  buffer.resize(s.size());
-  for (size_t i = 0; i < s.size(); ++i) buffer[i] = platform::FoldCase(s[i]);
-  return buffer;
-}
-
-struct ViewHash {
+// Names compared as the registry compares them, without case: hashed as they are folded, so
+// that a lookup copies nothing.
+struct FoldHash {
   using is_transparent = void;
-  size_t operator()(std::u16string_view s) const { return std::hash<std::u16string_view>{}(s); }
+  size_t operator()(std::u16string_view s) const {
+    uint64_t h = 1469598103934665603ull;
+    for (char16_t c : s) h = (h ^ platform::FoldCase(c)) * 1099511628211ull;
+    return static_cast<size_t>(h);
+  }
+};
+struct FoldEqual {
+  using is_transparent = void;
+  bool operator()(std::u16string_view a, std::u16string_view b) const {
+    return platform::IEquals(a, b);
+  }
 };
 
 }  // namespace
@@ -35,8 +40,8 @@ struct Registry::Key : std::enable_shared_from_this<Registry::Key> {
   bool deleted = false;
 
   // The settings keys hold dozens of values that are read one by one, over and over: a key
-  // with more than a few values finds them through an index of the case-folded names, made
-  // when first needed and again after a value is deleted.
+  // with more than a few values finds them through an index of its names, made when first
+  // needed and again after a value is deleted.
   Values::iterator FindValue(std::u16string_view name) {
     if (values.size() <= kScanValues) {
       return std::find_if(values.begin(), values.end(), [&](const auto& v) {
@@ -45,20 +50,15 @@ struct Registry::Key : std::enable_shared_from_this<Registry::Key> {
     }
     if (index_.size() != values.size()) {
       index_.clear();
-      std::u16string buffer;
-      for (size_t i = 0; i < values.size(); ++i)
-        index_.emplace(std::u16string(FoldInto(buffer, values[i].first)), i);
+      for (size_t i = 0; i < values.size(); ++i) index_.emplace(values[i].first, i);
     }
-    thread_local std::u16string buffer;
-    auto it = index_.find(FoldInto(buffer, name));
+    auto it = index_.find(name);
     return it == index_.end() ? values.end() : values.begin() + static_cast<ptrdiff_t>(it->second);
   }
   void AddValue(std::u16string_view name, RegValue value) {
     values.emplace_back(std::u16string(name), std::move(value));
-    if (!index_.empty() && index_.size() == values.size() - 1) {
-      thread_local std::u16string buffer;
-      index_.emplace(std::u16string(FoldInto(buffer, name)), values.size() - 1);
-    }
+    if (!index_.empty() && index_.size() == values.size() - 1)
+      index_.emplace(std::u16string(name), values.size() - 1);
   }
   void EraseValue(Values::iterator it) {
     values.erase(it);
@@ -67,7 +67,7 @@ struct Registry::Key : std::enable_shared_from_this<Registry::Key> {
 
  private:
   static constexpr size_t kScanValues = 8;
-  std::unordered_map<std::u16string, size_t, ViewHash, std::equal_to<>> index_;
+  std::unordered_map<std::u16string, size_t, FoldHash, FoldEqual> index_;
 };
 
 namespace {
