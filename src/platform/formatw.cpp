@@ -3,8 +3,6 @@
 #include <algorithm>
 #include <optional>
 
-#include "platform/wstr.h"
-
 namespace platform {
 namespace {
 

@@ -47,7 +47,8 @@ class FmtArg {
 };
 
 // Writes at most cap-1 characters and a terminating NUL (nothing when cap is 0); returns the
-// characters written.
+// characters written. As with wsprintf, the buffer is written as it is formatted: it must not
+// be the format or one of the arguments.
 size_t FormatW(WCHAR* buf, size_t cap, std::u16string_view fmt, std::initializer_list<FmtArg> args);
 std::u16string FormatW(std::u16string_view fmt, std::initializer_list<FmtArg> args);
 

@@ -378,20 +378,17 @@ void PromiseMonitor::AfterStep(const Step& step, sim::Device& dev, std::u16strin
   auto* model = std::get_if<verb::Model>(&step.action);
   if (prevCallActive_ && model && model->step->takesDaemonLines()) staleCallFlags_ = true;
   if (!samePid) staleCallFlags_ = false;
-  // A daemon started while a call is on and the slide screen shows: it cannot tell a screen
-  // an earlier daemon locked from one showing the call (nothing asks the slide screen which),
-  // so it takes the phone for unlocked until the next lock or unlock it hears of.
   // The slide screen's window, if it runs: nothing below changes the device.
   const sim::Window* slide = TopLevelOf(dev, u"Vurl");
-  {
-    const sim::Window* shown = slide;
-    // Nor can it tell a slide screen that an earlier daemon locked (and perhaps hid for a call)
-    // from an unlocked one: shown again, such a screen reports no lock it holds already.
-    if (pid != 0 && pid != daemonPid_)
-      inheritedScreen_ = shown && (daemonRan_ || (shown->visible && prevCallActive_));
-    if (samePid && prevLocked_ != locked) inheritedScreen_ = false;
-    if (pid != 0) daemonRan_ = true;
-  }
+  // A daemon started while a call is on and the slide screen shows cannot tell a screen an
+  // earlier daemon locked from one showing the call (nothing asks the slide screen which); nor
+  // a hidden screen an earlier daemon locked from an unlocked one (shown again, it reports no
+  // lock it holds already). It takes the phone for unlocked until the next lock or unlock it
+  // hears of.
+  if (pid != 0 && pid != daemonPid_)
+    inheritedScreen_ = slide && (daemonRan_ || (slide->visible && prevCallActive_));
+  if (samePid && prevLocked_ != locked) inheritedScreen_ = false;
+  if (pid != 0) daemonRan_ = true;
 
   // --- only-unlock: locked to unlocked only by the slide screen's report, a reload, the slide
   // screen started hidden, or the end of a call that found the phone unlocked.
