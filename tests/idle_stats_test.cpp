@@ -50,6 +50,84 @@ TEST(IdleStats, AnIdleHourWakesNoProgram) {
   EXPECT_EQ(Count(runner.device()), before);
 }
 
+struct Held {
+  size_t keys = 0, files = 0, handles = 0;
+  bool operator==(const Held&) const = default;
+};
+
+Held HeldByDaemon(sim::Device& dev) {
+  Held h;
+  for (const auto& p : dev.Processes())
+    if (!p->ended && p->exeName == u"dorvane2.exe") {
+      h.keys += dev.registry().OpenHandlesOf(p.get());
+      h.files += dev.files().OpenHandlesOf(p.get());
+      h.handles += dev.handles().OpenHandlesOf(p.get());
+    }
+  return h;
+}
+
+// Whatever the daemon opens for a lock, a call, a message or a reload it closes again: after
+// the first round it keeps exactly what it kept, however many rounds follow.
+TEST(IdleStats, RoundsOfPhoneLifeLeaveNothingMoreOpen) {
+  std::ostringstream out, err;
+  device::RunOptions options;
+  options.quiet = true;
+  device::Runner runner("rounds.scn", options, out, err);
+  ASSERT_TRUE(runner.Open());
+  auto play = [&](std::string_view line) {
+    device::ParseResult parsed = device::ParseLine(line, 1, "rounds.scn");
+    ASSERT_TRUE(parsed.ok()) << line;
+    for (const auto& step : parsed.steps) ASSERT_TRUE(runner.Play(step)) << line;
+  };
+  for (const char* line :
+       {"reg set HKCU\\Software\\Zeq\\Vurl AutoStart binary 01",
+        "reg set HKCU\\Software\\Zeq\\Vurl LockNotification binary 01",
+        "reg set HKCU\\Software\\Zeq\\Vurl CallerID binary 01",
+        "reg set HKCU\\Software\\Zeq\\Vurl DebugOn binary 01",
+        "reg set HKCU\\ControlPanel\\Notifications\\{15F11F90-8A5F-454c-89FC-BA9B7AAB0CAD} "
+        "Options dword 0x11",
+        "start dorvane2", "settle"})
+    play(line);
+  auto round = [&] {
+    for (const char* line : {"power idle",
+                             "wait 5s",
+                             "power on",
+                             "settle",
+                             "user unlock",
+                             "settle",
+                             "call offer 5551234",
+                             "wait 2s",
+                             "user answer",
+                             "wait 5s",
+                             "call end",
+                             "settle",
+                             "sms arrive Ann \"See you\"",
+                             "settle",
+                             "reg set HKCU\\System\\State\\Shell\\Reminders\\1 Due dword 1",
+                             "reg set HKCU\\System\\State\\Shell\\Reminders Active dword 1",
+                             "settle",
+                             "reg set HKCU\\System\\State\\Shell\\Reminders Active dword 0",
+                             "settle",
+                             "post Dorvane2 32811",
+                             "settle",
+                             "start dorvane2 -slide",
+                             "settle",
+                             "user unlock",
+                             "settle"})
+      play(line);
+  };
+  round();
+  Held first = HeldByDaemon(runner.device());
+  EXPECT_GT(first.handles, 0u);
+  round();
+  round();
+  Held now = HeldByDaemon(runner.device());
+  EXPECT_EQ(now.keys, first.keys);
+  EXPECT_EQ(now.files, first.files);
+  EXPECT_EQ(now.handles, first.handles);
+  EXPECT_EQ(err.str(), "");
+}
+
 TEST(IdleStats, StatsFollowTheSummary) {
   device::RunOptions options;
   options.quiet = true;
@@ -62,6 +140,7 @@ TEST(IdleStats, StatsFollowTheSummary) {
   EXPECT_NE(r.output.find("0 passed, 0 failed\nstats "), std::string::npos) << r.output;
   EXPECT_NE(r.output.find("stats dorvane2.exe wake-ups="), std::string::npos) << r.output;
   EXPECT_NE(r.output.find("stats dorvane2.exe timer id="), std::string::npos) << r.output;
+  EXPECT_NE(r.output.find("stats dorvane2.exe open registry-keys="), std::string::npos) << r.output;
 }
 
 }  // namespace

@@ -57,6 +57,7 @@ Device::Device() {
   };
   handles_.currentOwner = caller;
   files_.currentOwner = caller;
+  registry_.currentOwner = caller;
   registry_.AddObserver([this](const RegChange& c) { TraceRegistryChange(c); });
   files_.AddObserver([this](const FsChange& c) { TraceFileChange(c); });
   // The core library is always there; the models add the functions they export.
@@ -110,7 +111,8 @@ Process* Device::Launch(const std::u16string& pathIn, const std::u16string& cmdL
   p->imagePath = path;
   p->cmdLine = cmdLine;
   p->object = std::make_shared<ProcessObj>(p);
-  p->pid = handles_.Add(p->object);
+  // The process id is the system's own name for the process, not a handle its launcher holds.
+  p->pid = handles_.Add(p->object, /*owned=*/false);
   processes_.push_back(std::move(proc));
 
   ProgramMain main;
@@ -152,9 +154,11 @@ void Device::EndProcess(Process* p, DWORD exitCode) {
   p->exitCode = exitCode;
   windows_.DestroyAllOf(p);
   telephony_.CloseAllOf(*this, p);
-  // The system closes whatever the process left open: its files, events, threads, queues.
+  // The system closes whatever the process left open: its files, registry keys, events,
+  // threads, queues.
   handles_.CloseAllOf(p);
   files_.CloseAllOf(p);
+  registry_.CloseAllOf(p);
   if (trace_.enabled) {
     TraceEvent e;
     e.time = Now();

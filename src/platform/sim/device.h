@@ -107,9 +107,12 @@ class Device {
 
   Scheduler& scheduler() { return sched_; }
   HandleTable& handles() { return handles_; }
+  const HandleTable& handles() const { return handles_; }
   WindowManager& windows() { return windows_; }
   Registry& registry() { return registry_; }
+  const Registry& registry() const { return registry_; }
   FileSystem& files() { return files_; }
+  const FileSystem& files() const { return files_; }
   NotificationDatabase& notifications() { return notifications_; }
   LedDriver& leds() { return leds_; }
   Trace& trace() { return trace_; }

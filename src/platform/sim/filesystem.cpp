@@ -480,6 +480,11 @@ bool FileSystem::OwnsHandle(HANDLE h) const {
   return handles_.contains(h);
 }
 
+size_t FileSystem::OpenHandlesOf(const void* owner) const {
+  return std::count_if(handles_.begin(), handles_.end(),
+                       [owner](const auto& entry) { return entry.second->owner == owner; });
+}
+
 void FileSystem::CloseAllOf(const void* owner) {
   std::vector<HANDLE> mine;
   for (auto& [h, open] : handles_)

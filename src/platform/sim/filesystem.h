@@ -97,6 +97,7 @@ class FileSystem {
   bool OwnsHandle(HANDLE h) const;
   BOOL Close(HANDLE h);
   size_t OpenHandleCount() const { return handles_.size(); }
+  size_t OpenHandlesOf(const void* owner) const;
   // Closes every handle `owner` opened (a process that ended), as the system does.
   void CloseAllOf(const void* owner);
   // Who opens a handle now; the device answers with the calling process.

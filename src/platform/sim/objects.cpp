@@ -1,5 +1,7 @@
 #include "platform/sim/objects.h"
 
+#include <algorithm>
+
 #include "platform/sim/process.h"
 #include "platform/wstr.h"
 
@@ -9,12 +11,17 @@ bool ProcessObj::Signaled() const {
   return process->ended;
 }
 
-HANDLE HandleTable::Add(std::shared_ptr<KObject> obj) {
+HANDLE HandleTable::Add(std::shared_ptr<KObject> obj, bool owned) {
   HANDLE h = next_;
   next_ += 4;
   map_[h] = std::move(obj);
-  if (const void* owner = currentOwner ? currentOwner() : nullptr) owners_[h] = owner;
+  if (const void* owner = owned && currentOwner ? currentOwner() : nullptr) owners_[h] = owner;
   return h;
+}
+
+size_t HandleTable::OpenHandlesOf(const void* owner) const {
+  return std::count_if(owners_.begin(), owners_.end(),
+                       [owner](const auto& entry) { return entry.second == owner; });
 }
 
 void HandleTable::CloseAllOf(const void* owner) {

@@ -60,7 +60,8 @@ struct SnapshotObj : KObject {
 
 class HandleTable {
  public:
-  HANDLE Add(std::shared_ptr<KObject> obj);
+  // A handle the calling process holds; or, not owned, one the system keeps for itself.
+  HANDLE Add(std::shared_ptr<KObject> obj, bool owned = true);
   std::shared_ptr<KObject> Get(HANDLE h) const;
   template <class T>
   T* GetAs(HANDLE h, ObjType type) const {
@@ -71,6 +72,7 @@ class HandleTable {
   bool Close(HANDLE h);
   // Closes every handle `owner` holds (a process that ended), as the system does.
   void CloseAllOf(const void* owner);
+  size_t OpenHandlesOf(const void* owner) const;
   // Who takes a handle now; the device answers with the calling process.
   std::function<const void*()> currentOwner;
   // Named events are shared by every process of the device; names compare case-insensitively.

@@ -299,8 +299,8 @@ void Registry::DeleteTree(Key* key) {
 }
 
 bool Registry::HasOpenHandle(const Key* top) const {
-  for (const auto& [handle, key] : handles_)
-    for (const Key* k = key.get(); k; k = k->parent)
+  for (const auto& [handle, open] : handles_)
+    for (const Key* k = open.key.get(); k; k = k->parent)
       if (k == top) return true;
   return false;
 }
@@ -412,19 +412,29 @@ Registry::Key* Registry::ResolveRaw(HKEY key, LONG* error) const {
     *error = ERROR_INVALID_HANDLE;
     return nullptr;
   }
-  if (it->second->deleted) {
+  if (it->second.key->deleted) {
     *error = kErrorKeyDeleted;
     return nullptr;
   }
-  return it->second.get();
+  return it->second.key.get();
 }
 
 HKEY Registry::NewHandle(KeyPtr key) {
   // Handles count up and are never reused, so a stale one can never name another key.
   if (nextHandle_ >= HKEY_CLASSES_ROOT) return 0;
   HKEY h = nextHandle_++;
-  handles_.emplace(h, std::move(key));
+  handles_.emplace(h, Handle{std::move(key), currentOwner ? currentOwner() : nullptr});
   return h;
+}
+
+size_t Registry::OpenHandlesOf(const void* owner) const {
+  return std::count_if(handles_.begin(), handles_.end(),
+                       [owner](const auto& entry) { return entry.second.owner == owner; });
+}
+
+void Registry::CloseAllOf(const void* owner) {
+  if (owner)
+    std::erase_if(handles_, [owner](const auto& entry) { return entry.second.owner == owner; });
 }
 
 LONG Registry::CheckKey(HKEY key) const {

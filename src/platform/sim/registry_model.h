@@ -97,6 +97,11 @@ class Registry {
   LONG EnumKey(HKEY key, DWORD index, std::u16string* name) const;
   LONG EnumValue(HKEY key, DWORD index, std::u16string* name, RegValue* value) const;
   size_t OpenHandleCount() const { return handles_.size(); }
+  // Handles `owner` holds; and closing them all when it ends, as the system does.
+  size_t OpenHandlesOf(const void* owner) const;
+  void CloseAllOf(const void* owner);
+  // Who takes a handle now; the device answers with the calling process.
+  std::function<const void*()> currentOwner;
 
   // Counts every change: a reader that saw the same count saw the same registry.
   uint64_t Generation() const { return generation_; }
@@ -130,7 +135,11 @@ class Registry {
   };
 
   std::vector<KeyPtr> roots_;  // indexed by root - HKEY_CLASSES_ROOT
-  std::map<HKEY, KeyPtr> handles_;
+  struct Handle {
+    KeyPtr key;
+    const void* owner = nullptr;
+  };
+  std::map<HKEY, Handle> handles_;
   HKEY nextHandle_ = 0x00100000u;
   std::vector<Observer> observers_;
   int nextObserver_ = 1;
