@@ -68,10 +68,12 @@ constexpr std::array<std::string_view, 3> kStores{"SMS", "MMS", "Work"};
 
 struct CallModel {
   bool incoming = false;
-  // Answered: the user slid the slide screen's answer control, which connects the call only
-  // when the slide screen showed it; the day cannot know, so the call ends within the minute
-  // rather than ring on for hours unanswered.
-  enum State { Offering, Answered, Dialing, Connected } state = Offering;
+  // Answered / Rejected: the user slid the slide screen's answer or reject control, which acts
+  // only when the slide screen showed the call; the day cannot know, so the call ends within
+  // the minute rather than ring on for hours. After a reject that took, that `call end` finds
+  // no call and fails harmlessly, or ends a call the model still keeps; a call the model keeps
+  // too long costs less than one left ringing.
+  enum State { Offering, Answered, Rejected, Dialing, Connected } state = Offering;
 };
 
 // What the generator believes of the phone, so that each event makes sense where it comes.
@@ -89,7 +91,7 @@ class DayWriter {
   void AddNow(std::string line) { day_.events.push_back({std::move(line), {}}); }
   bool AnyCall() const { return !calls_.empty(); }
   CallModel* Offered();
-  CallModel* Answered();
+  CallModel* Acted();
   CallModel* Connected();
   void EndNewest(std::string verb);
 
@@ -123,7 +125,7 @@ std::string DayWriter::Wait() {
   uint32_t r = c_.Below(100);
   char buf[32];
   // A caller gives up after about a minute: while a call rings, the day moves on in seconds.
-  if (Offered() || Answered()) {
+  if (Offered() || Acted()) {
     uint32_t seconds = c_.Between(1, 20);
     ringing_ += seconds;
     std::snprintf(buf, sizeof buf, "wait %us", seconds);
@@ -192,9 +194,9 @@ CallModel* DayWriter::Offered() {
   return nullptr;
 }
 
-CallModel* DayWriter::Answered() {
+CallModel* DayWriter::Acted() {
   for (auto& c : calls_)
-    if (c.state == CallModel::Answered) return &c;
+    if (c.state == CallModel::Answered || c.state == CallModel::Rejected) return &c;
   return nullptr;
 }
 
@@ -248,16 +250,16 @@ void DayWriter::Call() {
       offered->state = CallModel::Connected;
       Add("call connect");
     } else if (r < 70) {
+      offered->state = CallModel::Rejected;
       Add("user reject");
-      calls_.pop_back();
     } else {
       EndNewest("call end");
     }
     return;
   }
-  // An answered call is the newest: nothing starts while a call rings or is being answered.
-  // Its far end hangs up, which ends it whether or not the answer took.
-  if (Answered()) return EndNewest("call end");
+  // An answered or rejected call is the newest: nothing starts while a call rings or is being
+  // answered. Its far end hangs up, which ends it whether or not the answer or reject took.
+  if (Acted()) return EndNewest("call end");
   if (connected && r < 30) {
     EndNewest(c_.Percent(30) ? "user hangup" : "call end");
     return;
@@ -438,7 +440,7 @@ void DayWriter::Events(uint32_t count) {
     uint32_t r = c_.Below(100);
     // No call rings for hours: after a minute it is answered, rejected or given up, and a long
     // quiet stretch of the day waits for that.
-    if ((Offered() || Answered()) && (ringing_ >= 60 || r >= 97)) {
+    if ((Offered() || Acted()) && (ringing_ >= 60 || r >= 97)) {
       Call();
       continue;
     }
