@@ -20,9 +20,16 @@ uint32_t LittleEndian(const BYTE* data, DWORD size) {
 }  // namespace
 
 bool Fits(HKEY key, const WCHAR* name, DWORD bytes) {
-  std::vector<BYTE> scratch(bytes ? bytes : 1);  // never a null buffer: that asks for the size
+  // Never a null buffer: that asks for the size. Settings are small; the stack holds most.
+  BYTE small[256];
+  std::vector<BYTE> large;
+  BYTE* scratch = small;
+  if (bytes > sizeof small) {
+    large.resize(bytes);
+    scratch = large.data();
+  }
   DWORD size = 0;
-  return ReadRaw(key, name, scratch.data(), bytes, &size);
+  return ReadRaw(key, name, scratch, bytes, &size);
 }
 
 bool ReadByte(HKEY key, const WCHAR* name, uint8_t* value) {

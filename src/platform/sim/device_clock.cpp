@@ -150,6 +150,7 @@ int64_t LocalOf(const TIME_ZONE_INFORMATION& tz, int64_t utc, bool* daylight) {
 void DeviceClock::SetLocalAt(uint64_t tick, const SYSTEMTIME& local) {
   int64_t base = UtcOfLocal(FileTicksOf(localStart_));
   shift_ = UtcOfLocal(FileTicksOf(local)) - base - static_cast<int64_t>(tick) * kFileTicksPerMs;
+  lastTick_ = kNoTick;
 }
 
 TIME_ZONE_INFORMATION DeviceClock::Information(int64_t utc) const {
@@ -168,8 +169,13 @@ int64_t DeviceClock::UtcAt(uint64_t tick) const {
 }
 
 int64_t DeviceClock::LocalAt(uint64_t tick, bool* daylight) const {
-  int64_t utc = UtcAt(tick);
-  return std::max<int64_t>(LocalOf(Information(utc), utc, daylight), 0);
+  if (tick != lastTick_) {
+    int64_t utc = UtcAt(tick);
+    lastLocal_ = std::max<int64_t>(LocalOf(Information(utc), utc, &lastDaylight_), 0);
+    lastTick_ = tick;
+  }
+  if (daylight) *daylight = lastDaylight_;
+  return lastLocal_;
 }
 
 int64_t DeviceClock::UtcOfLocal(int64_t local) const {

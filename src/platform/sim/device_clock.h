@@ -40,10 +40,14 @@ int64_t LocalOf(const TIME_ZONE_INFORMATION& tz, int64_t utc, bool* daylight);
 class DeviceClock {
  public:
   // The local time at tick 0 (`clock`); read under the zone, whichever of the two comes first.
-  void SetLocalStart(const SYSTEMTIME& local) { localStart_ = local; }
+  void SetLocalStart(const SYSTEMTIME& local) {
+    localStart_ = local;
+    lastTick_ = kNoTick;
+  }
   void SetZone(const TimeZone& zone) {
     zone_ = zone;
     cachedYear_ = 0;
+    lastTick_ = kNoTick;
   }
   // From `tick` on, local time reads `local` (the user sets the clock); ticks go on as before.
   void SetLocalAt(uint64_t tick, const SYSTEMTIME& local);
@@ -66,6 +70,11 @@ class DeviceClock {
   // the zone or the year.
   mutable WORD cachedYear_ = 0;
   mutable TIME_ZONE_INFORMATION cached_{};
+  // Programs read the local time many times within one tick (every log line does).
+  static constexpr uint64_t kNoTick = UINT64_MAX;
+  mutable uint64_t lastTick_ = kNoTick;
+  mutable int64_t lastLocal_ = 0;
+  mutable bool lastDaylight_ = false;
 };
 
 // The user sets the device's local time: the clock moves, every top-level window is told with

@@ -18,9 +18,9 @@ struct FileSystem::FileData {
 };
 
 struct FileSystem::Node {
-  std::u16string name;                                       // as first given
-  std::shared_ptr<FileData> file;                            // null for a folder
-  std::map<std::u16string, std::unique_ptr<Node>> children;  // by folded name
+  std::u16string name;                                                    // as first given
+  std::shared_ptr<FileData> file;                                         // null for a folder
+  std::map<std::u16string, std::unique_ptr<Node>, std::less<>> children;  // by folded name
   bool IsFolder() const { return !file; }
 };
 
@@ -64,9 +64,23 @@ std::u16string Fold(std::u16string_view s) {
 // NUL, and never `.` or `..`, so a saved tree cannot reach outside its folder.
 bool ValidName(std::u16string_view name) {
   if (name.empty() || name == u"." || name == u"..") return false;
-  for (char16_t c : name)
-    if (c < 0x20 || std::u16string_view(u"<>:\"|?*\\/").find(c) != std::u16string_view::npos)
-      return false;
+  for (char16_t c : name) {
+    if (c < 0x20) return false;
+    switch (c) {
+      case u'<':
+      case u'>':
+      case u':':
+      case u'"':
+      case u'|':
+      case u'?':
+      case u'*':
+      case u'\\':
+      case u'/':
+        return false;
+      default:
+        break;
+    }
+  }
   return true;
 }
 
@@ -114,30 +128,51 @@ FileSystem::~FileSystem() = default;
 // ---- Paths, sharing, notifications
 
 DWORD FileSystem::Locate(std::u16string_view path, Place* place, bool injected) const {
-  std::vector<std::u16string_view> names;
   if (path.empty()) return ERROR_PATH_NOT_FOUND;
-  if (!SplitPath(path, &names)) return ERROR_INVALID_NAME;
-  place->key = KeyOf(names);
+  // Every name is checked before anything is looked up; the folded key holds the names the
+  // walk below follows, so no name is folded or copied twice.
+  std::u16string& key = place->key;
+  key.clear();
+  std::u16string_view leaf;
+  for (size_t i = 0, end = 0; i < path.size(); i = end + 1) {
+    end = std::min(path.find_first_of(u"\\/", i), path.size());
+    if (end == i) continue;
+    std::u16string_view name = path.substr(i, end - i);
+    if (!ValidName(name)) return ERROR_INVALID_NAME;
+    key += u'\\';
+    for (char16_t c : name) key += platform::FoldCase(c);
+    leaf = name;
+  }
   if (injected)
-    if (DWORD error = Failure(place->key)) return error;
-  if (names.empty()) {
+    if (DWORD error = Failure(key)) return error;
+  if (key.empty()) {
     place->node = root_.get();
     place->path = u"\\";
     return ERROR_SUCCESS;
   }
   Node* folder = root_.get();
-  for (size_t i = 0; i + 1 < names.size(); ++i) {
-    auto it = folder->children.find(Fold(names[i]));
+  place->path.clear();
+  for (std::u16string_view rest(key);;) {
+    rest.remove_prefix(1);  // the separator
+    size_t sep = rest.find(u'\\');
+    auto it = folder->children.find(rest.substr(0, sep));
+    if (sep == std::u16string_view::npos) {
+      place->parent = folder;
+      place->leaf = leaf;
+      place->node = it == folder->children.end() ? nullptr : it->second.get();
+      place->path += u'\\';
+      if (place->node)
+        place->path += place->node->name;
+      else
+        place->path += leaf;
+      return ERROR_SUCCESS;
+    }
     if (it == folder->children.end() || !it->second->IsFolder()) return ERROR_PATH_NOT_FOUND;
     folder = it->second.get();
-    place->path += u'\\' + folder->name;
+    place->path += u'\\';
+    place->path += folder->name;
+    rest.remove_prefix(sep);
   }
-  place->parent = folder;
-  place->leaf = names.back();
-  auto it = folder->children.find(Fold(place->leaf));
-  place->node = it == folder->children.end() ? nullptr : it->second.get();
-  place->path += u'\\' + (place->node ? place->node->name : place->leaf);
-  return ERROR_SUCCESS;
 }
 
 DWORD FileSystem::Failure(const std::u16string& key) const {
