@@ -180,7 +180,7 @@ BOOL PulseEvent(HANDLE h) {
   EventObj* ev = EventOf(h);
   if (!ev) return FALSE;
   // Releases the threads waiting right now (one for an auto-reset event), then resets.
-  for (const auto& t : Dev().scheduler().Threads()) {
+  for (sim::Thread* t : Dev().scheduler().Live()) {
     if (t->state != sim::ThreadState::Blocked || t->killed || t->wait.ready != &MultiReady)
       continue;
     auto* w = static_cast<MultiWait*>(t->wait.ctx);

@@ -126,7 +126,7 @@ BOOL PostMessageW(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
 }
 
 BOOL PostThreadMessageW(DWORD threadId, UINT msg, WPARAM wp, LPARAM lp) {
-  for (const auto& t : Dev().scheduler().Threads()) {
+  for (sim::Thread* t : Dev().scheduler().Live()) {
     if (t->id != threadId || t->killed || t->state == sim::ThreadState::Finished) continue;
     t->posted.push_back(MSG{0, msg, wp, lp, static_cast<DWORD>(Dev().Now()), {0, 0}});
     return TRUE;

@@ -1,5 +1,6 @@
 #include "platform/sim/scheduler.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <exception>
@@ -35,9 +36,23 @@ Thread* Scheduler::Spawn(Process* process, std::string name, std::function<DWORD
   thread->process = process;
   thread->name = std::move(name);
   thread->body = std::move(body);
-  thread->index = threads_.size();
+  thread->seq = nextSeq_++;
+  live_.push_back(thread.get());
   threads_.push_back(std::move(thread));
   return threads_.back().get();
+}
+
+size_t Scheduler::LivePosition(uint64_t seq) const {
+  return static_cast<size_t>(
+      std::lower_bound(live_.begin(), live_.end(), seq,
+                       [](const Thread* t, uint64_t s) { return t->seq < s; }) -
+      live_.begin());
+}
+
+void Scheduler::Finished(Thread* t) {
+  t->state = ThreadState::Finished;
+  size_t at = LivePosition(t->seq);
+  if (at < live_.size() && live_[at] == t) live_.erase(live_.begin() + static_cast<long>(at));
 }
 
 // The scheduler and the thread travel through the fiber's single pointer argument.
@@ -57,7 +72,7 @@ void Scheduler::FiberEntry(void* arg) {
   thread->body = nullptr;
   bool notify = !thread->killed;
   thread->killed = true;
-  thread->state = ThreadState::Finished;
+  self->Finished(thread);
   if (notify && self->onThreadExit) self->onThreadExit(thread);
   self->SwitchAway(thread, true);
   std::abort();  // a finished fiber is never resumed
@@ -80,11 +95,10 @@ bool Scheduler::IsRunnable(Thread* t) const {
 }
 
 Thread* Scheduler::PickNext(Thread* after) const {
-  size_t n = threads_.size();
-  if (n == 0) return nullptr;
-  size_t start = after ? after->index + 1 : lastPicked_;
+  size_t n = live_.size();
+  size_t start = LivePosition(after ? after->seq + 1 : lastPicked_);
   for (size_t k = 0; k < n; ++k) {
-    Thread* t = threads_[(start + k) % n].get();
+    Thread* t = live_[(start + k) % n];
     if (t == after) continue;
     if (IsRunnable(t)) return t;
   }
@@ -93,7 +107,7 @@ Thread* Scheduler::PickNext(Thread* after) const {
 }
 
 void Scheduler::Resume(Fiber& from, Thread* to, bool fromFinished) {
-  lastPicked_ = to->index;
+  lastPicked_ = to->seq;
   to->state = ThreadState::Running;
   current_ = to;
   if (to->started && to->process) {
@@ -153,7 +167,7 @@ void Scheduler::Terminate(Thread* thread, DWORD exitCode) {
   if (thread->state == ThreadState::Finished || thread->killed) return;
   thread->killed = true;
   thread->exitCode = exitCode;
-  if (!thread->started) thread->state = ThreadState::Finished;
+  if (!thread->started) Finished(thread);
   if (onThreadExit) onThreadExit(thread);
   if (thread == current_) {
     // Parked for good: nothing resumes a killed thread until the device is torn down.
@@ -175,9 +189,10 @@ bool Scheduler::RunReady() {
   for (;;) {
     if (steps > stepBudget) return false;
     Thread* next = nullptr;
-    size_t n = threads_.size();
+    size_t n = live_.size();
+    size_t start = LivePosition(lastPicked_);
     for (size_t k = 0; k < n && !next; ++k) {
-      Thread* t = threads_[(lastPicked_ + k) % n].get();
+      Thread* t = live_[(start + k) % n];
       if (IsRunnable(t)) next = t;
     }
     if (!next) return true;
@@ -189,7 +204,7 @@ bool Scheduler::RunReady() {
 
 uint64_t Scheduler::NextDeadline() const {
   uint64_t best = kNever;
-  for (const auto& t : threads_) {
+  for (const Thread* t : live_) {
     if (t->state != ThreadState::Blocked || t->killed) continue;
     if (t->wait.deadline < best) best = t->wait.deadline;
     if (t->wait.timers && t->timerDue < best) best = t->timerDue;
@@ -204,7 +219,7 @@ void Scheduler::UnwindAll() {
     t->injected.clear();
     if (t->state == ThreadState::Finished) continue;
     t->killed = true;
-    if (!t->started) t->state = ThreadState::Finished;
+    if (!t->started) Finished(t.get());
   }
   for (auto& t : threads_) {
     if (t->state == ThreadState::Finished) continue;

@@ -43,7 +43,7 @@ enum class ThreadState { Ready, Running, Blocked, Finished };
 
 struct Thread {
   DWORD id = 0;
-  size_t index = 0;  // position in the scheduler's list
+  uint64_t seq = 0;  // order of creation: the round-robin order
   Process* process = nullptr;
   // Whose process-wide data the running code sees: set while the thread runs a window
   // procedure another process put in (code mapped from that process's slot).
@@ -83,6 +83,8 @@ class Scheduler {
   void SetNow(uint64_t t) { now_ = t; }
   Thread* Current() const { return current_; }
   const std::vector<std::unique_ptr<Thread>>& Threads() const { return threads_; }
+  // The threads that have not finished, in order of creation: all that can ever run again.
+  const std::vector<Thread*>& Live() const { return live_; }
 
   Thread* Spawn(Process* process, std::string name, std::function<DWORD()> body, DWORD id);
 
@@ -115,6 +117,9 @@ class Scheduler {
  private:
   static void FiberEntry(void* arg);
   Thread* PickNext(Thread* after) const;
+  // Where the round robin resumes: the first live thread created at or after `seq`.
+  size_t LivePosition(uint64_t seq) const;
+  void Finished(Thread* t);
   void SwitchAway(Thread* self, bool finished);
   void Resume(Fiber& from, Thread* to, bool fromFinished);
   void ReapFinished();
@@ -123,8 +128,12 @@ class Scheduler {
   Thread* current_ = nullptr;
   Fiber driver_;
   std::vector<std::unique_ptr<Thread>> threads_;
+  // A finished thread leaves the list the scheduler scans, so a step costs the same however
+  // many threads ran before; its record stays (handles and windows may still name it).
+  std::vector<Thread*> live_;
   std::vector<Thread*> zombies_;
-  size_t lastPicked_ = 0;
+  uint64_t lastPicked_ = 0;  // seq of the thread that last ran
+  uint64_t nextSeq_ = 0;
   bool unwinding_ = false;
 };
 
