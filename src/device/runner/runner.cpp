@@ -334,19 +334,18 @@ bool OutputWritten(std::ostream& out, std::ostream& err) {
 int RunScenarioText(std::string_view text, std::string_view fileName, const RunOptions& options,
                     std::ostream& out, std::ostream& err) {
   // Checked whole before anything is played, then parsed again line by line as it is played:
-  // no list of steps, so a huge scenario needs little more memory than its text.
-  if (auto error = ForEachStep(text, fileName, [](Step&&) { return true; })) {
+  // no list of steps, so a huge scenario needs little more memory than its text. The check
+  // also finds out whether any verb needs the phone application, which starts with the device.
+  bool phone = false;
+  if (auto error = ForEachStep(text, fileName, [&](Step&& step) {
+        phone = phone || NeedsPhone(step.action);
+        return true;
+      })) {
     err << error->text << '\n';
     return kExitBroken;
   }
   Runner runner(std::string(fileName), options, out, err);
   if (!runner.Open()) return kExitBroken;
-  // The phone application starts with the device when any verb needs it: a first pass finds out.
-  bool phone = false;
-  ForEachStep(text, fileName, [&](Step&& step) {
-    phone = phone || NeedsPhone(step.action);
-    return true;
-  });
   if (phone) runner.WantPhone();
   ForEachStep(text, fileName, [&](Step&& step) { return runner.Play(step); });
   return runner.Finish();
