@@ -57,11 +57,13 @@ struct CallOffer : PhoneStep {
 
 struct CallDial : PhoneStep {
   std::string number;
-  explicit CallDial(std::string n) : number(std::move(n)) {}
+  bool data = false;
+  CallDial(std::string n, bool d) : number(std::move(n)), data(d) {}
   Role role() const override { return Role::Event; }
   std::optional<std::string> Play(ExpectContext& ctx) const override {
     auto& t = ctx.dev.telephony();
-    int n = t.Dial(ctx.dev, 0, U16(number));
+    int n = t.Dial(ctx.dev, 0, U16(number),
+                   data ? LINEMEDIAMODE_DATAMODEM : LINEMEDIAMODE_INTERACTIVEVOICE);
     t.SetState(ctx.dev, n, LINECALLSTATE_DIALING);
     return std::nullopt;
   }
@@ -318,9 +320,17 @@ Action ParseUser(Cursor& c) {
   return Make<UserOnSlide>(kAction, number);
 }
 
+// A program dials: the phone application (voice) or a modem connection (--data).
+Action ParseDial(Cursor& c) {
+  std::string number = c.Word(kNumber);
+  bool data = false;
+  if (!c.AtEnd()) data = c.Choice(std::array<std::string_view, 1>{"--data"}, "option") == 0;
+  return Make<CallDial>(std::move(number), data);
+}
+
 const VerbEntry kCallVerbs[] = {
     {"call", "offer", &ParseOffer},
-    {"call", "dial", [](Cursor& c) -> Action { return Make<CallDial>(c.Word(kNumber)); }},
+    {"call", "dial", &ParseDial},
     {"call", "connect", &ParseChange<LINECALLSTATE_CONNECTED>},
     {"call", "end", &ParseChange<LINECALLSTATE_DISCONNECTED>},
     {"call", "busy", &ParseChange<LINECALLSTATE_BUSY>},

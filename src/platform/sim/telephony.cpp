@@ -100,11 +100,12 @@ void Telephony::DeliverCallerId(Device& dev, int number, const std::u16string& i
   }
 }
 
-int Telephony::Dial(Device& dev, HLINE open, const std::u16string&) {
+int Telephony::Dial(Device& dev, HLINE open, const std::u16string&, DWORD media) {
   TapiCall c;
   c.number = static_cast<int>(calls_.size() + 1);
   c.outgoing = true;
-  c.ownerOpen = open ? open : OwnerFor(LINEMEDIAMODE_INTERACTIVEVOICE);
+  c.media = media;
+  c.ownerOpen = open ? open : OwnerFor(media);
   calls_.push_back(c);
   char buf[64];
   std::snprintf(buf, sizeof buf, "call %d placed", c.number);

@@ -84,7 +84,8 @@ class Telephony {
   void DeliverCallerId(Device& dev, int call, const std::u16string& number,
                        DWORD flags = LINECALLPARTYID_ADDRESS);
   // An outgoing call placed by the application that owns `open` (0: the phone's own open).
-  int Dial(Device& dev, HLINE open, const std::u16string& number);
+  int Dial(Device& dev, HLINE open, const std::u16string& number,
+           DWORD media = LINEMEDIAMODE_INTERACTIVEVOICE);
   void SetState(Device& dev, int call, DWORD state, DWORD mode = 0);
   // DISCONNECTED with `mode`, then IDLE.
   void End(Device& dev, int call, DWORD mode);
