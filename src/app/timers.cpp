@@ -88,7 +88,15 @@ void DropTopmost(HWND hwnd) {
 
 void ReopenLine(HWND hwnd) {
   KillTimer(hwnd, kTimerReopenLine);
+  State& g = G();
+  const bool incoming = g.Incoming, dialing = g.Dialing, talking = g.Talking;
   telephony::TapiShutdown();
+  // The shutdown ended every call the line still held, the daemon's own among them, and no
+  // line reports those ends: their handlers run as for any call that ended, or a lock screen
+  // hidden for the call would never come back.
+  if (incoming) PostMessageW(hwnd, kMsgIncoming, 0, 0);
+  if (dialing) PostMessageW(hwnd, kMsgDialing, 0, 0);
+  if (talking) PostMessageW(hwnd, kMsgTalking, 0, 0);
   Sleep(500);
   if (Detailed()) DebugLog(u"TAPI_ReInitialize");
   telephony::TapiInitialize();
