@@ -189,12 +189,12 @@ TEST_F(SimMapi, InboxOrderAndCounts) {
     std::vector<BYTE> gId{0, 0, 0, 0, 3, 0, 0, 0, 8, 0, 0, 0};  // message 8: g
     IUnknown* entry = nullptr;
     ULONG type = 0;
-    EXPECT_EQ(store->OpenEntry(12, reinterpret_cast<const ENTRYID*>(gId.data()), nullptr, 0,
-                               &type, &entry),
+    EXPECT_EQ(store->OpenEntry(12, reinterpret_cast<const ENTRYID*>(gId.data()), nullptr, 0, &type,
+                               &entry),
               MAPI_E_NOT_FOUND);
     gId[8] = 4;  // message 4: d, in this store
-    EXPECT_EQ(store->OpenEntry(12, reinterpret_cast<const ENTRYID*>(gId.data()), nullptr, 0,
-                               &type, &entry),
+    EXPECT_EQ(store->OpenEntry(12, reinterpret_cast<const ENTRYID*>(gId.data()), nullptr, 0, &type,
+                               &entry),
               S_OK);
     entry->Release();
     store->Release();
@@ -206,6 +206,10 @@ TEST_F(SimMapi, InboxOrderAndCounts) {
   });
   ASSERT_TRUE(dev.RunUntilIdle()) << dev.Failure();
   EXPECT_EQ(dev.mapi().liveBuffers, 0);
+  EXPECT_EQ(Count(), 3u);
+  // A count someone else wrote is put right by the next arrival, even one that changes nothing.
+  dev.registry().SetValue(kSmsCount, u"Count", REG_DWORD, {9, 0, 0, 0});
+  Arrive(u"j", 5, MSGFLAG_READ);
   EXPECT_EQ(Count(), 3u);
 }
 
