@@ -5,7 +5,7 @@
 
 #include "device/scenario/expect.h"
 #include "device/scenario/verb_reader.h"
-#include "platform/kernel.h"
+#include "platform/sim/device.h"
 #include "platform/wstr.h"
 
 namespace device::parse {
@@ -17,19 +17,11 @@ using detail::Verdict;
 using platform::U16;
 using Role = ModelStep::Role;
 
-// The device clock as the delivery time a store records (UTC; the device keeps UTC).
-uint64_t NowAsFileTime() {
-  SYSTEMTIME st{};
-  GetSystemTime(&st);
-  FILETIME ft{};
-  SystemTimeToFileTime(&st, &ft);
-  return static_cast<uint64_t>(ft.dwHighDateTime) << 32 | ft.dwLowDateTime;
-}
-
 // --- Arrivals and reading ---------------------------------------------------------------------
 
 struct Arrive : ModelStep {
-  std::string store, sender, subject;
+  std::u16string store;  // as the messaging system names it, ready for each arrival
+  std::string sender, subject;
   std::optional<std::string> address;
   bool read = false;
   bool email = false;
@@ -43,10 +35,11 @@ struct Arrive : ModelStep {
     if (!noSender) m.sender = U16(sender);
     m.subject = U16(subject);
     if (address) m.email = U16(*address);
-    if (!noTime) m.time = NowAsFileTime();
+    // The device clock as the delivery time a store records (UTC; the device keeps UTC).
+    if (!noTime) m.time = static_cast<uint64_t>(ctx.dev.clock().UtcAt(ctx.dev.Now()));
     m.flags = flags ? *flags : usualFlags | (read ? MSGFLAG_READ : 0);
-    if (!ctx.dev.mapi().Arrive(ctx.dev, U16(store), std::move(m), email))
-      return "there is no message store named " + store;
+    if (!ctx.dev.mapi().Arrive(ctx.dev, store, std::move(m), email))
+      return "there is no message store named " + platform::U8(store);
     return std::nullopt;
   }
 };
@@ -88,7 +81,7 @@ void ReadArrivalOptions(Cursor& c, Arrive& a) {
   }
 }
 
-Action ParseTextMessage(Cursor& c, const char* store, ULONG flags) {
+Action ParseTextMessage(Cursor& c, const char16_t* store, ULONG flags) {
   Arrive a;
   a.store = store;
   a.sender = c.Word("expected the sender");
@@ -101,7 +94,7 @@ Action ParseTextMessage(Cursor& c, const char* store, ULONG flags) {
 Action ParseEmail(Cursor& c) {
   Arrive a;
   a.email = true;
-  a.store = c.Word("expected the account");
+  a.store = U16(c.Word("expected the account"));
   a.sender = c.Word("expected the sender");
   a.subject = c.Word("expected the subject");
   ReadArrivalOptions(c, a);
@@ -197,9 +190,9 @@ struct LibraryMissing : ModelStep {
 };
 
 const VerbEntry kMessageVerbs[] = {
-    {"sms", "arrive", [](Cursor& c) { return ParseTextMessage(c, "SMS", 0); }},
+    {"sms", "arrive", [](Cursor& c) { return ParseTextMessage(c, u"SMS", 0); }},
     // A multimedia message carries its pictures and sounds as attachments.
-    {"mms", "arrive", [](Cursor& c) { return ParseTextMessage(c, "MMS", MSGFLAG_HASATTACH); }},
+    {"mms", "arrive", [](Cursor& c) { return ParseTextMessage(c, u"MMS", MSGFLAG_HASATTACH); }},
     {"email", "arrive", &ParseEmail},
     {"message", "read",
      [](Cursor& c) -> Action { return Make<ReadNewest>(c.Word("expected a message store")); }},

@@ -2,12 +2,12 @@
 // their inbox folders and messages, and the global functions of CEMAPI.
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 
 #include "platform/sim/api.h"
 #include "platform/sim/faults.h"
 #include "platform/sim/mapi_model.h"
 #include "platform/sim/mapi_table.h"
-#include "platform/wstr.h"
 
 namespace sim {
 namespace {
@@ -31,20 +31,6 @@ HRESULT Answer(Interface* self, REFIID riid, std::initializer_list<IID> known, v
   self->AddRef();
   *object = self;
   return S_OK;
-}
-
-MapiRow MessageRow(const MapiMessage& m) {
-  MapiRow row{{PR_ENTRYID, MakeEntryId(kMessage, m.id)},
-              {PR_MESSAGE_FLAGS, static_cast<LONG>(m.flags)}};
-  if (m.time) {
-    MapiCell& time = row.emplace_back();
-    time.tag = PR_MESSAGE_DELIVERY_TIME;
-    time.value.emplace<uint64_t>(*m.time);
-  }
-  if (m.sender) row.push_back({PR_SENDER_NAME_W, *m.sender});
-  if (m.subject) row.push_back({PR_SUBJECT_W, *m.subject});
-  if (m.email) row.push_back({PR_SENDER_EMAIL_ADDRESS_W, *m.email});
-  return row;
 }
 
 class Message final : public ComObject<IMessage> {
@@ -88,9 +74,7 @@ class Folder final : public ComObject<IMAPIFolder> {
     *table = nullptr;
     MapiStore* store = Model().StoreById(store_);
     if (!store) return MAPI_E_NOT_FOUND;
-    std::vector<MapiRow> rows;
-    for (const auto& m : store->inbox) rows.push_back(MessageRow(m));
-    *table = new MapiTable(std::move(rows));
+    *table = new MapiTable(std::make_unique<MapiInboxView>(Model(), *store));
     return S_OK;
   }
 
@@ -245,7 +229,7 @@ HRESULT MailDisplayMessage(LPENTRYID entryId, ULONG entryIdSize) {
     return MAPI_E_INVALID_ENTRYID;
   sim::MapiStore* store = nullptr;
   if (!sim::Model().MessageById(number, &store)) return MAPI_E_NOT_FOUND;
-  std::string name = platform::U8(store->name);
+  std::string name = store->traceName;
   // The viewer opens the message after the call has returned and, as the device's does, marks
   // it read, which lowers the store's unread count.
   sim::Device& dev = sim::Dev();

@@ -10,16 +10,11 @@ namespace {
 
 constexpr char16_t kMessagesKey[] = u"HKEY_CURRENT_USER\\System\\State\\Messages";
 
-// The unread-count key the shell keeps for a store of that name.
-std::u16string CountKey(const std::u16string& store) {
-  std::u16string base = kMessagesKey;
-  if (store == u"SMS" || store == u"MMS") return base + u"\\" + store + u"\\Unread";
-  return base + u"\\TotalEmail\\Unread";
-}
-
-bool IsEmailStore(const std::u16string& name) {
-  return name != u"SMS" && name != u"MMS";
-}
+// The unread-count keys the shell keeps, by MapiKind.
+constexpr std::u16string_view kCountKeys[] = {
+    u"HKEY_CURRENT_USER\\System\\State\\Messages\\SMS\\Unread",
+    u"HKEY_CURRENT_USER\\System\\State\\Messages\\MMS\\Unread",
+    u"HKEY_CURRENT_USER\\System\\State\\Messages\\TotalEmail\\Unread"};
 
 bool Unread(const MapiMessage& m) {
   return (m.flags & MSGFLAG_READ) == 0;
@@ -47,14 +42,69 @@ bool NewerMessage(const MapiMessage& a, const MapiMessage& b) {
   return a.arrival > b.arrival;
 }
 
+MapiStore::MapiStore(uint32_t i, std::u16string n)
+    : id(i),
+      name(std::move(n)),
+      traceName(platform::U8(name)),
+      kind(name == u"SMS"   ? MapiKind::Sms
+           : name == u"MMS" ? MapiKind::Mms
+                            : MapiKind::Email) {}
+
+MapiInboxView::MapiInboxView(Mapi& model, const MapiStore& store)
+    : model_(&model),
+      store_(store),
+      size_(store.inbox.size()),
+      lastArrival_(store.inbox.empty() ? 0 : store.inbox.back().arrival) {
+  model.views_.push_back(this);
+}
+
+MapiInboxView::~MapiInboxView() {
+  if (model_) std::erase(model_->views_, this);
+}
+
+void MapiInboxView::NewestFirst() {
+  newestFirst_ = true;
+  newestRow_ = SIZE_MAX;
+}
+
+const MapiMessage* MapiInboxView::At(size_t row) {
+  if (!newestFirst_) return &store_.inbox[row];
+  if (row < newestRow_) {
+    newestRow_ = 0;
+    newest_ = store_.newest.begin();
+    SkipLaterArrivals();
+  }
+  for (; newestRow_ < row; ++newestRow_) {
+    ++newest_;
+    SkipLaterArrivals();
+  }
+  return *newest_;
+}
+
+void MapiInboxView::SkipLaterArrivals() {
+  while ((*newest_)->arrival > lastArrival_) ++newest_;
+}
+
+ULONG MapiInboxView::FlagsOf(const MapiMessage& m) const {
+  auto kept = flagsWhenOpened_.find(m.id);
+  return kept == flagsWhenOpened_.end() ? m.flags : kept->second;
+}
+
+void MapiInboxView::Keep(const MapiMessage& m) {
+  if (m.arrival <= lastArrival_) flagsWhenOpened_.emplace(m.id, m.flags);
+}
+
 Mapi::Mapi() {
   AddStore(u"SMS");
   AddStore(u"MMS");
 }
 
+Mapi::~Mapi() {
+  for (MapiInboxView* v : views_) v->model_ = nullptr;
+}
+
 MapiStore& Mapi::AddStore(std::u16string name) {
-  stores_.push_back(MapiStore{nextStore_++, std::move(name), {}});
-  return stores_.back();
+  return stores_.emplace_back(nextStore_++, std::move(name));
 }
 
 bool Mapi::Arrive(Device& dev, const std::u16string& store, MapiMessage message, bool create) {
@@ -65,40 +115,40 @@ bool Mapi::Arrive(Device& dev, const std::u16string& store, MapiMessage message,
     if (!create) return false;
     target = &AddStore(store);
   }
-  message.id = nextMessage_++;
+  message.id = static_cast<uint32_t>(byId_.size() + 1);
   message.arrival = ++arrivals_;
-  target->inbox.push_back(std::move(message));
-  dev.Note("mapi arrive " + platform::U8(store));
+  MapiMessage& m = target->inbox.emplace_back(std::move(message));
+  // A message usually arrives as the newest: the hint makes that insertion cost nothing more.
+  target->newest.insert(target->newest.begin(), &m);
+  if (Unread(m)) target->unread.insert(target->unread.begin(), &m);
+  byId_.push_back({target, &m});
+  dev.Note("mapi arrive " + target->traceName);
   // The account comes first, so that whoever hears of the count finds it.
-  if (IsEmailStore(store))
+  if (target->kind == MapiKind::Email)
     dev.registry().SetValue(kMessagesKey, u"Last Received Account", REG_SZ, TextBytes(store));
-  Publish(dev, store);
+  Publish(dev, target->kind);
   return true;
 }
 
 std::vector<const MapiMessage*> Mapi::Inbox(const std::u16string& store) const {
   std::vector<const MapiMessage*> out;
-  for (const auto& s : stores_)
-    if (s.name == store)
-      for (const auto& m : s.inbox) out.push_back(&m);
-  std::stable_sort(out.begin(), out.end(),
-                   [](const MapiMessage* a, const MapiMessage* b) { return NewerMessage(*a, *b); });
+  for (const auto& s : stores_) {
+    if (s.name != store) continue;
+    auto theirs = static_cast<std::ptrdiff_t>(out.size());
+    out.insert(out.end(), s.newest.begin(), s.newest.end());
+    std::inplace_merge(out.begin(), out.begin() + theirs, out.end(), NewerFirst{});
+  }
   return out;
 }
 
 bool Mapi::ReadNewest(Device& dev, const std::u16string& store) {
   MapiStore* owner = nullptr;
-  MapiMessage* newest = nullptr;
-  for (auto& s : stores_) {
-    if (s.name != store) continue;
-    for (auto& m : s.inbox) {
-      if (!Unread(m) || (newest && !NewerMessage(m, *newest))) continue;
-      newest = &m;
+  for (auto& s : stores_)
+    if (s.name == store && !s.unread.empty() &&
+        (!owner || NewerMessage(**s.unread.begin(), **owner->unread.begin())))
       owner = &s;
-    }
-  }
-  if (!newest) return false;
-  SetRead(dev, *owner, *newest, true);
+  if (!owner) return false;
+  SetRead(dev, *owner, **owner->unread.begin(), true);
   return true;
 }
 
@@ -109,35 +159,46 @@ MapiStore* Mapi::StoreById(uint32_t id) {
 }
 
 MapiMessage* Mapi::MessageById(uint32_t id, MapiStore** owner) {
-  for (auto& s : stores_)
-    for (auto& m : s.inbox)
-      if (m.id == id) {
-        if (owner) *owner = &s;
-        return &m;
-      }
-  return nullptr;
+  if (id == 0 || id > byId_.size()) return nullptr;
+  const Placed& p = byId_[id - 1];
+  if (owner) *owner = p.store;
+  return p.message;
 }
 
 void Mapi::SetRead(Device& dev, MapiStore& store, MapiMessage& message, bool read) {
-  bool was = !Unread(message);
+  if (read != Unread(message)) return;
+  for (MapiInboxView* v : views_)
+    if (&v->store_ == &store) v->Keep(message);
   message.flags = read ? (message.flags | MSGFLAG_READ) : (message.flags & ~MSGFLAG_READ);
-  if (was == read) return;
-  dev.Note(std::string("mapi ") + (read ? "read " : "unread ") + platform::U8(store.name));
-  Publish(dev, store.name);
+  if (read)
+    store.unread.erase(&message);
+  else
+    store.unread.insert(&message);
+  dev.Note(std::string("mapi ") + (read ? "read " : "unread ") + store.traceName);
+  Publish(dev, store.kind);
 }
 
-// The shell's count covers every store of the kind: all e-mail accounts share one.
-void Mapi::Publish(Device& dev, const std::u16string& store) {
-  bool email = IsEmailStore(store);
+// A count that has not changed is not written again, so nobody hears of it.
+void Mapi::Publish(Device& dev, MapiKind kind) {
   uint32_t unread = 0;
-  for (const auto& s : stores_) {
-    if (email ? !IsEmailStore(s.name) : s.name != store) continue;
-    unread += static_cast<uint32_t>(std::count_if(s.inbox.begin(), s.inbox.end(), Unread));
+  for (const auto& s : stores_)
+    if (s.kind == kind) unread += static_cast<uint32_t>(s.unread.size());
+  Registry& reg = dev.registry();
+  const auto k = static_cast<size_t>(kind);
+  std::optional<Written>& written = written_[k];
+  // While nothing else has changed the registry, the count is what was written last: arrivals
+  // one after another need not look it up.
+  if (written && written->generation == reg.Generation()) {
+    if (written->count == unread) return;
+  } else {
+    const RegValue* now = reg.PeekValue(kCountKeys[k], u"Count");
+    if (now && now->type == REG_DWORD && now->bytes == DwordBytes(unread)) return;
   }
-  std::u16string key = CountKey(store);
-  auto now = dev.registry().GetValue(key, u"Count");
-  if (now && now->type == REG_DWORD && now->bytes == DwordBytes(unread)) return;
-  dev.registry().SetValue(key, u"Count", REG_DWORD, DwordBytes(unread));
+  const uint64_t before = reg.Generation();
+  reg.SetValue(kCountKeys[k], u"Count", REG_DWORD, DwordBytes(unread));
+  // Not when the write made the key too, or someone who heard of it changed the registry in turn.
+  written.reset();
+  if (reg.Generation() == before + 1) written = Written{reg.Generation(), unread};
 }
 
 }  // namespace sim

@@ -70,6 +70,21 @@ SPropValue* BuildProps(const MapiRow& row, const std::vector<ULONG>& columns) {
   return props;
 }
 
+// A message's row: entry id and flags always, the other columns when the message has them.
+MapiRow MessageRow(const MapiMessage& m, ULONG flags) {
+  MapiRow row{{PR_ENTRYID, MakeEntryId(static_cast<uint32_t>(MapiEntry::Message), m.id)},
+              {PR_MESSAGE_FLAGS, static_cast<LONG>(flags)}};
+  if (m.time) {
+    MapiCell& time = row.emplace_back();
+    time.tag = PR_MESSAGE_DELIVERY_TIME;
+    time.value.emplace<uint64_t>(*m.time);
+  }
+  if (m.sender) row.push_back({PR_SENDER_NAME_W, *m.sender});
+  if (m.subject) row.push_back({PR_SUBJECT_W, *m.subject});
+  if (m.email) row.push_back({PR_SENDER_EMAIL_ADDRESS_W, *m.email});
+  return row;
+}
+
 bool Less(const MapiCell* a, const MapiCell* b) {
   if (!a || !b) return a && !b;  // rows without the key go last
   return a->value < b->value;
@@ -115,32 +130,52 @@ HRESULT MapiTable::SortTable(const SSortOrderSet* order, ULONG) {
   if (order->cSorts != 1 || order->cCategories != 0) return MAPI_E_NO_SUPPORT;
   ULONG tag = order->aSort[0].ulPropTag;
   bool descend = order->aSort[0].ulOrder == TABLE_SORT_DESCEND;
+  next_ = 0;
+  // From arrival order, newest first by delivery time is the order the store keeps: the sort
+  // below would give the same rows.
+  if (inbox_ && !inbox_->newestFirst() && tag == PR_MESSAGE_DELIVERY_TIME && descend) {
+    inbox_->NewestFirst();
+    return S_OK;
+  }
+  if (inbox_) MakeRows();
   // Among equal keys the later row comes first when descending, as the newest arrival does.
   if (descend) std::reverse(rows_.begin(), rows_.end());
   std::stable_sort(rows_.begin(), rows_.end(), [&](const MapiRow& a, const MapiRow& b) {
     return descend ? Less(CellOf(b, tag), CellOf(a, tag)) : Less(CellOf(a, tag), CellOf(b, tag));
   });
-  next_ = 0;
   return S_OK;
+}
+
+MapiRow MapiTable::InboxRow(size_t i) {
+  const MapiMessage* m = inbox_->At(i);
+  return MessageRow(*m, inbox_->FlagsOf(*m));
+}
+
+void MapiTable::MakeRows() {
+  for (size_t i = 0; i < inbox_->size(); ++i) rows_.push_back(InboxRow(i));
+  inbox_.reset();
 }
 
 HRESULT MapiTable::QueryRows(LONG rowCount, ULONG, SRowSet** rows) {
   if (auto struck = Strike("IMAPITable::QueryRows")) return static_cast<HRESULT>(*struck);
   if (!rows || rowCount < 1) return MAPI_E_INVALID_PARAMETER;
   *rows = nullptr;
-  size_t n = std::min(static_cast<size_t>(rowCount), rows_.size() - next_);
+  size_t n = std::min(static_cast<size_t>(rowCount), Size() - next_);
   void* block = nullptr;
   size_t bytes = sizeof(SRowSet) + (n > 1 ? n - 1 : 0) * sizeof(SRow);
   if (MAPIAllocateBuffer(static_cast<ULONG>(bytes), &block) != S_OK) return E_OUTOFMEMORY;
   auto* set = static_cast<SRowSet*>(block);
   set->cRows = 0;
+  MapiRow made;
   for (size_t i = 0; i < n; ++i) {
-    SPropValue* props = BuildProps(rows_[next_], columns_);
+    if (inbox_) made = InboxRow(next_);
+    const MapiRow& row = inbox_ ? made : rows_[next_];
+    SPropValue* props = BuildProps(row, columns_);
     if (!props) {
       FreeProws(set);
       return E_OUTOFMEMORY;
     }
-    ULONG count = static_cast<ULONG>(columns_.empty() ? rows_[next_].size() : columns_.size());
+    ULONG count = static_cast<ULONG>(columns_.empty() ? row.size() : columns_.size());
     set->aRow[i] = SRow{0, count, props};
     set->cRows = static_cast<ULONG>(i + 1);
     ++next_;
