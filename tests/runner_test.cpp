@@ -3,7 +3,10 @@
 #include "device/runner/runner.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
+#include <algorithm>
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -460,6 +463,56 @@ TEST(RunnerExpect, WindowStatesAndProcesses) {
   EXPECT_OUTPUT_HAS(r, "  it is hidden\n");
   EXPECT_OUTPUT_HAS(r, "  there is one: ghost \"ghost\" (hidden)\n");
   EXPECT_OUTPUT_HAS(r, "  there is no top-level window of class notes\n");
+}
+
+// --- Long runs ---------------------------------------------------------------------------------
+
+// A long run keeps only the trace that its readers may still read, and they read what they
+// would if it kept it all: the time of a match long past, the near misses after it, the lines
+// before a failure, the exit of a process. A run that writes its timeline keeps everything.
+TEST(RunnerLongRun, TraceKeepsOnlyWhatIsStillRead) {
+  std::string text = "start iexplore\n";
+  for (int i = 0; i < 3000; ++i)
+    text += "post iexplore 100 " + std::to_string(i) + "\nreg set HKCU\\Software\\Test R dword " +
+            std::to_string(i) + "\nexpect posted iexplore 100 " + std::to_string(i) + "\nwait 1s\n";
+  for (int i = 0; i < 700; ++i) text += "post iexplore 5 " + std::to_string(i) + "\nwait 100ms\n";
+  text += "kill iexplore\nexpect exit iexplore 1\nexpect posted iexplore 6\n";
+  for (bool timeline : {false, true}) {
+    std::ostringstream out;
+    RunOptions options;
+    options.quiet = true;
+    if (timeline)
+      options.timeline = ::testing::TempDir() + "dv_long_run_" + std::to_string(getpid());
+    device::Runner runner("t.scn", options, out, out);
+    ASSERT_TRUE(runner.Open());
+    const sim::Trace& trace = runner.device().trace();
+    size_t mostKept = 0;
+    device::ForEachStep(text, "t.scn", [&](device::Step&& step) {
+      const bool ok = runner.Play(step);
+      mostKept = std::max(mostKept, trace.size() - trace.FirstKept());
+      return ok;
+    });
+    RunResult r{runner.Finish(), out.str()};
+    std::remove(options.timeline.c_str());
+    EXPECT_GT(trace.size(), 10000u);
+    if (timeline) {
+      EXPECT_EQ(trace.FirstKept(), 0u);
+      continue;
+    }
+    EXPECT_LE(mostKept, 3 * 1024u);
+    EXPECT_EQ(Summary(r), "3001 passed, 1 failed");
+    EXPECT_OUTPUT_HAS(
+        r,
+        "t.scn:13404: expectation failed: expect posted iexplore 6\n"
+        "  no such message reached iexplore after the previous match at 00:49:59.000\n"
+        "  similar events in that stretch:\n"
+        "    00:51:09.500 device post -> iexplore 5 (0x5) wParam=695");
+    EXPECT_OUTPUT_HAS(
+        r,
+        "  last trace lines:\n"
+        "    00:51:09.700 device post -> iexplore 5 (0x5) wParam=697 (0x2B9) lParam=0\n");
+    EXPECT_OUTPUT_HAS(r, "    00:51:10.000 iexplore.exe exit code=1\n3001 passed");
+  }
 }
 
 // --- The state folder --------------------------------------------------------------------------

@@ -1,5 +1,6 @@
 #include "device/runner/runner.h"
 
+#include <algorithm>
 #include <istream>
 #include <ostream>
 #include <sstream>
@@ -35,6 +36,15 @@ HWND WindowOfClass(const std::string& cls) {
 
 std::string NoWindow(const std::string& cls) {
   return "there is no top-level window of class " + cls;
+}
+
+// The first of the events a failure report shows: the last kTraceTail printed ones, with the
+// unprinted ones among them.
+size_t TailStart(const sim::Trace& trace) {
+  size_t from = trace.size();
+  for (size_t shown = 0; from > 0 && shown < kTraceTail; --from)
+    if (sim::Trace::Printed(trace.RecordAt(from - 1).kind)) ++shown;
+  return from;
 }
 
 }  // namespace
@@ -96,6 +106,12 @@ static bool NeedsPhone(const Action& action) {
 }
 
 bool Runner::Play(const Step& step) {
+  bool ok = PlayStep(step);
+  ForgetUnneededTrace();
+  return ok;
+}
+
+bool Runner::PlayStep(const Step& step) {
   if (!printing_) StartPrinting();
   if (NeedsPhone(step.action)) phoneWanted_ = true;
   if (!installed_ && !IsSetup(step.action)) {
@@ -315,12 +331,21 @@ void Runner::ReportFailure(const Step& step, std::string_view what, const std::s
     return;
   }
   out_ << "  last trace lines:\n";
-  size_t from = events.size();
-  for (size_t shown = 0; from > 0 && shown < kTraceTail; --from)
-    if (sim::Trace::Printed(events[from - 1].kind)) ++shown;
-  for (size_t i = from; i < events.size(); ++i)
+  for (size_t i = TailStart(dev_->trace()); i < events.size(); ++i)
     if (sim::Trace::Printed(events[i].kind))
       out_ << "    " << sim::Trace::Render(events[i]) << '\n';
+}
+
+// Every reader of the trace in a run, and what it may still read once a step is over: the
+// ordered expectations from their previous match on (its time is named when the next fails),
+// the promise monitor from where it stopped, a failure report its last lines. The timeline page
+// is built from the whole run at its end. The rest is let go of, so that a run's memory does
+// not grow with its length.
+void Runner::ForgetUnneededTrace() {
+  if (!options_.timeline.empty()) return;
+  sim::Trace& trace = dev_->trace();
+  const size_t expectations = cursor_ > 0 ? cursor_ - 1 : 0;
+  trace.ForgetBefore(std::min({expectations, promises_.TraceNeeded(), TailStart(trace)}));
 }
 
 bool OutputWritten(std::ostream& out, std::ostream& err) {

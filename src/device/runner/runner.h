@@ -68,6 +68,7 @@ class Runner {
   void WantPhone() { phoneWanted_ = true; }
 
  private:
+  bool PlayStep(const Step& step);
   // Plays a verb that is not an expectation; the reason when it could not be done.
   std::optional<std::string> Act(const Action& action);
   std::optional<std::string> Start(const verb::Start& v);
@@ -78,6 +79,7 @@ class Runner {
   bool RunDevice(const Action& action);
   void StartPrinting();
   void ReportFailure(const Step& step, std::string_view what, const std::string& reason);
+  void ForgetUnneededTrace();
 
   std::string fileName_;
   RunOptions options_;

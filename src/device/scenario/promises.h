@@ -50,6 +50,9 @@ class PromiseMonitor {
   const std::vector<BrokenPromise>& Broken() const { return broken_; }
   // The first break of one of `names` (all promises when empty).
   const BrokenPromise* FirstBroken(std::span<const std::string> names) const;
+  // The first trace event the monitor may still read: those it has not read yet, and the last
+  // one it has, which names a break found after a step that added none.
+  size_t TraceNeeded() const { return traceSeen_ > 0 ? traceSeen_ - 1 : 0; }
 
  private:
   struct CallWatch {

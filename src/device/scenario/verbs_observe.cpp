@@ -48,14 +48,10 @@ struct ExpectExit : ModelStep {
   Role role() const override { return Role::Expectation; }
   Verdict Check(ExpectContext& ctx) const override {
     std::u16string exe = detail::ProgramExe(program, ctx.daemonPath);
-    const auto& events = ctx.dev.trace().Events();
-    for (size_t i = events.size(); i-- > 0;) {
-      const TraceEvent& e = events[i];
-      if (e.kind != sim::TraceKind::Exit || !IEquals(U16(e.actor), exe)) continue;
-      if (e.value == code) return {};
-      return Fail(U8(exe) + " ended with exit code " + std::to_string(e.value));
-    }
-    return Fail("no process of " + U8(exe) + " has ended");
+    std::optional<DWORD> ended = ctx.dev.LastExitCode(exe);
+    if (!ended) return Fail("no process of " + U8(exe) + " has ended");
+    if (*ended == code) return {};
+    return Fail(U8(exe) + " ended with exit code " + std::to_string(*ended));
   }
 };
 

@@ -152,6 +152,7 @@ void Device::EndProcess(Process* p, DWORD exitCode) {
   if (p->ended) return;
   p->ended = true;
   p->exitCode = exitCode;
+  lastExitCodes_[Folded(p->exeName)] = exitCode;
   windows_.DestroyAllOf(p);
   telephony_.CloseAllOf(*this, p);
   // The system closes whatever the process left open: its files, registry keys, events,
@@ -198,6 +199,12 @@ Process* Device::FindProcess(const std::u16string& exeName) const {
   for (auto& p : processes_)
     if (!p->ended && platform::IEquals(p->exeName, exeName)) return p.get();
   return nullptr;
+}
+
+std::optional<DWORD> Device::LastExitCode(const std::u16string& exeName) const {
+  auto it = lastExitCodes_.find(Folded(exeName));
+  if (it == lastExitCodes_.end()) return std::nullopt;
+  return it->second;
 }
 
 void Device::OnThreadExit(Thread* t) {

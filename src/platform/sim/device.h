@@ -4,7 +4,9 @@
 #pragma once
 
 #include <functional>
+#include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -76,6 +78,8 @@ class Device {
   bool Kill(const std::u16string& exeName);
   void EndProcess(Process* p, DWORD exitCode);
   Process* FindProcess(const std::u16string& exeName) const;  // a live one
+  // The exit code of the last process of that executable name to end, if one has.
+  std::optional<DWORD> LastExitCode(const std::u16string& exeName) const;
   const std::vector<std::unique_ptr<Process>>& Processes() const { return processes_; }
   Thread* SpawnThread(Process* p, std::string name, std::function<DWORD()> body);
   // Runs `call` on the process's main thread inside its next message retrieval, then runs the
@@ -173,6 +177,7 @@ class Device {
   std::vector<std::unique_ptr<Process>> processes_;
   Process driverProcess_;
   std::map<std::u16string, ProgramMain> programs_;
+  std::map<std::u16string, DWORD> lastExitCodes_;  // by folded executable name
   std::vector<Event> events_;
   uint64_t eventSeq_ = 0;
   std::string failure_;

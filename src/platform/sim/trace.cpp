@@ -50,16 +50,17 @@ uint32_t Trace::Name(std::u16string_view name) {
 const char* Trace::Keep(std::string_view text) {
   if (text.empty()) return nullptr;
   if (text.size() > kTextBlock) {
-    char* big = large_.emplace_back(new char[text.size()]).get();
+    large_.push_back({count_, std::unique_ptr<char[]>(new char[text.size()])});
+    char* big = large_.back().text.get();
     std::memcpy(big, text.data(), text.size());
     return big;
   }
   if (blocks_.empty() || blockUsed_ + text.size() > kTextBlock) {
     if (!blocks_.empty()) ++block_;
-    if (block_ == blocks_.size()) blocks_.emplace_back(new char[kTextBlock]);
+    if (block_ - firstBlock_ == blocks_.size()) blocks_.emplace_back(new char[kTextBlock]);
     blockUsed_ = 0;
   }
-  char* at = blocks_[block_].get() + blockUsed_;
+  char* at = blocks_[block_ - firstBlock_].get() + blockUsed_;
   std::memcpy(at, text.data(), text.size());
   blockUsed_ += text.size();
   return at;
@@ -67,8 +68,12 @@ const char* Trace::Keep(std::string_view text) {
 
 void Trace::Add(const TraceRecord& r, std::string_view text, TextFormatter format) {
   if (!enabled) return;
-  if ((count_ >> kChunkBits) == chunks_.size()) chunks_.emplace_back(new Stored[kChunk]);
-  Stored& s = chunks_[count_ >> kChunkBits][count_ & (kChunk - 1)];
+  const size_t chunk = (count_ >> kChunkBits) - firstChunk_;
+  if ((count_ & (kChunk - 1)) == 0) {
+    if (chunk == chunks_.size()) chunks_.push_back({std::unique_ptr<Stored[]>(new Stored[kChunk])});
+    chunks_[chunk].firstBlock = block_;
+  }
+  Stored& s = chunks_[chunk].events[count_ & (kChunk - 1)];
   s.record = r;
   s.text = Keep(text);
   s.textSize = static_cast<uint32_t>(text.size());
@@ -113,9 +118,29 @@ std::string_view Trace::TextAt(size_t i, std::string* scratch) const {
 void Trace::Clear() {
   // The chunks and text blocks stay for the events to come.
   count_ = 0;
+  firstChunk_ = 0;
+  firstBlock_ = 0;
   block_ = 0;
   blockUsed_ = 0;
   large_.clear();
+}
+
+void Trace::ForgetBefore(size_t index) {
+  const size_t first = std::min(index, count_) >> kChunkBits;
+  if (first <= firstChunk_) return;
+  // The blocks before the first kept chunk's are the forgotten chunks' alone; with no event in
+  // that chunk yet, all but the block in use are.
+  const size_t dropped = first - firstChunk_;
+  const bool started = (first << kChunkBits) < count_;
+  const size_t firstBlock = started ? chunks_[dropped].firstBlock : block_;
+  chunks_.erase(chunks_.begin(), chunks_.begin() + static_cast<std::ptrdiff_t>(dropped));
+  firstChunk_ = first;
+  if (firstBlock > firstBlock_ && !blocks_.empty()) {
+    blocks_.erase(blocks_.begin(),
+                  blocks_.begin() + static_cast<std::ptrdiff_t>(firstBlock - firstBlock_));
+    firstBlock_ = firstBlock;
+  }
+  while (!large_.empty() && large_.front().event < FirstKept()) large_.pop_front();
 }
 
 std::string Trace::FormatTime(uint64_t ms) {

@@ -6,6 +6,7 @@
 // raw data and formatted only when an event is read) and hands out whole TraceEvents on demand.
 #pragma once
 
+#include <cassert>
 #include <cstddef>
 #include <cstdint>
 #include <deque>
@@ -156,6 +157,13 @@ class Trace {
   std::string_view TextAt(size_t i, std::string* scratch) const;
   const std::string& NameOf(uint32_t id) const { return *names_[id]; }
   void Clear();
+  // Lets go of the events before `index` that lie in whole chunks, with the text only they
+  // used, so that a run's memory stays flat however long it goes on. Indices stay absolute:
+  // the events kept read as before, the names stay, and reading one let go of is a fault of
+  // the reader.
+  void ForgetBefore(size_t index);
+  // The first event still kept.
+  size_t FirstKept() const { return firstChunk_ << kChunkBits; }
   // One readable line, starting with the time as HH:MM:SS.mmm.
   static std::string Render(const TraceEvent& e);
   // The same without the time: "ACTOR WHAT".
@@ -178,15 +186,31 @@ class Trace {
   static constexpr size_t kChunk = size_t{1} << kChunkBits;
   static constexpr size_t kTextBlock = 64 * 1024;
 
-  const Stored& StoredAt(size_t i) const { return chunks_[i >> kChunkBits][i & (kChunk - 1)]; }
+  struct Chunk {
+    std::unique_ptr<Stored[]> events;
+    // The text block in use when its first event was added: texts are kept in order, so all
+    // of the chunk's lie in that block or later ones.
+    size_t firstBlock = 0;
+  };
+  struct LargeText {
+    size_t event;  // the event it belongs to
+    std::unique_ptr<char[]> text;
+  };
+
+  const Stored& StoredAt(size_t i) const {
+    assert(i >= FirstKept() && i < count_);
+    return chunks_[(i >> kChunkBits) - firstChunk_].events[i & (kChunk - 1)];
+  }
   const char* Keep(std::string_view text);
 
-  std::vector<std::unique_ptr<Stored[]>> chunks_;  // kept across Clear
+  std::vector<Chunk> chunks_;  // from chunk number firstChunk_ on; kept across Clear
+  size_t firstChunk_ = 0;
   size_t count_ = 0;
-  std::vector<std::unique_ptr<char[]>> blocks_;  // text arena; kept across Clear
-  size_t block_ = 0;
+  std::vector<std::unique_ptr<char[]>> blocks_;  // text arena from block number firstBlock_ on
+  size_t firstBlock_ = 0;
+  size_t block_ = 0;  // the number of the block in use
   size_t blockUsed_ = 0;
-  std::vector<std::unique_ptr<char[]>> large_;  // texts bigger than a block
+  std::deque<LargeText> large_;  // texts bigger than a block
   std::deque<std::string> nameStore_;
   std::vector<const std::string*> names_;
   std::unordered_map<std::string_view, uint32_t> ids_;
