@@ -121,6 +121,23 @@ void BM_IncomingCall(benchmark::State& state) {
 }
 BENCHMARK(BM_IncomingCall)->Arg(10)->Arg(1000)->Arg(10000)->Unit(benchmark::kMillisecond);
 
+// A change to the calendar makes the daemon export it again, late in a day whose appointments
+// have mostly ended. Goal: the export costs the same whatever number of them ended.
+void BM_ExportLateInADay(benchmark::State& state) {
+  const int n = static_cast<int>(state.range(0));
+  std::string ended;
+  for (int i = 0; i < n; ++i) {
+    const int minute = i % (7 * 60 - 1);
+    const std::string from = Two(minute / 60) + ":" + Two(minute % 60);
+    const std::string to = Two((minute + 1) / 60) + ":" + Two((minute + 1) % 60);
+    ended += "appointment add P" + std::to_string(i) + " 2008-06-01 " + from + " 2008-06-01 " + to +
+             "\n";
+  }
+  Run(state, kPhone + ended + kStart,
+      "appointment add Lunch 2008-06-01 12:00 2008-06-01 13:00\nsettle\n");
+}
+BENCHMARK(BM_ExportLateInADay)->Arg(0)->Arg(5000)->Unit(benchmark::kMillisecond);
+
 // Each change of the open-task count makes the daemon export the task list again.
 // Goal: 2,000 tasks added and then completed one by one in under 1 s.
 void BM_AddThenCompleteTasks(benchmark::State& state) {
