@@ -1,7 +1,10 @@
-// The caller's name from the contacts and the SIM, the object model's reference counting, and
-// the restriction grammar of item collections.
+// The caller's name from the contacts and the SIM, the object model's reference counting, the
+// restriction grammar of item collections, and the store's indexed answers where order and
+// bounds are easy to get wrong.
 #include <cstring>
+#include <deque>
 
+#include "pim/com_ref.h"
 #include "pim/sim_phonebook.h"
 #include "platform/poom.h"
 #include "telephony/caller_id.h"
@@ -175,6 +178,233 @@ TEST(Poom, RestrictionGrammar) {
   EXPECT_TRUE(matches(u"[subject] = \"LUNCH\" AND [Start] = \"06/01/2008 12:00\""));
   EXPECT_FALSE(matches(u"[DueDate] <> \"06/01/2008\""));  // an appointment has no due date
   EXPECT_TRUE(matches(u"[Complete] = TRUE OR [AllDayEvent] = FALSE"));
+}
+
+// A program logged on to the store, asking it what the daemon and other programs ask.
+class PoomQueries : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    dev.SetClock(SYSTEMTIME{2008, 6, 0, 1, 7, 0, 0, 0});
+    ASSERT_EQ(CoInitializeEx(nullptr, COINIT_MULTITHREADED), S_OK);
+    ASSERT_EQ(CoCreateInstance(CLSID_Application, nullptr, CLSCTX_INPROC_SERVER, IID_IPOutlookApp2,
+                               app.OutVoid()),
+              S_OK);
+    ASSERT_EQ(app->Logon(0), S_OK);
+  }
+  void TearDown() override {
+    app.Reset();
+    CoUninitialize();
+    EXPECT_EQ(dev.com().liveObjects, 0);
+  }
+
+  static DATE At(WORD year, WORD month, WORD day, WORD hour = 0, WORD minute = 0) {
+    SYSTEMTIME st{year, month, 0, day, hour, minute, 0, 0};
+    DATE d = 0;
+    SystemTimeToVariantTime(&st, &d);
+    return d;
+  }
+  LONG Add(int folder, std::u16string subject, DATE start, DATE end, bool yearly = false) {
+    sim::PimItem item;
+    item.folder = folder;
+    item.subject = std::move(subject);
+    item.start = item.seriesStart = start;
+    item.end = end;
+    item.yearly = yearly;
+    item.allDay = end - start == 1.0;
+    return dev.pim().Add(item);
+  }
+  LONG Task(std::u16string subject, DATE due, bool complete = false) {
+    sim::PimItem item;
+    item.folder = olFolderTasks;
+    item.subject = std::move(subject);
+    item.due = due;
+    item.complete = complete;
+    return dev.pim().Add(item);
+  }
+  std::u16string Shell(const char16_t* key, const char16_t* name) {
+    auto v = dev.registry().GetValue(key, name);
+    if (!v) return u"(none)";
+    if (v->type == REG_DWORD) return platform::U16(std::to_string(v->bytes[0]));
+    return std::u16string(reinterpret_cast<const char16_t*>(v->bytes.data()));
+  }
+
+  // The folder's items after `steps` in turn: "sort [Start]" (" desc" after it: descending),
+  // "recur", or a restriction. Subjects, a series' years as "Subject/YYYY"; "-" when a
+  // restriction matched nothing.
+  std::u16string Query(int folder, const std::vector<std::u16string>& steps) {
+    pim::ComRef<IFolder> f;
+    std::deque<pim::ComRef<IPOutlookItemCollection>> chain(1);
+    EXPECT_EQ(app->GetDefaultFolder(folder, f.Out()), S_OK);
+    EXPECT_EQ(f->get_Items(chain.back().Out()), S_OK);
+    for (std::u16string step : steps) {
+      IPOutlookItemCollection* items = chain.back().get();
+      if (step.starts_with(u"sort ")) {
+        const bool desc = step.ends_with(u" desc");
+        step = step.substr(5, step.find(u']') - 4);
+        EXPECT_EQ(items->Sort(step.data(), desc ? VARIANT_TRUE : VARIANT_FALSE), S_OK);
+      } else if (step == u"recur") {
+        EXPECT_EQ(items->put_IncludeRecurrences(VARIANT_TRUE), S_OK);
+      } else {
+        EXPECT_EQ(items->Restrict(step.data(), chain.emplace_back().Out()), S_OK)
+            << platform::U8(step);
+        if (!chain.back()) return u"-";
+      }
+    }
+    return List(chain.back().get());
+  }
+  std::u16string List(IPOutlookItemCollection* items) {
+    int count = 0;
+    EXPECT_EQ(items->get_Count(&count), S_OK);
+    std::u16string out;
+    for (int i = 1; i <= count; ++i) {
+      pim::ComRef<IDispatch> item;
+      pim::ComRef<IAppointment> appointment;
+      pim::ComRef<ITask> task;
+      pim::Text subject;
+      EXPECT_EQ(items->Item(i, item.Out()), S_OK);
+      if (SUCCEEDED(item->QueryInterface(IID_ITask, task.OutVoid()))) {
+        task->get_Subject(subject.Out());
+        out += (out.empty() ? u"" : u" ") + std::u16string(subject.c_str());
+        continue;
+      }
+      EXPECT_EQ(item->QueryInterface(IID_IAppointment, appointment.OutVoid()), S_OK);
+      appointment->get_Subject(subject.Out());
+      out += (out.empty() ? u"" : u" ") + std::u16string(subject.c_str());
+      VARIANT_BOOL recurring = 0;
+      DATE start = 0;
+      SYSTEMTIME st{};
+      appointment->get_IsRecurring(&recurring);
+      appointment->get_Start(&start);
+      if (recurring && VariantTimeToSystemTime(start, &st))
+        out += u"/" + platform::U16(std::to_string(st.wYear));
+    }
+    return out;
+  }
+  std::u16string Caller(const char16_t* number) {
+    pim::ComRef<IItem> item;
+    pim::ComRef<IContact> contact;
+    ULONG propid = 0;
+    if (FAILED(FindMatchingContact(app.get(), number, 1, item.Out(), &propid))) return u"";
+    pim::Text name;
+    item->QueryInterface(IID_IContact, contact.OutVoid());
+    contact->get_FileAs(name.Out());
+    return name.c_str();
+  }
+
+  sim::Device dev;
+  pim::ComRef<IPOutlookApp> app;
+};
+
+// Equal starts, a yearly series beside single appointments, items that end exactly at a bound,
+// edits and deletions, and a collection that outlives a change.
+TEST_F(PoomQueries, TheCalendarInStoreOrderOnTiesAndAsItStoodWhenTaken) {
+  const LONG late = Add(olFolderCalendar, u"Late", At(2008, 6, 1, 9), At(2008, 6, 1, 10));
+  Add(olFolderCalendar, u"Early", At(2008, 6, 1, 6), At(2008, 6, 1, 7));  // ends at the clock
+  Add(olFolderCalendar, u"Same", At(2008, 6, 1, 9), At(2008, 6, 1, 9, 30));
+  Add(olFolderCalendar, u"Bday", At(1980, 6, 1, 9), At(1980, 6, 1, 10), true);
+  const LONG holiday = Add(olFolderCalendar, u"Holiday", At(2008, 6, 1), At(2008, 6, 2));
+  Add(olFolderCalendar, u"Past", At(2008, 5, 31, 10), At(2008, 5, 31, 11));
+  const char16_t* kApts = u"HKCU\\System\\State\\Appointments";
+  const char16_t* kHome = u"HKCU\\System\\State\\Appointments\\HomeScreen";
+  EXPECT_EQ(Shell(kApts, u"Current"), u"Early");  // the first under way in store order
+  EXPECT_EQ(Shell(kHome, u"Subject"), u"Holiday");
+
+  const std::u16string today = u"[End] >= \"06/01/2008 07:00\"";
+  EXPECT_EQ(Query(olFolderCalendar, {}), u"Late Early Same Bday/1980 Holiday Past");
+  EXPECT_EQ(Query(olFolderCalendar, {u"sort [Start]"}), u"Bday/1980 Past Holiday Early Late Same");
+  // Sorted before the years are made, a year keeps its series' place among equal starts.
+  EXPECT_EQ(Query(olFolderCalendar, {u"sort [Start]", u"recur", today}),
+            u"Holiday Early Bday/2008 Late Same Bday/2009");
+  EXPECT_EQ(Query(olFolderCalendar, {u"recur", u"sort [Start]", today}),
+            u"Holiday Early Late Same Bday/2008 Bday/2009");
+  EXPECT_EQ(Query(olFolderCalendar, {u"sort [Start]", u"recur",
+                                     u"[End] > \"06/01/2008 07:00\" AND [Start] <= \"06/01/2008 "
+                                     u"09:00\""}),
+            u"Holiday Bday/2008 Late Same");
+  EXPECT_EQ(Query(olFolderCalendar, {u"sort [End] desc", u"[End] < \"06/01/2008 10:00\""}),
+            u"Same Early Past Bday/1980");
+  EXPECT_EQ(Query(olFolderCalendar,
+                  {u"sort [Start]", u"sort [End]", u"recur", u"[Start] >= \"06/01/2008 00:00\""}),
+            u"Early Same Late Bday/2008 Holiday Bday/2009");
+  // Restricted before the years are made: every year of the series that matched.
+  EXPECT_EQ(Query(olFolderCalendar, {u"[IsRecurring] = TRUE", u"recur"}).size(), 30 * 10 - 1u);
+  EXPECT_EQ(Query(olFolderCalendar, {u"[Subject] = \"Nobody\""}), u"-");
+
+  // A collection reads the calendar as it was; Late moves before Early, Holiday goes.
+  pim::ComRef<IFolder> folder;
+  pim::ComRef<IPOutlookItemCollection> before;
+  ASSERT_EQ(app->GetDefaultFolder(olFolderCalendar, folder.Out()), S_OK);
+  ASSERT_EQ(folder->get_Items(before.Out()), S_OK);
+  ASSERT_EQ(before->Sort(const_cast<WCHAR*>(u"[Start]"), VARIANT_FALSE), S_OK);
+  dev.pim().Change(late, [&](sim::PimItem& i) { i.start = At(2008, 6, 1, 5), i.end = i.start; });
+  dev.pim().Remove(holiday);
+  EXPECT_EQ(List(before.get()), u"Bday/1980 Past Holiday Early Late Same");
+  EXPECT_EQ(Query(olFolderCalendar, {u"sort [Start]"}), u"Bday/1980 Past Late Early Same");
+  EXPECT_EQ(Shell(kHome, u"Subject"), u"Early");  // Late ended at 05:00
+  ASSERT_TRUE(dev.RunFor(2 * 3600 * 1000));       // 09:00
+  dev.pim().Change(late, [&](sim::PimItem& i) { i.end = At(2008, 6, 1, 9); });
+  EXPECT_EQ(Shell(kApts, u"Current"), u"Late");
+  EXPECT_EQ(Shell(kHome, u"Subject"), u"Late");
+  dev.pim().Remove(late);
+  EXPECT_EQ(Shell(kApts, u"Current"), u"Same");
+  ASSERT_TRUE(dev.RunFor(3600 * 1000));  // 10:00: Same is over, and so is the day
+  dev.pim().Change(late + 1, [](sim::PimItem&) {});
+  EXPECT_EQ(Shell(kApts, u"Current"), u"");
+  EXPECT_EQ(Shell(kHome, u"Subject"), u"");
+}
+
+// Open tasks by due date with their counts, completion and due dates changed, a restriction
+// the task index cannot answer; and the caller lookup where two contacts share a number's
+// ending.
+TEST_F(PoomQueries, OpenTasksByDueDateAndContactsByTheirNumbersEnding) {
+  const DATE today = At(2008, 6, 1);
+  Task(u"A", At(2008, 6, 3));
+  const LONG b = Task(u"B", today);
+  Task(u"C", DATE_NONE);
+  const LONG d = Task(u"D", today);
+  Task(u"E", today, true);
+  const char16_t* kTasks = u"HKCU\\System\\State\\Tasks";
+  EXPECT_EQ(Shell(kTasks, u"Active"), u"4");
+  EXPECT_EQ(Shell(kTasks, u"Due Today"), u"2");
+  const std::u16string open = u"[Complete] = FALSE", due = u" AND [DueDate] = \"06/01/2008\"";
+  EXPECT_EQ(Query(olFolderTasks, {u"recur", open}), u"A B C D");
+  EXPECT_EQ(Query(olFolderTasks, {u"recur", open, u"sort [DueDate]"}), u"B D A C");
+  EXPECT_EQ(Query(olFolderTasks, {open + due, u"sort [DueDate]"}), u"B D");
+  EXPECT_EQ(Query(olFolderTasks, {open + u" AND [DueDate] > \"06/01/2008\""}), u"A C");
+  EXPECT_EQ(Query(olFolderTasks, {open + u" AND [DueDate] < \"06/01/2008\""}), u"-");
+  EXPECT_EQ(Query(olFolderTasks, {u"[Complete] = TRUE OR [Subject] = \"a\""}), u"A E");
+
+  dev.pim().Change(b, [](sim::PimItem& i) { i.complete = true; });
+  dev.pim().Change(d, [](sim::PimItem& i) { i.due = DATE_NONE; });
+  EXPECT_EQ(Shell(kTasks, u"Active"), u"3");
+  EXPECT_EQ(Shell(kTasks, u"Due Today"), u"0");
+  EXPECT_EQ(Query(olFolderTasks, {open, u"sort [DueDate]"}), u"A C D");
+  EXPECT_EQ(Query(olFolderTasks, {open + due}), u"-");
+  EXPECT_EQ(dev.pim().FindBySubject(olFolderTasks, u"B")->oid, b);  // completed, still there
+
+  sim::PimItem contact;
+  contact.folder = olFolderContacts;
+  for (auto [name, number] : {std::pair{u"Anna", u"+49 170 1234567"},
+                              {u"Ben", u"0170-1234567"},
+                              {u"Cy", u"555"},
+                              {u"Dee", u"12345678"}}) {
+    contact.name = name;
+    contact.numbers = {number};
+    dev.pim().Add(contact);
+  }
+  EXPECT_EQ(Caller(u"1234567"), u"Anna");  // seven digits in common: the first of the two
+  EXPECT_EQ(Caller(u"+44 9 1234567"), u"Anna");
+  EXPECT_EQ(Caller(u"234567"), u"");  // six in common, not equal
+  EXPECT_EQ(Caller(u"912345678"), u"Dee");
+  EXPECT_EQ(Caller(u"555"), u"Cy");
+  EXPECT_EQ(Caller(u"0555"), u"");
+  dev.pim().Remove(dev.pim().FindBySubject(olFolderContacts, u"Anna")->oid);
+  EXPECT_EQ(Caller(u"1234567"), u"Ben");
+  dev.pim().Change(dev.pim().FindBySubject(olFolderContacts, u"Cy")->oid, [](sim::PimItem& i) {
+    i.numbers = {u"999", u"(0) 55"};
+  });
+  EXPECT_EQ(Caller(u"555"), u"");
+  EXPECT_EQ(Caller(u"055"), u"Cy");
 }
 
 }  // namespace

@@ -29,9 +29,12 @@ struct Window {
   DATE now, end;
 };
 
-// The calendar sorted by start with its occurrences, restricted to what ends after yesterday's
-// midnight. A restriction that matches nothing leaves `out` empty and counts 0.
-HRESULT QueryCalendar(IPOutlookApp* app, DATE from, ComRef<IPOutlookItemCollection>& out,
+// The calendar sorted by start with its occurrences, restricted to what has not ended before
+// the minute of `now`: what ended earlier would only be skipped. Later days stay in, for the
+// export ends by fetching the first appointment past the window, and with a slow store that
+// fetch is part of how long an export takes. A restriction that matches nothing leaves `out`
+// empty and counts 0.
+HRESULT QueryCalendar(IPOutlookApp* app, DATE now, ComRef<IPOutlookItemCollection>& out,
                       int* count) {
   ComRef<IFolder> folder;
   ComRef<IPOutlookItemCollection> items;
@@ -42,7 +45,7 @@ HRESULT QueryCalendar(IPOutlookApp* app, DATE from, ComRef<IPOutlookItemCollecti
   if (SUCCEEDED(hr)) hr = items->Sort(const_cast<WCHAR*>(u"[Start]"), VARIANT_FALSE);
   if (SUCCEEDED(hr)) hr = items->put_IncludeRecurrences(VARIANT_TRUE);
   if (FAILED(hr)) return hr;
-  std::u16string restriction = u"[End] > " + RestrictionDate(from);
+  std::u16string restriction = u"[End] >= " + RestrictionDate(now);
   BSTR text = SysAllocString(restriction.c_str());
   hr = items->Restrict(text, out.Out());
   SysFreeString(text);
@@ -105,7 +108,7 @@ void ExportAppointments(int maxItems, int days, bool includeAllDay) {
   int count = 0;
   DATE now = LocalNow(), today = Midnight(now);
   Window window{now, today + days};
-  if (!app || FAILED(QueryCalendar(app, today - 1.0, items, &count))) {
+  if (!app || FAILED(QueryCalendar(app, now, items, &count))) {
     worker.busy = 0;
     return;
   }

@@ -7,7 +7,7 @@
 #include "platform/kernel.h"
 #include "platform/sim/api.h"
 #include "platform/sim/faults.h"
-#include "platform/sim/pim_store.h"
+#include "platform/sim/pim_folder.h"
 
 namespace sim {
 namespace {
@@ -226,50 +226,26 @@ class Contact final : public Dispatch<IContact>, public IItem {
   PimItem item_;
 };
 
-IDispatch* NewItemObject(const PimItem& item) {
-  if (item.folder == olFolderCalendar) return new Appointment(item);
-  if (item.folder == olFolderTasks) return new Task(item);
-  return static_cast<Dispatch<IContact>*>(new Contact(item));
-}
-
-double SortKey(const PimItem& item, std::u16string_view property) {
-  if (property == u"[End]") return item.end;
-  if (property == u"[DueDate]") return item.due;
-  return item.start;
-}
-
-// Yearly series become one entry per year, from the series' start to 400 days from now.
-std::vector<PimItem> Expand(const std::vector<PimItem>& items) {
-  std::vector<PimItem> out;
-  DATE horizon = DeviceNowDate() + 400.0;
-  for (const PimItem& item : items) {
-    if (!item.yearly) {
-      out.push_back(item);
-      continue;
-    }
-    SYSTEMTIME first{};
-    if (!VariantTimeToSystemTime(item.start, &first)) continue;
-    for (WORD k = 0;; ++k) {
-      SYSTEMTIME st = first;
-      st.wYear = static_cast<WORD>(first.wYear + k);
-      PimItem occurrence = item;
-      if (!SystemTimeToVariantTime(&st, &occurrence.start) || occurrence.start > horizon) break;
-      occurrence.end = occurrence.start + (item.end - item.start);
-      out.push_back(occurrence);
-    }
-  }
-  return out;
+IDispatch* NewItemObject(const PimEntry& entry) {
+  PimItem item = *entry.item;
+  item.start = entry.start;
+  item.end = entry.end;
+  if (item.folder == olFolderCalendar) return new Appointment(std::move(item));
+  if (item.folder == olFolderTasks) return new Task(std::move(item));
+  return static_cast<Dispatch<IContact>*>(new Contact(std::move(item)));
 }
 
 class Collection final : public Dispatch<IPOutlookItemCollection> {
  public:
-  Collection(std::vector<PimItem> items, int folder) : items_(std::move(items)), folder_(folder) {}
+  Collection(PimView view, bool recurrences) : view_(std::move(view)), recurrences_(recurrences) {}
   HRESULT QueryInterface(REFIID riid, void** out) override {
     return Answer(riid, out, IID_IDispatch);
   }
   HRESULT Add(IDispatch**) override { return E_NOTIMPL; }
   HRESULT get_Count(int* count) override {
-    return Give("IPOutlookItemCollection::get_Count", static_cast<int>(items_.size()), count);
+    if (auto struck = Strike("IPOutlookItemCollection::get_Count"))
+      return static_cast<HRESULT>(*struck);
+    return Give(static_cast<int>(view_.Count()), count);
   }
   HRESULT Find(BSTR, IDispatch**) override { return E_NOTIMPL; }
   HRESULT FindNext(IDispatch**) override { return E_NOTIMPL; }
@@ -277,9 +253,9 @@ class Collection final : public Dispatch<IPOutlookItemCollection> {
     if (!out) return E_POINTER;
     *out = nullptr;
     if (auto struck = Strike("IPOutlookItemCollection::Item")) return static_cast<HRESULT>(*struck);
-    if (index < 1 || index > static_cast<int>(items_.size())) return E_INVALIDARG;
+    if (index < 1 || index > static_cast<int>(view_.Count())) return E_INVALIDARG;
     if (DWORD latency = Store().fetchLatencyMs; latency && Self()) ::Sleep(latency);
-    *out = NewItemObject(items_[static_cast<size_t>(index - 1)]);
+    *out = NewItemObject(view_.At(static_cast<size_t>(index - 1)));
     return S_OK;
   }
   HRESULT Remove(int) override { return E_NOTIMPL; }
@@ -290,15 +266,9 @@ class Collection final : public Dispatch<IPOutlookItemCollection> {
     if (!out || !restriction) return E_POINTER;
     auto filter = ParseRestriction(restriction);
     if (!filter) return E_INVALIDARG;
-    std::vector<PimItem> kept;
-    for (const PimItem& item : items_)
-      if (filter->Matches(item)) kept.push_back(item);
-    if (kept.empty()) return S_OK;  // no match: success without a collection
-    auto* c = new Collection(std::move(kept), folder_);
-    c->sort_ = sort_;
-    c->descending_ = descending_;
-    c->recurrences_ = recurrences_;
-    *out = c;
+    PimView kept = view_.Restricted(*filter);
+    if (kept.Count() == 0) return S_OK;  // no match: success without a collection
+    *out = new Collection(std::move(kept), recurrences_);
     return S_OK;
   }
   HRESULT Sort(BSTR property, VARIANT_BOOL descending) override {
@@ -306,36 +276,21 @@ class Collection final : public Dispatch<IPOutlookItemCollection> {
     if (!property) return E_POINTER;
     std::u16string_view p(property);
     if (p != u"[Start]" && p != u"[End]" && p != u"[DueDate]") return E_INVALIDARG;
-    sort_ = std::u16string(p);
-    descending_ = descending != VARIANT_FALSE;
-    Order();
+    view_.Sort(p, descending != VARIANT_FALSE);
     return S_OK;
   }
   HRESULT get_IncludeRecurrences(VARIANT_BOOL* b) override { return Give(Bool(recurrences_), b); }
   HRESULT put_IncludeRecurrences(VARIANT_BOOL include) override {
     if (auto struck = Strike("IPOutlookItemCollection::put_IncludeRecurrences"))
       return static_cast<HRESULT>(*struck);
-    if (include != VARIANT_FALSE && !recurrences_ && folder_ == olFolderCalendar) {
-      items_ = Expand(items_);
-      Order();
-    }
+    if (include != VARIANT_FALSE && !recurrences_) view_.ExpandSeries();
     recurrences_ = include != VARIANT_FALSE;
     return S_OK;
   }
 
  private:
-  void Order() {
-    if (sort_.empty()) return;
-    std::stable_sort(items_.begin(), items_.end(), [this](const PimItem& a, const PimItem& b) {
-      double ka = SortKey(a, sort_), kb = SortKey(b, sort_);
-      return descending_ ? ka > kb : ka < kb;
-    });
-  }
-  std::vector<PimItem> items_;
-  int folder_;
-  std::u16string sort_;
-  bool descending_ = false;
-  bool recurrences_ = false;
+  PimView view_;
+  bool recurrences_;
 };
 
 // The folder's IItem carries its notification property.
@@ -359,7 +314,7 @@ class Folder final : public Dispatch<IFolder>, public IItem {
     if (!out) return E_POINTER;
     *out = nullptr;
     if (auto struck = Strike("IFolder::get_Items")) return static_cast<HRESULT>(*struck);
-    *out = new Collection(Store().ItemsOf(folder_), folder_);
+    *out = new Collection(PimView(Store().Snapshot(folder_), folder_), false);
     return S_OK;
   }
   HRESULT get_DefaultItemType(int* t) override { return Give(folder_, t); }
@@ -420,26 +375,6 @@ class Application final : public Dispatch<IPOutlookApp> {
   HRESULT GetItemFromOid(long, IDispatch**) override { return E_NOTIMPL; }
 };
 
-std::u16string DigitsOf(std::u16string_view number) {
-  std::u16string out;
-  for (char16_t c : number)
-    if (c >= u'0' && c <= u'9') out += c;
-  return out;
-}
-
-// The store's own rule (undocumented on the device): equal digits, or a common ending of at
-// least seven digits.
-bool PhoneMatches(std::u16string_view stored, std::u16string_view wanted) {
-  std::u16string a = DigitsOf(stored), b = DigitsOf(wanted);
-  if (a.empty() || b.empty()) return false;
-  if (a == b) return true;
-  size_t common = 0;
-  while (common < a.size() && common < b.size() &&
-         a[a.size() - 1 - common] == b[b.size() - 1 - common])
-    ++common;
-  return common >= 7;
-}
-
 }  // namespace
 
 IUnknown* NewPoomApplication() {
@@ -454,14 +389,9 @@ HRESULT FindMatchingContact(IPOutlookApp* app, LPCWSTR number, ULONG, IItem** it
   if (auto struck = sim::Strike("FindMatchingContact")) return static_cast<HRESULT>(*struck);
   if (!app || !number || !item || !propid) return E_INVALIDARG;
   constexpr ULONG kMobileTelephoneNumber = 0x3A1C001F;
-  for (const sim::PimItem& contact : sim::Store().ItemsOf(olFolderContacts)) {
-    for (const auto& stored : contact.numbers) {
-      if (!sim::PhoneMatches(stored, number)) continue;
-      auto* found = new sim::Contact(contact);
-      *item = static_cast<IItem*>(found);
-      *propid = kMobileTelephoneNumber;
-      return S_OK;
-    }
-  }
-  return E_FAIL;
+  const sim::PimItem* contact = sim::Store().FindByNumber(number);
+  if (!contact) return E_FAIL;
+  *item = static_cast<IItem*>(new sim::Contact(*contact));
+  *propid = kMobileTelephoneNumber;
+  return S_OK;
 }

@@ -1,6 +1,7 @@
 // The restriction grammar of item collections: [Property] op value, conditions joined by AND
 // and OR (AND binds closer). Texts are quoted, numbers bare, dates quoted as
 // "MM/DD/YYYY HH:MM" (24 h), booleans TRUE / FALSE. Anything else is refused.
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 
@@ -180,12 +181,7 @@ std::u16string Folded(std::u16string_view s) {
   return out;
 }
 
-// Dates compare to the second, as the store keeps them.
-int64_t Seconds(double date) {
-  return std::llround(date * 86400.0);
-}
-
-bool ConditionHolds(const PimCondition& c, const PimItem& item) {
+bool ConditionHolds(const PimCondition& c, const PimItem& item, DATE start, DATE end) {
   const Property* prop = FindProperty(c.property);
   if (!prop || (prop->folder != 0 && prop->folder != item.folder)) return false;
   if (prop->folder == 0 && item.folder == olFolderContacts) return false;
@@ -196,17 +192,56 @@ bool ConditionHolds(const PimCondition& c, const PimItem& item) {
                                                   : item.subject;
     return Compare(c.op, Folded(text), Folded(c.text));
   }
-  double value = n == u"Start"         ? item.start
-                 : n == u"End"         ? item.end
+  double value = n == u"Start"         ? start
+                 : n == u"End"         ? end
                  : n == u"DueDate"     ? item.due
                  : n == u"AllDayEvent" ? (item.allDay ? -1 : 0)
                  : n == u"IsRecurring" ? (item.yearly ? -1 : 0)
                  : n == u"Complete"    ? (item.complete ? -1 : 0)
                                        : static_cast<double>(item.importance);
-  return Compare(c.op, Seconds(value), Seconds(c.number));
+  return Compare(c.op, PimSeconds(value), PimSeconds(c.number));
+}
+
+// Narrows the bounds by one condition; true when it is one of the task bounds.
+bool Narrow(const PimCondition& c, PimBounds& b) {
+  if (c.property == u"Complete") {
+    if (c.op != Op::Equal || c.number != 0) return false;
+    b.openTasks = true;
+    return true;
+  }
+  if (c.kind != Kind::Date) return false;
+  const int64_t s = PimSeconds(c.number);
+  const bool atMost = c.op == Op::Less || c.op == Op::LessEq || c.op == Op::Equal;
+  const bool atLeast = c.op == Op::Greater || c.op == Op::GreaterEq || c.op == Op::Equal;
+  const int64_t most = c.op == Op::Less ? s - 1 : s, least = c.op == Op::Greater ? s + 1 : s;
+  if (c.property == u"DueDate") {
+    if (atMost) b.dueTo = std::min(b.dueTo, most);
+    if (atLeast) b.dueFrom = std::max(b.dueFrom, least);
+    return atMost || atLeast;
+  }
+  if (c.property == u"Start" && atMost) b.startTo = std::min(b.startTo, most);
+  if (c.property == u"End" && atLeast) b.endFrom = std::max(b.endFrom, least);
+  return false;
 }
 
 }  // namespace
+
+int64_t PimSeconds(DATE date) {
+  return std::llround(date * 86400.0);
+}
+
+PimBounds BoundsOf(const std::vector<PimFilter>& filters) {
+  PimBounds b;
+  for (const PimFilter& f : filters) {
+    if (f.anyOf.size() != 1) {
+      b.onlyTaskBounds = false;
+      continue;
+    }
+    for (const PimCondition& c : f.anyOf.front())
+      if (!Narrow(c, b)) b.onlyTaskBounds = false;
+  }
+  return b;
+}
 
 std::optional<PimFilter> ParseRestriction(std::u16string_view text) {
   Lexer lx(text);
@@ -225,10 +260,10 @@ std::optional<PimFilter> ParseRestriction(std::u16string_view text) {
   }
 }
 
-bool PimFilter::Matches(const PimItem& item) const {
+bool PimFilter::Matches(const PimItem& item, DATE start, DATE end) const {
   for (const auto& group : anyOf) {
     bool all = true;
-    for (const PimCondition& c : group) all = all && ConditionHolds(c, item);
+    for (const PimCondition& c : group) all = all && ConditionHolds(c, item, start, end);
     if (all) return true;
   }
   return false;

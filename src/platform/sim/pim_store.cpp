@@ -6,6 +6,7 @@
 
 #include "platform/kernel.h"
 #include "platform/sim/api.h"
+#include "platform/sim/pim_folder.h"
 #include "platform/user.h"
 #include "platform/wstr.h"
 
@@ -46,50 +47,69 @@ PimStore::PimStore(ComRuntime& com) {
   com.RegisterClass(CLSID_Application, [] { return NewPoomApplication(); });
 }
 
+PimStore::~PimStore() = default;
+
+PimFolder& PimStore::Own(int folder) {
+  std::shared_ptr<PimFolder>& f = folders_[folder];
+  if (!f)
+    f = std::make_shared<PimFolder>();
+  else if (f.use_count() > 1)
+    f = std::make_shared<PimFolder>(*f);
+  return *f;
+}
+
+std::shared_ptr<const PimFolder> PimStore::Snapshot(int folder) {
+  std::shared_ptr<PimFolder>& f = folders_[folder];
+  if (!f) f = std::make_shared<PimFolder>();
+  return f;
+}
+
+std::optional<int> PimStore::FolderOf(LONG oid) const {
+  for (const auto& [id, f] : folders_)
+    if (f->Find(oid)) return id;
+  return std::nullopt;
+}
+
 LONG PimStore::Add(PimItem item) {
   item.oid = nextOid_++;
-  items_.push_back(std::move(item));
-  Notify(kItemCreated, items_.back());
-  return items_.back().oid;
+  const int folder = item.folder;
+  const PimItem& added = Own(folder).Put(std::move(item));
+  Notify(kItemCreated, added);
+  return added.oid;
 }
 
 bool PimStore::Change(LONG oid, const std::function<void(PimItem&)>& edit) {
-  for (PimItem& item : items_) {
-    if (item.oid != oid) continue;
-    edit(item);
-    Notify(kItemChanged, item);
-    return true;
-  }
-  return false;
+  std::optional<int> from = FolderOf(oid);
+  if (!from) return false;
+  PimFolder::Node node = Own(*from).Take(oid);
+  edit(node.mapped());
+  const int to = node.mapped().folder;
+  const PimItem& changed = Own(to).Put(std::move(node));
+  Notify(kItemChanged, changed);
+  return true;
 }
 
 bool PimStore::Remove(LONG oid) {
-  auto it = std::find_if(items_.begin(), items_.end(), [&](auto& i) { return i.oid == oid; });
-  if (it == items_.end()) return false;
-  PimItem gone = *it;
-  items_.erase(it);
-  Notify(kItemDeleted, gone);
+  std::optional<int> from = FolderOf(oid);
+  if (!from) return false;
+  PimFolder::Node gone = Own(*from).Take(oid);
+  Notify(kItemDeleted, gone.mapped());
   return true;
 }
 
 const PimItem* PimStore::FindBySubject(int folder, std::u16string_view subject) const {
-  for (const PimItem& item : items_)
-    if (item.folder == folder && (folder == olFolderContacts ? item.name : item.subject) == subject)
-      return &item;
-  return nullptr;
+  auto f = folders_.find(folder);
+  return f == folders_.end() ? nullptr : f->second->FirstWithSubject(subject);
+}
+
+const PimItem* PimStore::FindByNumber(std::u16string_view number) const {
+  auto f = folders_.find(olFolderContacts);
+  return f == folders_.end() ? nullptr : f->second->FirstWithNumber(number);
 }
 
 const PimItem* PimStore::Get(LONG oid) const {
-  for (const PimItem& item : items_)
-    if (item.oid == oid) return &item;
-  return nullptr;
-}
-
-std::vector<PimItem> PimStore::ItemsOf(int folder) const {
-  std::vector<PimItem> out;
-  for (const PimItem& item : items_)
-    if (item.folder == folder) out.push_back(item);
-  return out;
+  std::optional<int> folder = FolderOf(oid);
+  return folder ? folders_.at(*folder)->Find(oid) : nullptr;
 }
 
 void PimStore::Logon(const void* session, HWND window) {
@@ -130,28 +150,21 @@ void PimStore::Notify(UINT message, const PimItem& item) {
 }
 
 void PimStore::UpdateShellState(int folder) {
+  if (folder != olFolderCalendar && folder != olFolderTasks) return;
   Registry& reg = Dev().registry();
-  DATE now = DeviceNowDate();
+  const DATE now = DeviceNowDate();
+  PimFolder& f = *folders_.at(folder);
   if (folder == olFolderCalendar) {
-    const PimItem* next = nullptr;
-    const PimItem* current = nullptr;
-    for (const PimItem& i : items_) {
-      if (i.folder != olFolderCalendar || i.end < now) continue;
-      if (i.start <= now && !current) current = &i;
-      if (!next || i.start < next->start) next = &i;
-    }
+    const PimItem* current = f.FirstUnderWay(now);
+    const PimItem* next = f.EarliestNotEnded(now);
     reg.CreateKey(u"HKCU\\System\\State\\Appointments\\HomeScreen");
     reg.SetValue(u"HKCU\\System\\State\\Appointments", u"Current", REG_SZ,
                  TextBytes(current ? current->subject : u""));
     reg.SetValue(u"HKCU\\System\\State\\Appointments\\HomeScreen", u"Subject", REG_SZ,
                  TextBytes(next ? next->subject : u""));
-  } else if (folder == olFolderTasks) {
-    DWORD active = 0, dueToday = 0;
-    for (const PimItem& i : items_) {
-      if (i.folder != olFolderTasks || i.complete) continue;
-      ++active;
-      if (std::floor(i.due) == std::floor(now)) ++dueToday;
-    }
+  } else {
+    const DWORD active = static_cast<DWORD>(f.open().size());
+    const DWORD dueToday = f.OpenDueOn(std::floor(now));
     reg.CreateKey(u"HKCU\\System\\State\\Tasks");
     reg.SetValue(u"HKCU\\System\\State\\Tasks", u"Active", REG_DWORD, DwordBytes(active));
     reg.SetValue(u"HKCU\\System\\State\\Tasks", u"Due Today", REG_DWORD, DwordBytes(dueToday));

@@ -3,8 +3,10 @@
 // item collections. Edits made through the driver are changes by another program.
 #pragma once
 
+#include <cstdint>
 #include <functional>
 #include <map>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -43,22 +45,48 @@ struct PimCondition {
 };
 struct PimFilter {
   std::vector<std::vector<PimCondition>> anyOf;
-  bool Matches(const PimItem& item) const;
+  bool Matches(const PimItem& item) const { return Matches(item, item.start, item.end); }
+  // For one year of a yearly series: the item with that start and end.
+  bool Matches(const PimItem& item, DATE start, DATE end) const;
 };
 // The documented grammar only: [Property] op value, joined by AND / OR; nullopt otherwise.
 std::optional<PimFilter> ParseRestriction(std::u16string_view text);
 
+// What restrictions applied one after another say about the dates and completion of the items
+// they keep, so that a query reads only that part of an index. Bounds are whole seconds,
+// inclusive.
+struct PimBounds {
+  int64_t startTo = INT64_MAX;
+  int64_t endFrom = INT64_MIN;
+  int64_t dueFrom = INT64_MIN, dueTo = INT64_MAX;
+  bool openTasks = false;  // [Complete] = FALSE
+  // Nothing but [Complete] = FALSE and due dates was asked: every open task within the due
+  // bounds matches.
+  bool onlyTaskBounds = true;
+};
+PimBounds BoundsOf(const std::vector<PimFilter>& filters);
+
+// Dates compare to the second, as the store keeps them.
+int64_t PimSeconds(DATE date);
+
+class PimFolder;  // pim_folder.h
+
 class PimStore {
  public:
   explicit PimStore(ComRuntime& com);
+  ~PimStore();
 
   LONG Add(PimItem item);
+  // The edit may change anything but the oid.
   bool Change(LONG oid, const std::function<void(PimItem&)>& edit);
   bool Remove(LONG oid);
   // The first item of the folder with that subject (contacts: name).
   const PimItem* FindBySubject(int folder, std::u16string_view subject) const;
-  std::vector<PimItem> ItemsOf(int folder) const;
+  // The first contact with a number that matches this one (see PimFolder::FirstWithNumber).
+  const PimItem* FindByNumber(std::u16string_view number) const;
   const PimItem* Get(LONG oid) const;
+  // The folder as it is now, for a collection to read while the store goes on changing.
+  std::shared_ptr<const PimFolder> Snapshot(int folder);
 
   // Sessions: the window a program logged on with and its notification flags per folder. A
   // session ends with Logoff or when its application object is released.
@@ -81,8 +109,11 @@ class PimStore {
   };
   void Notify(UINT message, const PimItem& item);
   void UpdateShellState(int folder);
+  // The folder to change: a copy when a collection still reads it.
+  PimFolder& Own(int folder);
+  std::optional<int> FolderOf(LONG oid) const;
 
-  std::vector<PimItem> items_;
+  std::map<int, std::shared_ptr<PimFolder>> folders_;
   std::map<const void*, Session> sessions_;
   LONG nextOid_ = 0x01000001;
 };
