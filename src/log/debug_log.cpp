@@ -70,7 +70,7 @@ void WriteDebugLine(std::u16string_view text) {
   if (L().file == INVALID_HANDLE_VALUE) return;
   SYSTEMTIME st;
   GetLocalTime(&st);
-  WCHAR line[kLineChars] = {};
+  WCHAR line[kLineChars];  // FormatW writes the terminator
   size_t n = platform::FormatW(line, kLineChars, u"%02d:%02d:%02d \t%s\r\n", st.wHour, st.wMinute,
                                st.wSecond, text);
   Write(line, n);

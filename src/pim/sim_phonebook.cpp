@@ -12,11 +12,17 @@
 namespace pim {
 namespace {
 
+// Only the first `count` entries are ever read, each written whole with its terminator: the
+// rest is left as it is, so that a refill does not clear 30 KB first.
 struct SimCache {
   DWORD count = 0;
-  WCHAR names[kSimMaxEntries][kSimFieldChars] = {};
-  WCHAR numbers[kSimMaxEntries][kSimFieldChars] = {};
+  WCHAR names[kSimMaxEntries][kSimFieldChars];
+  WCHAR numbers[kSimMaxEntries][kSimFieldChars];
 };
+
+std::shared_ptr<SimCache> NewCache() {
+  return std::make_shared_for_overwrite<SimCache>();
+}
 
 // A refill builds a new cache aside and then publishes it whole, so a lookup on another thread
 // sees the old or the new one, never half of each, and never waits for the radio.
@@ -24,7 +30,7 @@ struct SimState {
   platform::Relaxed<HSIM> handle{0};
   platform::Relaxed<HANDLE> loader{0};     // the thread of the first fill, until shutdown
   platform::Relaxed<uint8_t> stopping{0};  // shutdown: refills stop after the current read
-  std::atomic<std::shared_ptr<const SimCache>> cache{std::make_shared<const SimCache>()};
+  std::atomic<std::shared_ptr<const SimCache>> cache{NewCache()};
   std::atomic<uint32_t> nextTicket{0};
   std::atomic<uint32_t> publishedTicket{0};
 };
@@ -73,7 +79,7 @@ void Refill(bool fromCallback) {
     if (FAILED(SimInitialize(SIM_INIT_SIMCARD_NOTIFICATIONS, &OnSimNotify, 0, &h))) return;
     s.handle = h;
   }
-  auto cache = std::make_shared<SimCache>();
+  auto cache = NewCache();
   DWORD used = 0, total = 0;
   if (FAILED(SimGetPhonebookStatus(s.handle, SIM_PBSTORAGE_SIM, &used, &total))) {
     if (fromCallback) Publish(cache, ticket);
