@@ -22,17 +22,29 @@ Totals Count(sim::Device& dev) {
   return t;
 }
 
-TEST(IdleStats, AnIdleHourWakesNoProgram) {
+// A runner fed one scenario line at a time, as the shell feeds it.
+struct LinePlayer {
   std::ostringstream out, err;
-  device::RunOptions options;
-  options.quiet = true;
-  device::Runner runner("idle.scn", options, out, err);
-  ASSERT_TRUE(runner.Open());
-  auto play = [&](std::string_view line) {
-    device::ParseResult parsed = device::ParseLine(line, 1, "idle.scn");
+  device::RunOptions options = Quiet();
+  device::Runner runner;
+  explicit LinePlayer(const char* name) : runner(name, options, out, err) {}
+  static device::RunOptions Quiet() {
+    device::RunOptions o;
+    o.quiet = true;
+    return o;
+  }
+  void Play(std::string_view line) {
+    device::ParseResult parsed = device::ParseLine(line, 1, "lines.scn");
     ASSERT_TRUE(parsed.ok()) << line;
     for (const auto& step : parsed.steps) ASSERT_TRUE(runner.Play(step)) << line;
-  };
+  }
+};
+
+TEST(IdleStats, AnIdleHourWakesNoProgram) {
+  LinePlayer player("idle.scn");
+  device::Runner& runner = player.runner;
+  ASSERT_TRUE(runner.Open());
+  auto play = [&](std::string_view line) { player.Play(line); };
   // Default settings but the start-up notice, which would wait for OK: the daemon started, its
   // start-up work done, the phone unlocked.
   play("reg set HKCU\\Software\\Zeq\\Vurl AutoStart binary 01");
@@ -69,16 +81,10 @@ Held HeldByDaemon(sim::Device& dev) {
 // Whatever the daemon opens for a lock, a call, a message or a reload it closes again: after
 // the first round it keeps exactly what it kept, however many rounds follow.
 TEST(IdleStats, RoundsOfPhoneLifeLeaveNothingMoreOpen) {
-  std::ostringstream out, err;
-  device::RunOptions options;
-  options.quiet = true;
-  device::Runner runner("rounds.scn", options, out, err);
+  LinePlayer player("rounds.scn");
+  device::Runner& runner = player.runner;
   ASSERT_TRUE(runner.Open());
-  auto play = [&](std::string_view line) {
-    device::ParseResult parsed = device::ParseLine(line, 1, "rounds.scn");
-    ASSERT_TRUE(parsed.ok()) << line;
-    for (const auto& step : parsed.steps) ASSERT_TRUE(runner.Play(step)) << line;
-  };
+  auto play = [&](std::string_view line) { player.Play(line); };
   for (const char* line :
        {"reg set HKCU\\Software\\Zeq\\Vurl AutoStart binary 01",
         "reg set HKCU\\Software\\Zeq\\Vurl LockNotification binary 01",
@@ -125,7 +131,7 @@ TEST(IdleStats, RoundsOfPhoneLifeLeaveNothingMoreOpen) {
   EXPECT_EQ(now.keys, first.keys);
   EXPECT_EQ(now.files, first.files);
   EXPECT_EQ(now.handles, first.handles);
-  EXPECT_EQ(err.str(), "");
+  EXPECT_EQ(player.err.str(), "");
 }
 
 TEST(IdleStats, StatsFollowTheSummary) {
