@@ -141,6 +141,12 @@ void CallEnded() {
     g.Locked = 0;
   }
   PostToSlide(core::kMsgCallEnded, noHide);
+  // "Stay in front" speaks to a slide screen that showed the call. One that never did (the
+  // caller hung up before a number or the unknown-caller time came) is still hidden from the
+  // call before: the lock screen is brought back as after a disconnect. One that is still
+  // starting comes up in front by itself.
+  if (noHide && IsWindow(g.SlideWindow) && !IsWindowVisible(g.SlideWindow))
+    SetTimer(g.daemonWindow, core::kTimerInCallLock, 1600, nullptr);
   if (!noHide) lock::UnHideTaskBar();
 }
 
