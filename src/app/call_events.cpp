@@ -47,14 +47,7 @@ void CallDisconnected() {
     SetTimer(g.daemonWindow, core::kTimerInCallLock, 1600, nullptr);
     return;
   }
-  if (!lock::IsInCallLockWanted()) return;
-  // The slide screen that held the shell for the in-call lock ended during the call: nobody
-  // would hear that the call is over, and the task bar would stay hidden. The lock screen is
-  // started again in front, as when it died before the call.
-  if (shellwin::ShellWindowsHeld() && !lock::FindSlideScreen())
-    SetTimer(g.daemonWindow, core::kTimerInCallLock, 1600, nullptr);
-  else
-    PostToSlide(core::kMsgCallDisconnected, 0);
+  if (lock::IsInCallLockWanted()) PostToSlide(core::kMsgCallDisconnected, 0);
 }
 
 // Searches for the soft-key window until it is found, the offer ends or the time is up;

@@ -30,9 +30,12 @@ void LockIfShown(HWND h) {
 }
 
 // The user slid it open, or the daemon asked for a delayed unlock.
+// What it showed goes with it, a call too: a call that ended while no daemon could say so
+// would otherwise keep it from ever locking again.
 void UnlockAndHide(HWND h) {
   if (!V().locked && !IsWindowVisible(h)) return;
   V().locked = false;
+  V().showingCall = false;
   ShowWindow(h, SW_HIDE);
   PostToDaemon(core::kMsgUnlock);
 }
