@@ -15,7 +15,9 @@ struct FoldHash {
   using is_transparent = void;
   size_t operator()(std::u16string_view s) const {
     uint64_t h = 1469598103934665603ull;
-    for (char16_t c : s) h = (h ^ platform::FoldCase(c)) * 1099511628211ull;
+    // A letter and its capital differ only in bit 5, in ASCII and Latin-1 alike: hashed with
+    // that bit set, names equal without case hash the same, with no branch per character.
+    for (char16_t c : s) h = (h ^ (c | 0x20u)) * 1099511628211ull;
     return static_cast<size_t>(h);
   }
 };
@@ -162,23 +164,38 @@ bool Registry::IsValidKeyName(std::u16string_view name) {
 }
 
 std::optional<RegKeyPath> Registry::ParsePath(std::u16string_view path, std::string* why) {
-  auto fail = [&](std::string reason) -> std::optional<RegKeyPath> {
+  RegKeyPath result;
+  std::optional<HKEY> root = CheckPath(path, why, &result.parts);
+  if (!root) return std::nullopt;
+  result.root = *root;
+  return result;
+}
+
+bool Registry::IsValidPath(std::u16string_view path) {
+  return CheckPath(path, nullptr, nullptr).has_value();
+}
+
+std::optional<HKEY> Registry::CheckPath(std::u16string_view path, std::string* why,
+                                        std::vector<std::u16string>* parts) {
+  auto fail = [&](std::string reason) -> std::optional<HKEY> {
     if (why) *why = std::move(reason);
     return std::nullopt;
   };
-  std::vector<std::u16string_view> parts = SplitBackslash(path);
-  std::optional<HKEY> root = RootFromName(parts[0]);
-  if (!root) return fail("unknown root key '" + platform::U8(parts[0]) + "'");
-  if (parts.size() - 1 > kMaxKeyDepth) return fail("key nested deeper than 16 levels");
-  RegKeyPath result{*root, {}};
-  for (size_t i = 1; i < parts.size(); ++i) {
-    std::u16string_view p = parts[i];
+  size_t end = path.find(u'\\');
+  std::optional<HKEY> root = RootFromName(path.substr(0, end));
+  if (!root) return fail("unknown root key '" + platform::U8(path.substr(0, end)) + "'");
+  if (static_cast<size_t>(std::count(path.begin(), path.end(), u'\\')) > kMaxKeyDepth)
+    return fail("key nested deeper than 16 levels");
+  while (end != path.npos) {
+    size_t start = end + 1;
+    end = path.find(u'\\', start);
+    std::u16string_view p = path.substr(start, end == path.npos ? path.npos : end - start);
     if (p.empty()) return fail("empty key name in path");
     if (p.size() > kMaxKeyNameChars) return fail("key name longer than 255 characters");
     if (!IsValidKeyName(p)) return fail("control character in key name");
-    result.parts.emplace_back(p);
+    if (parts) parts->emplace_back(p);
   }
-  return result;
+  return root;
 }
 
 RegChange Registry::ChangeOf(RegChangeKind kind, const Key* key) const {

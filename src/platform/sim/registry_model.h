@@ -65,6 +65,8 @@ class Registry {
   static std::optional<HKEY> RootFromName(std::u16string_view name);  // full or short form
   static std::u16string_view RootName(HKEY root);                     // full form, or empty
   static std::optional<RegKeyPath> ParsePath(std::u16string_view path, std::string* why);
+  // Whether ParsePath would take the path, without building its parts.
+  static bool IsValidPath(std::u16string_view path);
   // Empty, too long, a backslash or a control character make a key name unusable.
   static bool IsValidKeyName(std::u16string_view name);
 
@@ -110,6 +112,9 @@ class Registry {
   void RemoveObserver(int id);
 
  private:
+  // ParsePath's rules; the names go to `parts` when it is given.
+  static std::optional<HKEY> CheckPath(std::u16string_view path, std::string* why,
+                                       std::vector<std::u16string>* parts);
   struct Key;
   using KeyPtr = std::shared_ptr<Key>;
 

@@ -91,7 +91,7 @@ HRESULT RegistryNotifier::Add(HKEY root, std::u16string_view subKey, std::u16str
   if (!subKey.empty()) path.append(u"\\").append(subKey);
   // A path that parses is written the way the change feed names keys: full root name, single
   // backslashes.
-  if (!Registry::ParsePath(path, nullptr)) return E_INVALIDARG;
+  if (!Registry::IsValidPath(path)) return E_INVALIDARG;
   const std::u16string& keyPath = path;
   if (refuse && refuse(keyPath, valueName)) return E_FAIL;
 
