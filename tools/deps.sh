@@ -6,7 +6,7 @@ command -v g++ >/dev/null 2>&1 || need+=(g++)
 [ -f /usr/include/gtest/gtest.h ] || need+=(libgtest-dev)
 [ -f /usr/include/benchmark/benchmark.h ] || need+=(libbenchmark-dev)
 [ -f /usr/include/CLI/CLI.hpp ] || need+=(libcli11-dev)
-ls /usr/lib/*/libtcmalloc_minimal.so* >/dev/null 2>&1 || need+=(libtcmalloc-minimal4)
+ls /usr/lib/*/libjemalloc.so* >/dev/null 2>&1 || need+=(libjemalloc2)
 # clang and its fuzzer runtime, for the sanitizer build that the fuzzers share.
 if [ "${CXX:-}" = clang++ ]; then
   command -v clang++ >/dev/null 2>&1 || need+=(clang)
