@@ -63,7 +63,7 @@ TEST(IdleStats, AnIdleHourWakesNoProgram) {
 }
 
 struct Held {
-  size_t keys = 0, files = 0, handles = 0;
+  size_t keys = 0, files = 0, handles = 0, libraries = 0;
   bool operator==(const Held&) const = default;
 };
 
@@ -75,6 +75,7 @@ Held HeldByDaemon(sim::Device& dev) {
       h.files += dev.files().OpenHandlesOf(p.get());
       h.handles += dev.handles().OpenHandlesOf(p.get());
     }
+  h.libraries = static_cast<size_t>(dev.libraries().LoadCount(u"HtcUtil.dll"));
   return h;
 }
 
@@ -92,7 +93,7 @@ TEST(IdleStats, RoundsOfPhoneLifeLeaveNothingMoreOpen) {
         "reg set HKCU\\Software\\Zeq\\Vurl DebugOn binary 01",
         "reg set HKCU\\ControlPanel\\Notifications\\{15F11F90-8A5F-454c-89FC-BA9B7AAB0CAD} "
         "Options dword 0x11",
-        "start dorvane2", "settle"})
+        "file add \\Windows\\HtcUtil.dll", "start dorvane2", "settle"})
     play(line);
   auto round = [&] {
     for (const char* line : {"power idle",
@@ -119,6 +120,8 @@ TEST(IdleStats, RoundsOfPhoneLifeLeaveNothingMoreOpen) {
                              "start dorvane2 -slide",
                              "settle",
                              "user unlock",
+                             "settle",
+                             "post Dorvane2 32864",
                              "settle"})
       play(line);
   };
@@ -131,6 +134,7 @@ TEST(IdleStats, RoundsOfPhoneLifeLeaveNothingMoreOpen) {
   EXPECT_EQ(now.keys, first.keys);
   EXPECT_EQ(now.files, first.files);
   EXPECT_EQ(now.handles, first.handles);
+  EXPECT_EQ(now.libraries, 0u);
   EXPECT_EQ(player.err.str(), "");
 }
 
