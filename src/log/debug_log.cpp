@@ -1,5 +1,8 @@
 #include "log/debug_log.h"
 
+#include <algorithm>
+#include <iterator>
+
 #include "core/files.h"
 #include "platform/files.h"
 #include "platform/kernel.h"
@@ -70,9 +73,26 @@ void WriteDebugLine(std::u16string_view text) {
   if (L().file == INVALID_HANDLE_VALUE) return;
   SYSTEMTIME st;
   GetLocalTime(&st);
-  WCHAR line[kLineChars];  // FormatW writes the terminator
-  size_t n = platform::FormatW(line, kLineChars, u"%02d:%02d:%02d \t%s\r\n", st.wHour, st.wMinute,
-                               st.wSecond, text);
+  WCHAR line[kLineChars];
+  // "HH:MM:SS \t" TEXT "\r\n", cut at the line's length: every line of the log comes through
+  // here, so the clock's two-digit fields are put by hand rather than by the formatter.
+  size_t n = 0;
+  auto put = [&](std::u16string_view s) {
+    size_t k = std::min(s.size(), kLineChars - 1 - n);
+    std::copy_n(s.data(), k, line + n);
+    n += k;
+  };
+  WCHAR stamp[] = u"00:00:00 \t";
+  auto digits = [](WORD v, WCHAR* at) {
+    at[0] = static_cast<WCHAR>(u'0' + v / 10);
+    at[1] = static_cast<WCHAR>(u'0' + v % 10);
+  };
+  digits(st.wHour, stamp);
+  digits(st.wMinute, stamp + 3);
+  digits(st.wSecond, stamp + 6);
+  put(std::u16string_view(stamp, std::size(stamp) - 1));
+  put(text);
+  put(u"\r\n");
   Write(line, n);
 }
 
