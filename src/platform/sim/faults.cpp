@@ -5,6 +5,7 @@
 
 #include "platform/kernel.h"
 #include "platform/sim/api.h"
+#include "platform/sim/trace.h"
 #include "platform/wstr.h"
 
 namespace sim {
@@ -211,12 +212,6 @@ constexpr NamedResult kResults[] = {
     {"SIM_E_EMPTYINDEX", 0x88000345u},
 };
 
-std::string Hex(uint32_t v) {
-  char buf[16];
-  std::snprintf(buf, sizeof buf, "0x%X", v);
-  return buf;
-}
-
 }  // namespace
 
 const FaultFunction* FindFaultFunction(std::string_view name) {
@@ -254,7 +249,7 @@ std::optional<uint32_t> Faults::Strike(std::string_view function) {
     return std::nullopt;
   uint32_t result = it->second.result;
   // Named as the scenario armed it, which may be the bare method name.
-  Dev().Note("fault " + it->first + " fails with " + Hex(result), result);
+  Dev().Note("fault " + it->first + " fails with " + Trace::Hex(result), result);
   if (it->second.remaining != kAlways && --it->second.remaining == 0) armed_.erase(it);
   return result;
 }

@@ -5,6 +5,7 @@
 
 #include "platform/sim/api.h"
 #include "platform/sim/faults.h"
+#include "platform/sim/trace.h"
 #include "platform/tapi.h"
 #include "platform/wstr.h"
 
@@ -33,11 +34,12 @@ LRESULT HiddenProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
   sim::TapiMessage m = app->queue.front();
   app->queue.pop_front();
   LINECALLBACK cb = app->callback;
-  char buf[96];
-  std::snprintf(buf, sizeof buf, "tapi callback msg=%u 0x%X 1=0x%X 2=0x%X 3=0x%X", m.message,
-                m.device, static_cast<unsigned>(m.param1), static_cast<unsigned>(m.param2),
-                static_cast<unsigned>(m.param3));
-  Dev().Note(buf, m.message);
+  using sim::Trace;
+  Dev().Note("tapi callback msg=" + std::to_string(m.message) + " " + Trace::Hex(m.device) +
+                 " 1=" + Trace::Hex(static_cast<uint32_t>(m.param1)) +
+                 " 2=" + Trace::Hex(static_cast<uint32_t>(m.param2)) +
+                 " 3=" + Trace::Hex(static_cast<uint32_t>(m.param3)),
+             m.message);
   if (cb) cb(m.device, m.message, m.instance, m.param1, m.param2, m.param3);
   return 0;
 }

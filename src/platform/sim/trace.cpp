@@ -1,6 +1,7 @@
 #include "platform/sim/trace.h"
 
 #include <algorithm>
+#include <charconv>
 #include <cstdio>
 #include <cstring>
 
@@ -152,16 +153,18 @@ std::string Trace::FormatTime(uint64_t ms) {
   return buf;
 }
 
+std::string Trace::Hex(uint32_t v) {
+  char buf[10] = {'0', 'x'};
+  char* end = std::to_chars(buf + 2, buf + sizeof buf, v, 16).ptr;
+  std::transform(buf + 2, end, buf + 2, [](char c) { return c >= 'a' ? c - 'a' + 'A' : c; });
+  return std::string(buf, end);
+}
+
 namespace {
 std::string Target(const TraceEvent& e) {
   std::string t = e.cls.empty() ? "?" : e.cls;
   if (e.title != e.cls) t += " \"" + e.title + "\"";
   return t;
-}
-std::string Hex(uint32_t v) {
-  char buf[16];
-  std::snprintf(buf, sizeof buf, "0x%X", v);
-  return buf;
 }
 }  // namespace
 

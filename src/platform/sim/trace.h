@@ -169,6 +169,8 @@ class Trace {
   // The same without the time: "ACTOR WHAT".
   static std::string RenderBody(const TraceEvent& e);
   static std::string FormatTime(uint64_t ms);
+  // "0x" and the upper-case hex digits, as %X writes them.
+  static std::string Hex(uint32_t v);
   // Whether an event of this kind is one of the printed trace lines.
   static bool Printed(TraceKind kind) { return kind != TraceKind::Reached; }
 

@@ -11,8 +11,12 @@ using platform::IEquals;
 using platform::U8;
 
 Window* WindowManager::Get(HWND h) const {
+  if (h && h == lastHandle_) return lastWindow_;
   auto it = windows_.find(h);
-  return it == windows_.end() ? nullptr : it->second.get();
+  if (it == windows_.end()) return nullptr;
+  lastHandle_ = h;
+  lastWindow_ = it->second.get();
+  return lastWindow_;
 }
 
 std::string WindowManager::Actor() const {
@@ -108,6 +112,7 @@ HWND WindowManager::Create(Thread* thread, const WindowClass& cls, DWORD exStyle
   } else {
     w->owner = parentWindow ? parent : 0;
   }
+  if (lastHandle_ == h) lastHandle_ = 0;
   windows_[h] = std::move(w);
   if (!Get(h)->parent) {
     lives_.push_back({h, cls.name, sched_.Now()});
@@ -148,6 +153,7 @@ void WindowManager::Destroy(HWND h, bool notify) {
     if (life != lives_.end() && life->hwnd == h) life->destroyed = sched_.Now();
   }
   RemoveFromZ(h);
+  if (lastHandle_ == h) lastHandle_ = 0;
   windows_.erase(h);
   if (foreground_ == h) {
     foreground_ = 0;

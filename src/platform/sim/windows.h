@@ -131,6 +131,9 @@ class WindowManager {
   Scheduler& sched_;
   Trace& trace_;
   std::map<HWND, std::unique_ptr<Window>> windows_;
+  // The window found last: a program works on one window for several calls in a row.
+  mutable HWND lastHandle_ = 0;
+  mutable Window* lastWindow_ = nullptr;
   std::vector<HWND> zorder_;
   std::vector<WindowLife> lives_;  // every top-level window ever created, by handle
   HWND TopLevelOf(HWND h) const;
