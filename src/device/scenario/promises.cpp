@@ -300,7 +300,11 @@ void PromiseMonitor::DeviceFailed(const Step& step, sim::Device& dev, const std:
 }
 
 void PromiseMonitor::AfterStep(const Step& step, sim::Device& dev, std::u16string_view daemonPath) {
-  const std::u16string daemonExe = detail::BaseName(daemonPath);
+  if (daemonPath != daemonPath_) {
+    daemonPath_ = daemonPath;
+    daemonExe_ = detail::BaseName(daemonPath);
+  }
+  const std::u16string& daemonExe = daemonExe_;
   const size_t traceStart = traceSeen_;
   Seen seen = ReadTrace(dev, daemonExe);
   const uint64_t now = dev.Now();

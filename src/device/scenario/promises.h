@@ -79,6 +79,7 @@ class PromiseMonitor {
   std::vector<BrokenPromise> broken_;
   size_t traceSeen_ = 0;
   bool expectAlive_ = false;
+  std::u16string daemonPath_, daemonExe_;  // the daemon's path and its file name, read once
   bool faultSinceStart_ = false;
   DWORD daemonPid_ = 0;
   bool prevLocked_ = false;

@@ -195,7 +195,7 @@ bool Device::Kill(const std::u16string& exeName) {
   return any;
 }
 
-Process* Device::FindProcess(const std::u16string& exeName) const {
+Process* Device::FindProcess(std::u16string_view exeName) const {
   for (auto& p : processes_)
     if (!p->ended && platform::IEquals(p->exeName, exeName)) return p.get();
   return nullptr;

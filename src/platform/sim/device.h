@@ -77,7 +77,7 @@ class Device {
   // Ends every process of that executable name at once; false if none ran.
   bool Kill(const std::u16string& exeName);
   void EndProcess(Process* p, DWORD exitCode);
-  Process* FindProcess(const std::u16string& exeName) const;  // a live one
+  Process* FindProcess(std::u16string_view exeName) const;  // a live one
   // The exit code of the last process of that executable name to end, if one has.
   std::optional<DWORD> LastExitCode(const std::u16string& exeName) const;
   const std::vector<std::unique_ptr<Process>>& Processes() const { return processes_; }
