@@ -518,10 +518,17 @@ void PromiseMonitor::AfterStep(const Step& step, sim::Device& dev, std::u16strin
   const bool windowSearching =
       std::any_of(dev.telephony().Calls().begin(), dev.telephony().Calls().end(),
                   [](const sim::TapiCall& c) { return c.state == LINECALLSTATE_OFFERING; });
-  CheckPreviews(step, dev, settings,
-                daemon && settings && settings->LockNotification && !unwatchedCounters_ &&
-                    !seen.faultStruck && !windowSearching,
-                pid != 0 && pid != daemonPid_, settled, traceStart);
+  // With no daemon there is nothing to judge, and the next one is judged afresh: the shell's
+  // counts are not even read (a phone filled before its daemon starts changes them at every
+  // step).
+  if (!daemon) {
+    for (PreviewWatch& w : previews_) w.excused = true;
+  } else {
+    CheckPreviews(step, dev, settings,
+                  settings && settings->LockNotification && !unwatchedCounters_ &&
+                      !seen.faultStruck && !windowSearching,
+                  pid != 0 && pid != daemonPid_, settled, traceStart);
+  }
 
   // --- lock-returns: unlocked with nothing to stop it, the display going off (or the power
   // button) brings the lock back.
