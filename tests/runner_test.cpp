@@ -515,6 +515,29 @@ TEST(RunnerLongRun, TraceKeepsOnlyWhatIsStillRead) {
   }
 }
 
+// An expectation that never matches holds the trace from its previous match only until the
+// scenario's last expectation has been played; what follows is let go of as it comes.
+TEST(RunnerLongRun, NothingIsHeldForAnExpectationNoLongerToCome) {
+  std::string text = "start iexplore\nexpect posted iexplore 999\n";
+  for (int i = 0; i < 5000; ++i) text += "post iexplore 100 " + std::to_string(i) + "\nwait 1s\n";
+  std::ostringstream out;
+  RunOptions options;
+  options.quiet = true;
+  device::Runner runner("t.scn", options, out, out);
+  ASSERT_TRUE(runner.Open());
+  runner.LastExpectationAt(2);
+  const sim::Trace& trace = runner.device().trace();
+  size_t mostKept = 0;
+  device::ForEachStep(text, "t.scn", [&](device::Step&& step) {
+    const bool ok = runner.Play(step);
+    mostKept = std::max(mostKept, trace.size() - trace.FirstKept());
+    return ok;
+  });
+  EXPECT_EQ(Summary(RunResult{runner.Finish(), out.str()}), "0 passed, 1 failed");
+  EXPECT_GT(trace.size(), 10000u);
+  EXPECT_LE(mostKept, 3 * 1024u);
+}
+
 // --- The state folder --------------------------------------------------------------------------
 
 class RunnerState : public ::testing::Test {

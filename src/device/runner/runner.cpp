@@ -106,6 +106,7 @@ static bool NeedsPhone(const Action& action) {
 }
 
 bool Runner::Play(const Step& step) {
+  line_ = step.line;
   bool ok = PlayStep(step);
   ForgetUnneededTrace();
   return ok;
@@ -344,7 +345,9 @@ void Runner::ReportFailure(const Step& step, std::string_view what, const std::s
 void Runner::ForgetUnneededTrace() {
   if (!options_.timeline.empty()) return;
   sim::Trace& trace = dev_->trace();
-  const size_t expectations = cursor_ > 0 ? cursor_ - 1 : 0;
+  const size_t expectations = line_ >= lastExpectationLine_ ? trace.size()
+                              : cursor_ > 0                 ? cursor_ - 1
+                                                            : 0;
   trace.ForgetBefore(std::min({expectations, promises_.TraceNeeded(), TailStart(trace)}));
 }
 
@@ -360,10 +363,13 @@ int RunScenarioText(std::string_view text, std::string_view fileName, const RunO
                     std::ostream& out, std::ostream& err) {
   // Checked whole before anything is played, then parsed again line by line as it is played:
   // no list of steps, so a huge scenario needs little more memory than its text. The check
-  // also finds out whether any verb needs the phone application, which starts with the device.
+  // also finds out whether any verb needs the phone application, which starts with the device,
+  // and where the last expectation is.
   bool phone = false;
+  int lastExpectation = 0;
   if (auto error = ForEachStep(text, fileName, [&](Step&& step) {
         phone = phone || NeedsPhone(step.action);
+        if (detail::IsExpectation(step.action)) lastExpectation = step.line;
         return true;
       })) {
     err << error->text << '\n';
@@ -372,6 +378,7 @@ int RunScenarioText(std::string_view text, std::string_view fileName, const RunO
   Runner runner(std::string(fileName), options, out, err);
   if (!runner.Open()) return kExitBroken;
   if (phone) runner.WantPhone();
+  runner.LastExpectationAt(lastExpectation);
   ForEachStep(text, fileName, [&](Step&& step) { return runner.Play(step); });
   return runner.Finish();
 }

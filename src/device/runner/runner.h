@@ -6,6 +6,7 @@
 
 #include <functional>
 #include <iosfwd>
+#include <limits>
 #include <memory>
 #include <optional>
 #include <string>
@@ -66,6 +67,9 @@ class Runner {
   sim::Device& device() { return *dev_; }
   // The scenario uses the phone: its application starts before the first event.
   void WantPhone() { phoneWanted_ = true; }
+  // The line of the scenario's last expectation: once it is played, no expectation reads the
+  // trace after its previous match any more, matched or not.
+  void LastExpectationAt(int line) { lastExpectationLine_ = line; }
 
  private:
   bool PlayStep(const Step& step);
@@ -89,6 +93,8 @@ class Runner {
   std::u16string daemonPath_;
   bool installed_ = false;
   size_t cursor_ = 0;  // trace index just after the previous posted/launched match
+  int lastExpectationLine_ = std::numeric_limits<int>::max();
+  int line_ = 0;  // of the step played last
   int passed_ = 0;
   int failed_ = 0;
   int stepFailures_ = 0;
