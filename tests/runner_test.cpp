@@ -538,6 +538,19 @@ TEST(RunnerLongRun, NothingIsHeldForAnExpectationNoLongerToCome) {
   EXPECT_LE(mostKept, 3 * 1024u);
 }
 
+// A scenario too long to keep its parsed steps is parsed again as it plays, with the same
+// outcome: every step played once, in order.
+TEST(RunnerLongRun, AHugeScenarioPlaysAsAShortOne) {
+  std::string text = "start iexplore\n";
+  for (int i = 0; i < 25000; ++i) text += "post iexplore 100 " + std::to_string(i) + "\n";
+  text += "expect posted iexplore 100 24999\nexpect no-post iexplore 100 0\n";
+  RunOptions options;
+  options.quiet = true;
+  RunResult r = Play(text, options);
+  EXPECT_EQ(r.status, 0) << r.output;
+  EXPECT_EQ(Summary(r), "2 passed, 0 failed");
+}
+
 // --- The state folder --------------------------------------------------------------------------
 
 class RunnerState : public ::testing::Test {

@@ -361,15 +361,24 @@ bool OutputWritten(std::ostream& out, std::ostream& err) {
 
 int RunScenarioText(std::string_view text, std::string_view fileName, const RunOptions& options,
                     std::ostream& out, std::ostream& err) {
-  // Checked whole before anything is played, then parsed again line by line as it is played:
-  // no list of steps, so a huge scenario needs little more memory than its text. The check
-  // also finds out whether any verb needs the phone application, which starts with the device,
-  // and where the last expectation is.
+  // Checked whole before anything is played; the check also finds out whether any verb needs
+  // the phone application, which starts with the device, and where the last expectation is.
+  // The steps it parsed are played as they are, unless there are so many that keeping them
+  // would cost more memory than the text: then each line is parsed again as it is played.
+  constexpr size_t kKeptSteps = 20000;
+  std::vector<Step> steps;
+  bool kept = true;
   bool phone = false;
   int lastExpectation = 0;
   if (auto error = ForEachStep(text, fileName, [&](Step&& step) {
         phone = phone || NeedsPhone(step.action);
         if (detail::IsExpectation(step.action)) lastExpectation = step.line;
+        if (kept && steps.size() < kKeptSteps) {
+          steps.push_back(std::move(step));
+        } else if (kept) {
+          kept = false;
+          std::vector<Step>().swap(steps);
+        }
         return true;
       })) {
     err << error->text << '\n';
@@ -379,7 +388,12 @@ int RunScenarioText(std::string_view text, std::string_view fileName, const RunO
   if (!runner.Open()) return kExitBroken;
   if (phone) runner.WantPhone();
   runner.LastExpectationAt(lastExpectation);
-  ForEachStep(text, fileName, [&](Step&& step) { return runner.Play(step); });
+  if (kept) {
+    for (const Step& step : steps)
+      if (!runner.Play(step)) break;
+  } else {
+    ForEachStep(text, fileName, [&](Step&& step) { return runner.Play(step); });
+  }
   return runner.Finish();
 }
 
