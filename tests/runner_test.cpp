@@ -467,6 +467,18 @@ TEST(RunnerExpect, WindowStatesAndProcesses) {
 
 // --- Long runs ---------------------------------------------------------------------------------
 
+// Plays `text` step by step as `run` does; the most trace events kept at once.
+static size_t MostTraceKept(device::Runner& runner, const std::string& text) {
+  const sim::Trace& trace = runner.device().trace();
+  size_t mostKept = 0;
+  device::ForEachStep(text, "t.scn", [&](device::Step&& step) {
+    const bool ok = runner.Play(step);
+    mostKept = std::max(mostKept, trace.size() - trace.FirstKept());
+    return ok;
+  });
+  return mostKept;
+}
+
 // A long run keeps only the trace that its readers may still read, and they read what they
 // would if it kept it all: the time of a match long past, the near misses after it, the lines
 // before a failure, the exit of a process. A run that writes its timeline keeps everything.
@@ -486,12 +498,7 @@ TEST(RunnerLongRun, TraceKeepsOnlyWhatIsStillRead) {
     device::Runner runner("t.scn", options, out, out);
     ASSERT_TRUE(runner.Open());
     const sim::Trace& trace = runner.device().trace();
-    size_t mostKept = 0;
-    device::ForEachStep(text, "t.scn", [&](device::Step&& step) {
-      const bool ok = runner.Play(step);
-      mostKept = std::max(mostKept, trace.size() - trace.FirstKept());
-      return ok;
-    });
+    const size_t mostKept = MostTraceKept(runner, text);
     RunResult r{runner.Finish(), out.str()};
     std::remove(options.timeline.c_str());
     EXPECT_GT(trace.size(), 10000u);
@@ -526,15 +533,9 @@ TEST(RunnerLongRun, NothingIsHeldForAnExpectationNoLongerToCome) {
   device::Runner runner("t.scn", options, out, out);
   ASSERT_TRUE(runner.Open());
   runner.LastExpectationAt(2);
-  const sim::Trace& trace = runner.device().trace();
-  size_t mostKept = 0;
-  device::ForEachStep(text, "t.scn", [&](device::Step&& step) {
-    const bool ok = runner.Play(step);
-    mostKept = std::max(mostKept, trace.size() - trace.FirstKept());
-    return ok;
-  });
+  const size_t mostKept = MostTraceKept(runner, text);
   EXPECT_EQ(Summary(RunResult{runner.Finish(), out.str()}), "0 passed, 1 failed");
-  EXPECT_GT(trace.size(), 10000u);
+  EXPECT_GT(runner.device().trace().size(), 10000u);
   EXPECT_LE(mostKept, 3 * 1024u);
 }
 

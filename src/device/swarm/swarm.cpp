@@ -39,9 +39,10 @@ std::string Title(uint64_t seed) {
   return "random day, seed " + std::to_string(seed);
 }
 
-// Each day allocates and frees much the same few megabytes as the day before. Left to its
-// defaults, the C library hands the freed top of the heap (and every large block) back to the
-// system after each day and takes the page faults of getting it back the next.
+// Each day allocates and frees much the same few megabytes as the day before. Where the C
+// library's allocator is in use (no jemalloc), left to its defaults it hands the freed top of
+// the heap (and every large block) back to the system after each day and takes the page faults
+// of getting it back the next.
 void KeepHeapBetweenDays() {
 #ifdef __GLIBC__
   static std::once_flag once;

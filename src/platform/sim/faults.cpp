@@ -1,7 +1,6 @@
 #include "platform/sim/faults.h"
 
 #include <array>
-#include <cstdio>
 
 #include "platform/kernel.h"
 #include "platform/sim/api.h"

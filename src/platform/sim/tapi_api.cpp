@@ -1,5 +1,4 @@
 // The telephony line interface of the simulated device, over the model in telephony.h.
-#include <cstdio>
 #include <cstring>
 #include <optional>
 
