@@ -13,6 +13,7 @@
 #endif
 
 #include <algorithm>
+#include <cstdio>
 #include <ctime>
 #include <fstream>
 #include <sstream>
@@ -37,7 +38,7 @@ struct Year {
 // day, followed by a wait to the next morning. The phone spends the night on the charger, and
 // a phone on the charger is not locked when left idle: each later day starts with the phone
 // taken off it, so that every day, its expectations included, plays as the first.
-Year BuildYear() {
+Year BuildYear(int days = kDays) {
   std::string source;
   sim::ReadHostFile(std::string(DV_SOURCE_DIR) + "/examples/day-24h.scn", &source, nullptr);
   std::istringstream file(source);
@@ -57,7 +58,7 @@ Year BuildYear() {
   ++dayLines;
   Year year{setup, {}};
   int line = setupLines + 1;
-  for (int d = 0; d < kDays; ++d) {
+  for (int d = 0; d < days; ++d) {
     year.dayStarts.push_back(line);
     year.text += day;
     line += dayLines;
@@ -139,34 +140,42 @@ YearResult PlayYear(const Year& year) {
 // Goals as above. Counters: the year's CPU seconds and peak RSS, the CPU milliseconds of day 2
 // and of day 365 (and the median of the first and of the last ten days), and the heap in use
 // after them.
+// Runs `play` in a child process and returns what it returned, so that the peak RSS it reports
+// is its own (a process's peak never goes down). False when the child died.
+template <typename Result, typename Play>
+bool InChild(Result* r, Play play) {
+  int pipeFds[2];
+  if (pipe(pipeFds) != 0) return false;
+  const pid_t child = fork();
+  if (child == 0) {
+    close(pipeFds[0]);
+    const Result played = play();
+    const char* at = reinterpret_cast<const char*>(&played);
+    for (size_t left = sizeof played; left > 0;) {
+      ssize_t n = write(pipeFds[1], at, left);
+      if (n <= 0) _exit(1);
+      at += n;
+      left -= static_cast<size_t>(n);
+    }
+    _exit(0);
+  }
+  close(pipeFds[1]);
+  char* at = reinterpret_cast<char*>(r);
+  size_t got = 0;
+  for (ssize_t n; got < sizeof *r && (n = read(pipeFds[0], at + got, sizeof *r - got)) > 0;)
+    got += static_cast<size_t>(n);
+  close(pipeFds[0]);
+  int wstatus = 0;
+  waitpid(child, &wstatus, 0);
+  return got == sizeof *r;
+}
+
 void BM_YearOfDays(benchmark::State& state) {
   static const Year year = BuildYear();  // once: the child's RSS at the fork stays the same
   YearResult r;
   for (auto _ : state) {
-    int pipeFds[2];
-    if (pipe(pipeFds) != 0) return state.SkipWithError("no pipe");
-    const pid_t child = fork();
-    if (child == 0) {
-      close(pipeFds[0]);
-      const YearResult played = PlayYear(year);
-      const char* at = reinterpret_cast<const char*>(&played);
-      for (size_t left = sizeof played; left > 0;) {
-        ssize_t n = write(pipeFds[1], at, left);
-        if (n <= 0) _exit(1);
-        at += n;
-        left -= static_cast<size_t>(n);
-      }
-      _exit(0);
-    }
-    close(pipeFds[1]);
-    char* at = reinterpret_cast<char*>(&r);
-    size_t got = 0;
-    for (ssize_t n; got < sizeof r && (n = read(pipeFds[0], at + got, sizeof r - got)) > 0;)
-      got += static_cast<size_t>(n);
-    close(pipeFds[0]);
-    int wstatus = 0;
-    waitpid(child, &wstatus, 0);
-    if (got != sizeof r) return state.SkipWithError("the child playing the year died");
+    if (!InChild(&r, [] { return PlayYear(year); }))
+      return state.SkipWithError("the child playing the year died");
     if (r.status != device::kExitPassed) return state.SkipWithError("the year did not pass");
   }
   // A day takes well under a millisecond: on a shared machine one day's figure may be off by
@@ -189,5 +198,43 @@ void BM_YearOfDays(benchmark::State& state) {
   state.counters["heap day 365 MB"] = r.heapAfterDay[kDays - 1] / (1 << 20);
 }
 BENCHMARK(BM_YearOfDays)->Iterations(1)->Unit(benchmark::kSecond)->UseRealTime();
+
+// Thirty of those days in one run with `--timeline`: the run keeps the whole trace for the page.
+// Goals: a page under 10 MB and a peak RSS under 64 MB.
+struct MonthResult {
+  int status = -1;
+  double cpu = 0;
+  double peakRssKb = 0;
+  double pageBytes = 0;
+};
+
+void BM_MonthWithTimeline(benchmark::State& state) {
+  static const Year month = BuildYear(30);
+  const std::string page = "/tmp/dv_month_" + std::to_string(getpid()) + ".html";
+  MonthResult r;
+  for (auto _ : state) {
+    const bool played = InChild(&r, [&] {
+      MonthResult m;
+      const double start = CpuSeconds();
+      std::ostringstream out;
+      device::RunOptions options;
+      options.quiet = true;
+      options.timeline = page;
+      m.status = device::RunScenarioText(month.text, "month.scn", options, out, out);
+      m.cpu = CpuSeconds() - start;
+      m.peakRssKb = StatusKb("VmHWM");
+      std::ifstream written(page, std::ios::binary | std::ios::ate);
+      m.pageBytes = static_cast<double>(written.tellg());
+      return m;
+    });
+    std::remove(page.c_str());
+    if (!played) return state.SkipWithError("the child playing the month died");
+    if (r.status != device::kExitPassed) return state.SkipWithError("the month did not pass");
+  }
+  state.counters["CPU s"] = r.cpu;
+  state.counters["peak RSS MB"] = r.peakRssKb / 1024;
+  state.counters["page MB"] = r.pageBytes / (1 << 20);
+}
+BENCHMARK(BM_MonthWithTimeline)->Iterations(1)->Unit(benchmark::kSecond)->UseRealTime();
 
 }  // namespace

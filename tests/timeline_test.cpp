@@ -140,8 +140,14 @@ TEST(Timeline, TextFromTheTraceStaysData) {
   TraceEvent e = Post(0, "</script><img src=x onerror=alert(1)>", 16);
   b.Add(e);
   b.Add(Note(10, "bad \xff\xfe bytes, a line\xe2\x80\xa8separator and \"quotes\" \\ <!--"));
-  TimelinePage page = b.Finish("<b>&day</b>.scn", 10);
+  // A text that comes back day after day is written once; each line names it.
+  b.Add(Note(86400000, "rings daily"));
+  b.Add(Note(2 * 86400000ull, "rings daily"));
+  TimelinePage page = b.Finish("<b>&day</b>.scn", 2 * 86400000ull);
   std::string html = device::TimelineHtml(page);
+  const size_t once = html.find("\"device rings daily\"");
+  EXPECT_NE(once, std::string::npos);
+  EXPECT_EQ(html.find("\"device rings daily\"", once + 1), std::string::npos);
 
   EXPECT_EQ(html.find("<img"), std::string::npos);
   EXPECT_EQ(html.find("<!--"), std::string::npos);

@@ -5,10 +5,14 @@
 #include <algorithm>
 #include <cstdio>
 #include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
 
 #include "device/timeline/timeline.h"
 #include "device/timeline/timeline_page.h"
 #include "platform/sim/regfile.h"
+#include "platform/sim/trace.h"
 
 namespace device {
 
@@ -66,7 +70,23 @@ void Number(std::string& out, uint64_t n) {
   out += std::to_string(n);
 }
 
-void Lane(std::string& out, const TimelineLane& lane) {
+// Each distinct text written once: a long run repeats the same few hundred labels and lines
+// day after day.
+class Texts {
+ public:
+  size_t Of(std::string_view text) {
+    auto [it, added] = known_.try_emplace(text, texts_.size());
+    if (added) texts_.push_back(text);
+    return it->second;
+  }
+  const std::vector<std::string_view>& All() const { return texts_; }
+
+ private:
+  std::unordered_map<std::string_view, size_t> known_;
+  std::vector<std::string_view> texts_;
+};
+
+void Lane(std::string& out, const TimelineLane& lane, Texts& texts) {
   out += "{\"id\":";
   Quote(out, lane.id);
   out += ",\"name\":";
@@ -83,7 +103,7 @@ void Lane(std::string& out, const TimelineLane& lane) {
     out += ',';
     Quote(out, s.state);
     out += ',';
-    Quote(out, s.label);
+    Number(out, texts.Of(s.label));
     out += ',';
     Number(out, s.event);
     out += ',';
@@ -98,7 +118,7 @@ void Lane(std::string& out, const TimelineLane& lane) {
     out += ',';
     Quote(out, m.kind);
     out += ',';
-    Quote(out, m.label);
+    Number(out, texts.Of(m.label));
     out += ",[";
     for (size_t k = 0; k < m.events.size(); ++k) {
       if (k) out += ',';
@@ -120,20 +140,39 @@ void Data(std::string& out, const TimelinePage& page) {
   Number(out, static_cast<uint64_t>(page.passed));
   out += ",\"failed\":";
   Number(out, static_cast<uint64_t>(page.failed));
+  Texts texts;
   out += ",\"lanes\":[";
   for (size_t i = 0; i < page.lanes.size(); ++i) {
     if (i) out += ',';
-    Lane(out, page.lanes[i]);
+    Lane(out, page.lanes[i], texts);
   }
   out += "],\n\"times\":[";
   for (size_t i = 0; i < page.times.size(); ++i) {
     if (i) out += ',';
     Number(out, page.times[i]);
   }
-  out += "],\n\"lines\":[";
+  // A line that starts with its own time keeps only what follows it (the page writes the time
+  // back); -1 - k names text k written whole.
+  std::vector<int64_t> lineText;
+  lineText.reserve(page.lines.size());
+  std::string stamp;
   for (size_t i = 0; i < page.lines.size(); ++i) {
+    std::string_view line = page.lines[i];
+    stamp = i < page.times.size() ? sim::Trace::FormatTime(page.times[i]) + ' ' : std::string();
+    const bool timed = !stamp.empty() && line.starts_with(stamp);
+    if (timed) line.remove_prefix(stamp.size());
+    const auto k = static_cast<int64_t>(texts.Of(line));
+    lineText.push_back(timed ? k : -1 - k);
+  }
+  out += "],\n\"lineText\":[";
+  for (size_t i = 0; i < lineText.size(); ++i) {
+    if (i) out += ',';
+    out += std::to_string(lineText[i]);
+  }
+  out += "],\n\"texts\":[";
+  for (size_t i = 0; i < texts.All().size(); ++i) {
     out += i ? ",\n" : "\n";
-    Quote(out, page.lines[i]);
+    Quote(out, texts.All()[i]);
   }
   out += "]}";
 }

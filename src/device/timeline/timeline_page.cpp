@@ -156,6 +156,10 @@ function fmt(ms, withMs) {
     ':' + pad(Math.floor(ms / 1000) % 60, 2);
   return withMs ? text + '.' + pad(ms % 1000, 3) : text;
 }
+function lineAt(i) {
+  const k = DATA.lineText[i];
+  return k >= 0 ? fmt(DATA.times[i], true) + ' ' + DATA.texts[k] : DATA.texts[-1 - k];
+}
 function duration(ms) {
   if (ms < 1000) return ms.toFixed(ms < 10 ? 1 : 0) + ' ms';
   if (ms < 60000) return (ms / 1000).toFixed(ms < 10000 ? 2 : 1) + ' s';
@@ -177,6 +181,9 @@ function bound(arr, t, after) {
 }
 
 const lanes = DATA.lanes.map(function (l) {
+  // Labels travel as numbers into the shared table of texts.
+  for (const s of l.spans) s[3] = DATA.texts[s[3]];
+  for (const m of l.marks) m[2] = DATA.texts[m[2]];
   const rows = [];
   for (let r = 0; r < Math.max(1, l.rows); r++) rows.push([]);
   for (const s of l.spans) rows[Math.min(s[5], rows.length - 1)].push(s);
@@ -378,7 +385,7 @@ function showCard(item, px, py) {
   const ev = eventsOf(item);
   if (ev.length) {
     const pre = document.createElement('pre');
-    const lines = ev.slice(0, 14).map(e => DATA.lines[e]);
+    const lines = ev.slice(0, 14).map(lineAt);
     if (ev.length > 14) lines.push('... ' + (ev.length - 14) + ' more trace lines');
     pre.textContent = lines.join('\n');
     card.appendChild(pre);
@@ -405,7 +412,7 @@ function showTrace(time, hits) {
   let firstHit = null;
   for (let i = from; i < to; i++) {
     const li = document.createElement('li');
-    li.textContent = DATA.lines[i];
+    li.textContent = lineAt(i);
     if (hit.has(i)) { li.className = 'hit'; firstHit = firstHit || li; }
     else if (times[i] === Math.floor(time)) li.className = 'at';
     traceList.appendChild(li);
@@ -477,7 +484,7 @@ window.addEventListener('resize', render);
 // --- Header and legend ------------------------------------------------------------------
 document.getElementById('title').textContent = DATA.title + ': timeline';
 document.getElementById('summary').textContent = DATA.passed + ' passed, ' + DATA.failed +
-  ' failed; ' + DATA.lines.length + ' trace lines from ' + fmt(DATA.start, true) + ' to ' +
+  ' failed; ' + DATA.lineText.length + ' trace lines from ' + fmt(DATA.start, true) + ' to ' +
   fmt(DATA.end, true) + ' device time';
 const legend = document.getElementById('legend');
 legend.innerHTML = '<h2>Legend</h2><ul>' + STATES.map(s => '<li><svg width="28" height="14">' +

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cstring>
 
 #include "platform/wstr.h"
 
@@ -227,6 +228,27 @@ Registry::Key* Registry::FindPath(std::u16string_view path) const {
   }
   Remember(path, key->shared_from_this());
   return key;
+}
+
+size_t Registry::PathHash::operator()(std::u16string_view s) const {
+  const auto* bytes = reinterpret_cast<const unsigned char*>(s.data());
+  const size_t n = s.size() * sizeof(char16_t);
+  uint64_t h = 0x9E3779B97F4A7C15ull ^ n;
+  size_t i = 0;
+  for (; i + 8 <= n; i += 8) {
+    uint64_t w;
+    std::memcpy(&w, bytes + i, 8);
+    h = (h ^ w) * 0xFF51AFD7ED558CCDull;
+    h ^= h >> 29;
+  }
+  uint64_t tail = 0;
+  std::memcpy(&tail, bytes + i, n - i);
+  h = (h ^ tail) * 0xC4CEB9FE1A85EC53ull;
+  return static_cast<size_t>(h ^ (h >> 32));
+}
+
+bool Registry::PathEqual::operator()(std::u16string_view a, std::u16string_view b) const {
+  return a.size() == b.size() && std::memcmp(a.data(), b.data(), a.size() * sizeof(char16_t)) == 0;
 }
 
 Registry::Key* Registry::Cached(std::u16string_view path) const {
