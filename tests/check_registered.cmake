@@ -1,0 +1,21 @@
+# Fails when the test binary holds a case that none of the CTest entries runs.
+# usage: cmake -DTESTS=dv_tests -DFILTER=-A.*:B.*: -P check_registered.cmake
+execute_process(COMMAND ${TESTS} --gtest_list_tests --gtest_filter=${FILTER}
+                OUTPUT_VARIABLE listed RESULT_VARIABLE rc)
+if(NOT rc EQUAL 0)
+  message(FATAL_ERROR "${TESTS} --gtest_list_tests failed (${rc})")
+endif()
+string(REPLACE "\n" ";" lines "${listed}")
+set(n 0)
+set(suites "")
+foreach(line ${lines})
+  if(line MATCHES "^  [A-Za-z0-9_/]+")
+    math(EXPR n "${n} + 1")
+  elseif(line MATCHES "^[A-Za-z0-9_/]+\\.$")
+    string(APPEND suites " ${line}")
+  endif()
+endforeach()
+if(n GREATER 0)
+  message(FATAL_ERROR "${n} test cases are in no CTest entry, so they never run; their suites:${suites}")
+endif()
+message(STATUS "every test case is in a CTest entry")
