@@ -72,19 +72,31 @@ std::string Marks(const TimelineLane& lane) {
   return text;
 }
 
-// Models still to come report in notes; their words alone must place calls and messages, and
-// the daemon's own messages must keep the other lanes right beside them.
+// Calls come from the telephony model's own notes, each call on its row; messaging models'
+// notes are read by their words; the daemon's own messages keep the other lanes right beside
+// them.
 TEST(Timeline, LanesFollowTheTraceAndTheNotesOfOtherModels) {
   TimelineBuilder b;
   b.Add(Note(0, "power transition screenoff 0x00100000"));
   b.Add(Post(500, "Vurl", 32841, 1));
   b.Add(Timer(1000, TraceKind::SetTimer, 1049, 1000));
-  b.Add(Note(2000, "line: call offered from +49 30 1234567"));
+  b.Add(Note(2000, "call 1 offered"));
+  b.Add(Note(2000, "call 1 OFFERING"));
+  // A line callback names a handle, not a caller; the daemon's message is a mark, not a call.
+  b.Add(Note(2000, "tapi callback msg=2 0x10006 1=0x2 2=0x0 3=0x2", "dorvane2.exe"));
+  b.Add(Post(2000, "Dorvane2", 32786, 0));
+  b.Add(Note(2100, "call 1 caller +49301234567"));
   b.Add(Note(2500, "display power 1", "dorvane2.exe"));
-  b.Add(Note(3000, "line: call connected"));
-  b.Add(Note(4000, "line: call on hold"));
-  b.Add(Note(4500, "line: call retrieved"));
-  b.Add(Note(5000, "line: call disconnected, line idle"));
+  b.Add(Note(3000, "call 1 CONNECTED", "cprog.exe"));
+  b.Add(Note(3500, "call 2 offered"));  // waiting: a row of its own
+  b.Add(Note(3800, "call 2 DISCONNECTED"));
+  b.Add(Note(3800, "call 2 IDLE"));
+  b.Add(Note(4000, "call 1 ONHOLD"));
+  b.Add(Note(4500, "call 1 CONNECTED"));
+  b.Add(Note(5000, "call 1 DISCONNECTED"));
+  b.Add(Note(5000, "call 1 IDLE"));
+  b.Add(Note(5100, "call 3 placed to 5551234"));
+  b.Add(Note(5100, "call 3 DIALING"));
   b.Add(Note(5200, "messaging: new SMS in the inbox"));
   b.Add(Post(5300, "Vurl", 32780, 2));
   b.Add(Post(5400, "Vurl", 32780, 2));  // the same count again changes nothing
@@ -98,18 +110,31 @@ TEST(Timeline, LanesFollowTheTraceAndTheNotesOfOtherModels) {
 
   EXPECT_EQ(page.start, 0u);
   EXPECT_EQ(page.end, 6000u);
-  EXPECT_EQ(page.lines.size(), 14u);
+  EXPECT_EQ(page.lines.size(), 24u);
   EXPECT_EQ(page.lines[1],
             "00:00:00.500 dorvane2.exe post -> Vurl 32841 (0x8049) wParam=1 (0x1) "
             "lParam=0");
   EXPECT_EQ(Spans(LaneOf(page, "display")),
             "0-2500 display off (screenoff 0x00100000)\n2500-6000 display on\n");
   EXPECT_EQ(Spans(LaneOf(page, "lock")), "500-6000 locked\n");
-  EXPECT_EQ(Spans(LaneOf(page, "calls")),
-            "2000-3000 call offered +49 30 1234567\n"
-            "3000-4000 call connected +49 30 1234567\n"
-            "4000-4500 call on hold +49 30 1234567\n"
-            "4500-5000 call connected +49 30 1234567\n");
+  const TimelineLane& calls = LaneOf(page, "calls");
+  EXPECT_EQ(Spans(calls),
+            "2000-2100 call 1 ringing\n"
+            "2100-3000 call 1 ringing from +49301234567\n"
+            "3500-3800 call 2 ringing\n"
+            "3000-4000 call 1 connected from +49301234567\n"
+            "4000-4500 call 1 on hold from +49301234567\n"
+            "4500-5000 call 1 connected from +49301234567\n"
+            "5100-6000 call 3 dialling to 5551234\n");
+  EXPECT_EQ(calls.rows, 2);
+  EXPECT_EQ(calls.spans[2].row, 1);
+  EXPECT_EQ(calls.spans[6].row, 0);  // the rows are free again once the calls ended
+  EXPECT_EQ(Marks(calls),
+            "2000 call 1 offered\n2000 call message to the daemon (32786)\n"
+            "2100 call 1 caller +49301234567\n3000 call 1 connected from +49301234567\n"
+            "3500 call 2 offered\n3800 call 2 disconnected\n3800 call 2 ended\n"
+            "4000 call 1 on hold from +49301234567\n4500 call 1 connected from +49301234567\n"
+            "5000 call 1 disconnected\n5000 call 1 ended\n5100 call 3 placed to 5551234\n");
   EXPECT_EQ(Marks(LaneOf(page, "messages")),
             "5200 messaging: new SMS in the inbox\n5300 SMS 2 (was 0)\n");
   EXPECT_EQ(Spans(LaneOf(page, "messages")), "5300-6000 unread: SMS 2\n");

@@ -23,17 +23,19 @@
   //  display   idle, on, idle, on: four power manager transitions
   //  lock      two locks and two unlocks, each a report to the daemon and its 32841 answer
   //            (the charger's delayed unlock request shares its millisecond with the report)
-  //  slide     started hidden, in front, hidden, in front, hidden
+  //  slide     started hidden, in front, hidden, in front while locked, hidden for the call,
+  //            in front again when it ended, hidden
   //  power     three unattended-mode requests and releases by the daemon (a standing request
-  //            is not made twice), two power-info changes
-  //  calls     offered, the caller's number, connected, disconnected, ended
+  //            is not made twice), the call's request, two power-info changes
+  //  calls     call 1 offered, its caller, connected, on hold, connected again, disconnected
+  //            and ended, beside the daemon's call messages
   //  messages  missed call, the repeat-lock request it causes, SMS, e-mail
-  //  timers    nine armings of daemon timers, each set, fired and killed (26 marks: the two
-  //            first armings share their "set" mark)
+  //  timers    eleven armings of daemon timers, each set, fired and killed (32 marks: the
+  //            two first armings share their "set" mark)
   //  programs  the boot's launches (one millisecond), fenk.exe started, fenk.exe ended
   //  failures  the expectation that fails on purpose
-  const expected = { display: 4, lock: 8, slide: 5, power: 5, calls: 5, messages: 4,
-    timers: 26, programs: 3, failures: 1 };
+  const expected = { display: 4, lock: 8, slide: 6, power: 6, calls: 12, messages: 4,
+    timers: 32, programs: 3, failures: 1 };
   for (const [id, count] of Object.entries(expected)) {
     const lane = document.getElementById('lane-' + id);
     if (!lane) { check('lane ' + id, false, 'missing'); continue; }
@@ -46,8 +48,29 @@
         document.querySelectorAll('#timeline .lane').length);
   check('state spans drawn',
         document.querySelectorAll('#lane-lock .s-locked').length === 2 &&
-            document.querySelectorAll('#lane-calls .s-connected').length === 1,
+            document.querySelectorAll('#lane-calls .s-connected').length === 2,
         'locked ' + document.querySelectorAll('#lane-lock .s-locked').length);
+
+  // The call's bars: one per state, labelled with the call and its caller, and none after the
+  // call ended.
+  const calls = DATA.lanes.find(l => l.id === 'calls');
+  const bars = calls.spans.map(s => s[2] + ' ' + s[3]).join(' | ');
+  const caller = ' from +491705550123';
+  check('call bars and labels', bars === 'offered call 1 ringing' + caller +
+        ' | connected call 1 connected' + caller + ' | held call 1 on hold' + caller +
+        ' | connected call 1 connected' + caller, bars);
+  const ended = calls.marks.find(m => m[2] === 'call 1 ended');
+  check('no call bar after the call ended', !!ended && calls.spans.every(s => s[1] <= ended[0]) &&
+        calls.spans[calls.spans.length - 1][1] === ended[0],
+        (ended ? ended[0] : 'no end mark') + ' / ' + calls.spans.map(s => s[1]).join(','));
+  const talk = document.querySelector('#lane-calls .s-connected');
+  if (talk) {
+    const tb = talk.getBoundingClientRect();
+    talk.dispatchEvent(new MouseEvent('mouseover', { bubbles: true, clientX: tb.x, clientY: tb.y }));
+  }
+  check('hovering a call bar names the call and its caller', !!talk &&
+        document.getElementById('card').textContent.includes('call 1 connected' + caller),
+        talk ? document.getElementById('card').textContent : 'no connected bar drawn');
 
   // The failure: red, with its line number written beside it, and a red rule across the lanes.
   const fail = document.querySelector('#lane-failures .mark.k-fail');
@@ -56,14 +79,14 @@
     const dot = fail.querySelector('.fail-dot');
     check('failure is red', getComputedStyle(dot).fill === 'rgb(204, 0, 0)',
           getComputedStyle(dot).fill);
-    check('failure names its line', fail.textContent.includes('line 44'), fail.textContent);
+    check('failure names its line', fail.textContent.includes('line 47'), fail.textContent);
     check('failure rule', document.querySelectorAll('.fail-rule').length === 1, 'no rule');
     const box = fail.getBoundingClientRect();
     fail.dispatchEvent(new MouseEvent('mouseover', { bubbles: true, clientX: box.x,
                                                      clientY: box.y }));
     const card = document.getElementById('card');
     check('hover card shows the scenario line and the trace', !card.hidden &&
-          card.textContent.includes('day.scn:44: expectation failed: expect window Vurl hidden') &&
+          card.textContent.includes('day.scn:47: expectation failed: expect window Vurl hidden') &&
           card.textContent.includes('TotalEmail'), card.textContent);
     fail.dispatchEvent(new MouseEvent('click', { bubbles: true, clientX: box.x, clientY: box.y }));
     const hits = document.querySelectorAll('#trace-lines li.hit');

@@ -1,7 +1,6 @@
-// The calls and messages lanes. The daemon's call messages carry no call data (the flags are in
-// the daemon), so a call is followed by their order: the first 32786 offers it, 32785 flips the
-// talking state, the next 32786 ends it. Notes of the telephony and messaging models are read
-// loosely by their words, so the lanes fill in with whatever those models report.
+// The calls and messages lanes. A call is followed by the telephony model's own notes, which
+// name the call; the daemon's call messages carry no call data (the flags are in the daemon), so
+// they are marks only. Notes of the messaging models are read loosely by their words.
 #include <algorithm>
 #include <array>
 #include <cctype>
@@ -22,23 +21,6 @@ bool PostTo(const sim::TraceEvent& e, std::string_view cls) {
 
 bool Has(std::string_view text, std::string_view word) {
   return text.find(word) != std::string_view::npos;
-}
-
-// The first run of at least three digits, with a leading + and inner blanks or dashes.
-std::string NumberIn(std::string_view text) {
-  for (size_t i = 0; i < text.size(); ++i) {
-    if (!std::isdigit(static_cast<unsigned char>(text[i])) && text[i] != '+') continue;
-    size_t j = i + 1, digits = text[i] == '+' ? 0 : 1;
-    while (j < text.size() && (std::isdigit(static_cast<unsigned char>(text[j])) ||
-                               ((text[j] == ' ' || text[j] == '-') && j + 1 < text.size() &&
-                                std::isdigit(static_cast<unsigned char>(text[j + 1]))))) {
-      if (std::isdigit(static_cast<unsigned char>(text[j]))) ++digits;
-      ++j;
-    }
-    if (digits >= 3) return std::string(text.substr(i, j - i));
-    i = j - 1;
-  }
-  return {};
 }
 
 // `"NAME" sz "TEXT"` of a registry line; empty when the line sets something else.
@@ -76,94 +58,124 @@ const char* CounterName(uint32_t msg) {
 
 // --- Calls -----------------------------------------------------------------------------------
 
-std::string CallsLane::Who() const {
-  if (!name_.empty() && !number_.empty()) return " " + name_ + " (" + number_ + ")";
-  if (!number_.empty()) return " " + number_;
-  if (!name_.empty()) return " " + name_;
+std::string CallsLane::Who(const Call& c) const {
+  std::string who = c.outgoing ? " to " : " from ";
+  if (!c.name.empty() && !c.party.empty()) return who + c.name + " (" + c.party + ")";
+  if (!c.party.empty()) return who + c.party;
+  if (!c.name.empty()) return who + c.name;
   return {};
 }
 
-void CallsLane::Show(uint64_t t, uint32_t index) {
-  if (!inCall_ && !talking_ && !dialing_) return span_.Close(lane_, t);
-  if (held_) return span_.Switch(lane_, t, "held", "call on hold" + Who(), index);
-  if (talking_) return span_.Switch(lane_, t, "connected", "call connected" + Who(), index);
-  if (dialing_) return span_.Switch(lane_, t, "dialing", "dialling" + Who(), index);
-  span_.Switch(lane_, t, "offered", "call offered" + Who(), index);
+CallsLane::Call& CallsLane::Begin(int number) {
+  auto it = calls_.find(number);
+  if (it != calls_.end()) return it->second;
+  auto free = std::find(rowBusy_.begin(), rowBusy_.end(), false);
+  int row = static_cast<int>(free - rowBusy_.begin());
+  if (free == rowBusy_.end())
+    rowBusy_.push_back(true);
+  else
+    *free = true;
+  lane_.rows = std::max(lane_.rows, static_cast<int>(rowBusy_.size()));
+  return calls_.emplace(number, Call(row)).first->second;
 }
 
-void CallsLane::Incoming(uint64_t t, uint32_t index) {
-  if (!inCall_ && !ending_) {
-    inCall_ = true;
-    Mark(lane_, t, "offered", "call offered (32786)" + Who(), index);
-  } else {
-    inCall_ = talking_ = held_ = ending_ = false;
-    Mark(lane_, t, "ended", "call ended (32786)" + Who(), index);
-    number_.clear();
-    name_.clear();
+void CallsLane::Release(int number, uint64_t t) {
+  auto it = calls_.find(number);
+  if (it == calls_.end()) return;
+  it->second.span.Close(lane_, t);
+  rowBusy_[static_cast<size_t>(it->second.row)] = false;
+  calls_.erase(it);
+}
+
+// "call N WORD ...": the telephony model's own account of call N.
+bool CallsLane::ModelNote(const sim::TraceEvent& e, uint32_t index) {
+  std::string_view text = e.text;
+  if (!text.starts_with("call ")) return false;
+  text.remove_prefix(5);
+  size_t digits = 0;
+  int number = 0;
+  while (digits < text.size() && digits < 9 &&
+         std::isdigit(static_cast<unsigned char>(text[digits])))
+    number = number * 10 + (text[digits++] - '0');
+  if (digits == 0 || digits >= text.size() || text[digits] != ' ') return false;
+  text.remove_prefix(digits + 1);
+  const std::string_view word = text.substr(0, text.find(' '));
+  const std::string_view rest =
+      word.size() < text.size() ? text.substr(word.size() + 1) : std::string_view();
+  const std::string call = "call " + std::to_string(number);
+  const uint64_t t = e.time;
+
+  if (word == "IDLE" || word == "failed") {
+    if (calls_.count(number))
+      Mark(lane_, t, "ended", call + (word == "failed" ? " failed " + std::string(rest) : " ended"),
+           index);
+    Release(number, t);
+    return true;
   }
-  Show(t, index);
-}
-
-void CallsLane::Talking(uint64_t t, uint32_t index) {
-  talking_ = !talking_;
-  held_ = false;
-  inCall_ = talking_;
-  ending_ = !talking_;  // disconnected: the next 32786 ends the call
-  Mark(lane_, t, talking_ ? "connected" : "disconnected",
-       std::string(talking_ ? "call connected" : "call disconnected") + " (32785)" + Who(), index);
-  Show(t, index);
-}
-
-void CallsLane::Dialing(uint64_t t, uint32_t index) {
-  dialing_ = !dialing_;
-  Mark(lane_, t, "dialing", std::string(dialing_ ? "dialling" : "dialling over") + " (32794)",
-       index);
-  Show(t, index);
-}
-
-// A telephony model's own words: "call offered from +4912345", "call on hold", "line idle".
-void CallsLane::Note(const sim::TraceEvent& e, uint32_t index) {
-  if (IStartsWith(e.text, "power ") || IStartsWith(e.text, "display ")) return;
-  std::string text = Lower(e.text);
-  if (!Has(text, "call") && !Has(text, "line") && !Has(text, "tapi") && !Has(text, "phone")) return;
-  if (std::string n = NumberIn(e.text); !n.empty()) number_ = n;
-  if (Has(text, "idle") || Has(text, "ended") || Has(text, "drop") || Has(text, "hang")) {
-    inCall_ = talking_ = held_ = dialing_ = ending_ = false;
-    number_.clear();
-    name_.clear();
-  } else if (Has(text, "disconnect")) {
-    inCall_ = talking_ = held_ = false;
-    ending_ = true;
-  } else if (Has(text, "unhold") || Has(text, "resume") || Has(text, "retriev")) {
-    held_ = false;
-  } else if (Has(text, "hold") || Has(text, "held")) {
-    held_ = true;
-  } else if (Has(text, "connect") || Has(text, "answer")) {
-    talking_ = inCall_ = true;
-  } else if (Has(text, "offer") || Has(text, "incoming") || Has(text, "ringing")) {
-    inCall_ = true;
-  } else if (Has(text, "dial")) {
-    dialing_ = true;
+  if (word == "DISCONNECTED") {
+    if (auto it = calls_.find(number); it != calls_.end()) {
+      it->second.span.Close(lane_, t);
+      Mark(lane_, t, "disconnected", call + " disconnected", index);
+    }
+    return true;
   }
-  Mark(lane_, e.time, "note", e.text, index);
-  Show(e.time, index);
+  Call& c = Begin(number);
+  if (word == "offered") {
+    Mark(lane_, t, "offered", call + " offered", index);
+  } else if (word == "placed") {
+    c.outgoing = true;
+    if (rest.starts_with("to ")) c.party = std::string(rest.substr(3));
+    Mark(lane_, t, "dialing", call + " placed" + Who(c), index);
+  } else if (word == "caller") {
+    c.party = std::string(rest);
+    Mark(lane_, t, "caller", call + " caller " + c.party, index);
+  }
+  // The span shows the state; a caller's number relabels it.
+  struct Shown {
+    std::string_view word, state, text;
+  };
+  static constexpr Shown kShown[] = {{"offered", "offered", "ringing"},
+                                     {"OFFERING", "offered", "ringing"},
+                                     {"placed", "dialing", "dialling"},
+                                     {"DIALING", "dialing", "dialling"},
+                                     {"PROCEEDING", "dialing", "dialling"},
+                                     {"BUSY", "dialing", "busy"},
+                                     {"SPECIALINFO", "dialing", "no service"},
+                                     {"CONNECTED", "connected", "connected"},
+                                     {"ONHOLD", "held", "on hold"}};
+  std::string_view state, what;
+  for (const Shown& s : kShown)
+    if (word == s.word) state = s.state, what = s.text;
+  if (word == "CONNECTED" || word == "ONHOLD" || word == "BUSY")
+    Mark(lane_, t, "connected", call + " " + std::string(what) + Who(c), index);
+  if (word == "caller" && c.span.open()) {
+    state = c.span.state();
+    what = c.span.state() == "connected" ? "connected"
+           : c.span.state() == "held"    ? "on hold"
+                                         : "ringing";
+  }
+  if (!state.empty())
+    c.span.Switch(lane_, t, std::string(state), call + " " + std::string(what) + Who(c), index);
+  return true;
 }
 
 void CallsLane::Registry(const sim::TraceEvent& e, uint32_t index) {
   std::string number = SzValue(e.text, "IncomingNumber");
   std::string name = SzValue(e.text, "IncomingName");
   if (number.empty() && name.empty()) return;
-  if (!number.empty()) number_ = number;
-  if (!name.empty()) name_ = name;
-  Mark(lane_, e.time, "caller", "caller" + Who(), index);
-  Show(e.time, index);
+  // The daemon shows the caller of the newest call still ringing or talking.
+  if (!name.empty() && !calls_.empty()) calls_.rbegin()->second.name = name;
+  Mark(lane_, e.time, "caller", "caller shown: " + (number.empty() ? name : number), index);
 }
 
 void CallsLane::Add(const sim::TraceEvent& e, uint32_t index) {
   if (PostTo(e, "Dorvane2")) {
-    if (e.msg == kMsgIncoming) return Incoming(e.time, index);
-    if (e.msg == kMsgTalking) return Talking(e.time, index);
-    if (e.msg == kMsgDialing) return Dialing(e.time, index);
+    if (e.msg == kMsgIncoming)
+      return Mark(lane_, e.time, "note", "call message to the daemon (32786)", index);
+    if (e.msg == kMsgTalking)
+      return Mark(lane_, e.time, "note", "talking message to the daemon (32785)", index);
+    if (e.msg == kMsgDialing)
+      return Mark(lane_, e.time, "note", "dialling message to the daemon (32794)", index);
     return;
   }
   if (PostTo(e, "Vurl")) {
@@ -177,12 +189,21 @@ void CallsLane::Add(const sim::TraceEvent& e, uint32_t index) {
       return Mark(lane_, e.time, "handed", "power button hung up the ringing call (32845)", index);
     return;
   }
-  if (e.kind == TraceKind::Note) return Note(e, index);
   if (e.kind == TraceKind::Registry) return Registry(e, index);
+  if (e.kind != TraceKind::Note || ModelNote(e, index)) return;
+  // Other words of the phone side ("lineMakeCall 5551234", "line server asks for
+  // re-initialisation"); the line callbacks are too many to mark and say nothing of the call.
+  if (IStartsWith(e.text, "tapi callback") || IStartsWith(e.text, "power ") ||
+      IStartsWith(e.text, "display "))
+    return;
+  std::string text = Lower(e.text);
+  if (Has(text, "call") || Has(text, "line") || Has(text, "phone"))
+    Mark(lane_, e.time, "note", e.text, index);
 }
 
 TimelineLane CallsLane::Finish(uint64_t end) {
-  span_.Close(lane_, end, true);
+  for (auto& [number, c] : calls_) c.span.Close(lane_, end, true);
+  calls_.clear();
   return std::move(lane_);
 }
 

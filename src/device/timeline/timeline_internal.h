@@ -5,6 +5,7 @@
 #include <map>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "device/timeline/timeline.h"
 
@@ -52,8 +53,9 @@ std::string Lower(std::string_view text);
 // The executable name at the start of a command line ("vurl.exe -hide" -> "vurl.exe").
 std::string_view ProgramOf(std::string_view commandLine);
 
-// Calls and messages: read from the daemon's call and counter messages and from the notes
-// of telephony and messaging models.
+// Calls: each call of the telephony model on a row of its own, from the model's notes
+// ("call 2 offered", "call 2 caller +49...", "call 2 CONNECTED", "call 2 IDLE"); the daemon's
+// call messages and what it showed of the caller are marks beside them.
 class CallsLane {
  public:
   CallsLane() : lane_{"calls", "Calls", {}, {}, 1} {}
@@ -61,23 +63,23 @@ class CallsLane {
   TimelineLane Finish(uint64_t end);
 
  private:
-  void Incoming(uint64_t t, uint32_t index);
-  void Talking(uint64_t t, uint32_t index);
-  void Dialing(uint64_t t, uint32_t index);
-  void Note(const sim::TraceEvent& e, uint32_t index);
+  struct Call {
+    explicit Call(int r) : span(r), row(r) {}
+    OpenSpan span;
+    int row;
+    bool outgoing = false;
+    std::string party;  // the number, "withheld" or "unknown"
+    std::string name;   // as the daemon found it among the contacts
+  };
+  bool ModelNote(const sim::TraceEvent& e, uint32_t index);
   void Registry(const sim::TraceEvent& e, uint32_t index);
-  void Show(uint64_t t, uint32_t index);
-  std::string Who() const;
+  Call& Begin(int number);
+  void Release(int number, uint64_t t);
+  std::string Who(const Call& c) const;
 
   TimelineLane lane_;
-  OpenSpan span_;
-  bool inCall_ = false;
-  bool talking_ = false;
-  bool held_ = false;
-  bool dialing_ = false;
-  bool ending_ = false;  // disconnected, the end of the call still to come
-  std::string number_;
-  std::string name_;
+  std::map<int, Call> calls_;  // calls not yet idle, by the model's call number
+  std::vector<bool> rowBusy_;
 };
 
 class MessagesLane {

@@ -93,6 +93,11 @@ void Telephony::DeliverCallerId(Device& dev, int number, const std::u16string& i
   if (!c || c->state == LINECALLSTATE_IDLE) return;
   c->callerId = flags & LINECALLPARTYID_ADDRESS ? id : std::u16string();
   c->callerIdFlags = flags;
+  dev.Note("call " + std::to_string(number) + " caller " +
+               (!c->callerId.empty()              ? platform::U8(c->callerId)
+                : flags & LINECALLPARTYID_BLOCKED ? std::string("withheld")
+                                                  : std::string("unknown")),
+           flags);
   for (const auto& h : handles_) {
     if (h.call != number) continue;
     if (const LineOpen* o = Open(h.open))
@@ -100,7 +105,7 @@ void Telephony::DeliverCallerId(Device& dev, int number, const std::u16string& i
   }
 }
 
-int Telephony::Dial(Device& dev, HLINE open, const std::u16string&, DWORD media) {
+int Telephony::Dial(Device& dev, HLINE open, const std::u16string& number, DWORD media) {
   TapiCall c;
   c.number = static_cast<int>(calls_.size() + 1);
   c.outgoing = true;
@@ -109,7 +114,7 @@ int Telephony::Dial(Device& dev, HLINE open, const std::u16string&, DWORD media)
   calls_.push_back(c);
   char buf[64];
   std::snprintf(buf, sizeof buf, "call %d placed", c.number);
-  dev.Note(buf, c.number);
+  dev.Note(number.empty() ? std::string(buf) : buf + (" to " + platform::U8(number)), c.number);
   if (open) AddHandle(open, c.number, LINECALLPRIVILEGE_OWNER);
   return c.number;
 }
