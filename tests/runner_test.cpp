@@ -184,9 +184,24 @@ TEST(RunnerExit, QuietPrintsOnlyFailuresAndSummary) {
 }
 
 TEST(RunnerExit, TypoStopsBeforeAnythingIsPlayed) {
-  RunResult r = Play("start iexplore\nexpect running iexplore\nexpct running x\n");
+  // Every bad line is reported, each with what was most likely meant; nothing is played.
+  RunResult r = Play(
+      "start iexplore\nexpect running iexplore\nexpct running x\nusr unlok\nuser unlok\n"
+      "wait 2s\nclock 2008-01-01 00:00:00\n");
   EXPECT_EQ(r.status, 2);
-  EXPECT_EQ(r.output, "t.scn:3:1: unknown verb 'expct'\n");
+  EXPECT_EQ(r.output,
+            "t.scn:3:1: unknown verb 'expct'; did you mean 'expect'?\n"
+            "t.scn:4:1: unknown verb 'usr'; did you mean 'user'?\n"
+            "t.scn:5:6: unknown verb 'user unlok'; did you mean 'unlock'? expected unlock, ok, "
+            "answer, reject, dial or hangup after user\n"
+            "t.scn:7:1: clock must come before boot and before any event\n");
+  std::string many;
+  for (int i = 0; i < 25; ++i) many += "wiat 1s\n";
+  r = Play(many);
+  EXPECT_TRUE(
+      r.output.ends_with("t.scn:20:1: unknown verb 'wiat'; did you mean 'wait'?\n"
+                         "t.scn: stopped after 20 errors\n"))
+      << r.output;
   r = Play("start iexplore\nwait 3q\n");
   EXPECT_EQ(r.status, 2);
   EXPECT_EQ(r.output, "t.scn:2:6: expected a duration like 250ms, 3s, 2m or 1h\n");
@@ -448,6 +463,26 @@ TEST(RunnerExpect, DebugLogBesideTheDaemon) {
   EXPECT_OUTPUT_HAS(r, "  line 1 of \\Apps\\Dorvane2.log: Boot\n");
 }
 
+// A failure over a window that is not there says why when the device can tell: the daemon
+// held by its first-start message boxes, or a class no window ever had.
+TEST(RunnerExpect, AMissingWindowSaysWhy) {
+  RunResult r = Play(
+      "start dorvane2\nsettle\npost Dorvane2 32811\nuser ok\nsettle\nuser ok\nsettle\n"
+      "expect posted Vurll 32841 1\nexpect window Vurl visible\n");
+  EXPECT_TRUE(Has(r,
+                  "t.scn:3: step failed: post Dorvane2 32811\n"
+                  "  there is no top-level window of class Dorvane2\n"
+                  "  the daemon has no window yet: one of its message boxes is waiting for "
+                  "\"user ok\" (a first start shows them before the window is made)\n"))
+      << r.output;
+  EXPECT_TRUE(Has(r,
+                  "  no such message reached Vurll since the start of the run\n"
+                  "  no window of class \"Vurll\" ever existed on this device (did you mean "
+                  "\"Vurl\"?)\n"))
+      << r.output;
+  EXPECT_EQ(Summary(r), "1 passed, 2 failed");
+}
+
 TEST(RunnerExpect, WindowStatesAndProcesses) {
   RunResult r = Play(
       "start ghost\nstart iexplore\n"
@@ -649,6 +684,33 @@ TEST_F(RunnerState, DamagedOrLinkedPartsAreRefusedAndLeftAlone) {
 
 // --- The shell ---------------------------------------------------------------------------------
 
+// The same lines typed into the shell or read from a file give the same run, calls included:
+// with --phone the shell's phone application starts with the device, as a file with phone
+// verbs has it; without it the shell says where the phone starts late.
+TEST(RunnerShell, PlaysAScenarioAsRunDoes) {
+  std::string text, error;
+  ASSERT_TRUE(
+      sim::ReadHostFile(std::string(DV_SOURCE_DIR) + "/examples/day-with-calls.scn", &text, &error))
+      << error;
+  const device::RunResult run = device::RunScenario(text, "stdin");
+  ASSERT_EQ(run.status, 0) << run.output;
+
+  RunOptions phone;
+  phone.phone = true;
+  std::istringstream in(text);
+  std::ostringstream out, err;
+  EXPECT_EQ(device::RunShell(in, phone, out, err), 0);
+  EXPECT_EQ(out.str(), run.output);
+  EXPECT_EQ(err.str(), "");
+
+  std::istringstream again(text);
+  std::ostringstream late, lateErr;
+  device::RunShell(again, RunOptions{}, late, lateErr);
+  EXPECT_NE(late.str(), run.output);
+  EXPECT_TRUE(lateErr.str().starts_with("stdin:16: the device becomes a phone only now"))
+      << lateErr.str();
+}
+
 TEST(RunnerShell, BadLinesAreReportedAndTheShellGoesOn) {
   std::istringstream in(
       "start iexplore\n"
@@ -663,7 +725,9 @@ TEST(RunnerShell, BadLinesAreReportedAndTheShellGoesOn) {
   int status = device::RunShell(in, o, out, out);
   std::string text = out.str();
   EXPECT_EQ(status, 2);  // as a file with these lines would be, after playing the good ones
-  EXPECT_NE(text.find("stdin:2:1: unknown verb 'expct'\n"), std::string::npos) << text;
+  EXPECT_NE(text.find("stdin:2:1: unknown verb 'expct'; did you mean 'expect'?\n"),
+            std::string::npos)
+      << text;
   EXPECT_NE(text.find("stdin:4:1: clock must come before boot and before any event\n"),
             std::string::npos);
   EXPECT_NE(text.find("stdin:6: expectation failed: expect running nope\n"), std::string::npos);

@@ -174,8 +174,9 @@ TEST(ScenarioParse, DeviceSetupAndRegistry) {
     EXPECT_EQ(Error(bad), std::string("t.scn:1:12: ") + keyHelp) << bad;
   EXPECT_EQ(Error("reg set HKCU\\S v binary 0a0"),
             "t.scn:1:25: expected hex bytes like 01 or 0a0b (an even number of digits)");
-  EXPECT_EQ(Error("reg set HKCU\\S v qword 1"),
-            "t.scn:1:18: unknown value type 'qword'; expected dword, binary or sz");
+  EXPECT_EQ(
+      Error("reg set HKCU\\S v qword 1"),
+      "t.scn:1:18: unknown value type 'qword'; did you mean 'dword'? expected dword, binary or sz");
   EXPECT_EQ(Error("reg set HKCU\\S v sz a b"), "t.scn:1:23: unexpected extra word 'b'");
 }
 
@@ -245,9 +246,10 @@ TEST(ScenarioParse, Expectations) {
 }
 
 TEST(ScenarioParse, ErrorsPointAtTheOffendingWord) {
-  EXPECT_EQ(Error("settle\n\n  wiat 3s\n"), "t.scn:3:3: unknown verb 'wiat'");
-  EXPECT_EQ(Error("file ad x"),
-            "t.scn:1:6: unknown verb 'file ad'; expected add or delete after file");
+  EXPECT_EQ(Error("settle\n\n  wiat 3s\n"), "t.scn:3:3: unknown verb 'wiat'; did you mean 'wait'?");
+  EXPECT_EQ(
+      Error("file ad x"),
+      "t.scn:1:6: unknown verb 'file ad'; did you mean 'add'? expected add or delete after file");
   EXPECT_EQ(Error("user"),
             "t.scn:1:5: expected unlock, ok, answer, reject, dial or hangup after user");
   // A missing word points just past the last word, whatever follows it.
@@ -330,9 +332,11 @@ TEST(ScenarioParse, TelephonyServerVerbs) {
   EXPECT_EQ(Error("line open"),
             "t.scn:1:6: unknown verb 'line open'; expected close or reinit after line");
   EXPECT_EQ(Error("line close 1"), "t.scn:1:12: unexpected extra word '1'");
-  EXPECT_EQ(Error("expect call onhld"),
-            "t.scn:1:13: unknown call state 'onhld'; expected offering, dialing, connected, "
-            "onhold, busy, disconnected or idle");
+  EXPECT_EQ(
+      Error("expect call onhld"),
+      "t.scn:1:13: unknown call state 'onhld'; did you mean 'onhold'? expected offering, dialing, "
+      "connected, "
+      "onhold, busy, disconnected or idle");
 }
 
 TEST(ScenarioParse, WindowVerbs) {

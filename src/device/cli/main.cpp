@@ -118,6 +118,7 @@ std::optional<std::string> Parse(int argc, char** argv, CommandLine& cl) {
   auto* stateOpt = app.add_option("--state", state);
   app.add_flag("-q,--quiet", cl.options.quiet);
   app.add_flag("--stats", cl.options.stats);
+  app.add_flag("--phone", cl.options.phone);
   auto* timelineOpt = app.add_option("--timeline", cl.options.timeline);
   auto* run = app.add_subcommand("run")->fallthrough();
   run->add_option("FILE", cl.file);

@@ -317,7 +317,50 @@ std::optional<std::string> Runner::Post(const verb::Post& v) {
   return std::nullopt;
 }
 
-void Runner::ReportFailure(const Step& step, std::string_view what, const std::string& reason) {
+// The window class a step names, when a missing window would make it fail.
+static std::optional<std::string> ClassNamed(const Action& action) {
+  if (auto* v = std::get_if<verb::Post>(&action)) return v->windowClass;
+  if (auto* v = std::get_if<verb::ExpectPosted>(&action)) return v->windowClass;
+  if (auto* v = std::get_if<verb::ExpectWindow>(&action)) return v->windowClass;
+  if (auto* v = std::get_if<verb::ExpectTimer>(&action)) return v->windowClass;
+  if (std::holds_alternative<verb::UserUnlock>(action)) return "Vurl";
+  return std::nullopt;
+}
+
+// Why a window a failed step names is not there, when the device can tell: a class no window
+// ever had (most often a misspelling), or the daemon still held by its first-start message
+// boxes.
+std::string Runner::WhyNoWindow(const std::string& cls) const {
+  if (cls == "*" || WindowOfClass(cls)) return {};
+  if (IEquals(U16(cls), u"Dorvane2")) {
+    int boxes = 0;
+    for (HWND h : dev_->windows().ZOrder()) {
+      const sim::Window* w = dev_->windows().Get(h);
+      if (w && w->visible && IEquals(w->cls, u"Dialog") && w->process &&
+          IEquals(w->process->exeName, detail::BaseName(daemonPath_)))
+        ++boxes;
+    }
+    if (boxes > 0)
+      return "the daemon has no window yet: " +
+             (boxes == 1 ? std::string("one of its message boxes is")
+                         : std::to_string(boxes) + " of its message boxes are") +
+             " waiting for \"user ok\" (a first start shows them before the window is made)";
+  }
+  std::vector<std::string> names;
+  for (const auto& c : dev_->windows().ClassesEver()) names.push_back(U8(c));
+  if (std::any_of(names.begin(), names.end(),
+                  [&](const std::string& n) { return IEquals(U16(n), U16(cls)); }))
+    return {};
+  std::vector<std::string_view> views(names.begin(), names.end());
+  std::optional<std::string_view> near = Nearest(cls, views);
+  return "no window of class \"" + cls + "\" ever existed on this device" +
+         (near ? " (did you mean \"" + std::string(*near) + "\"?)" : std::string());
+}
+
+void Runner::ReportFailure(const Step& step, std::string_view what, const std::string& given) {
+  std::string reason = given;
+  if (std::optional<std::string> cls = ClassNamed(step.action))
+    if (std::string why = WhyNoWindow(*cls); !why.empty()) reason += "\n" + why;
   if (!options_.timeline.empty())
     failures_.push_back({{dev_->Now(), fileName_ + ':' + std::to_string(step.line), step.source,
                           std::string(what), reason},
@@ -370,7 +413,10 @@ int RunScenarioText(std::string_view text, std::string_view fileName, const RunO
   bool kept = true;
   bool phone = false;
   int lastExpectation = 0;
-  if (auto error = ForEachStep(text, fileName, [&](Step&& step) {
+  constexpr size_t kMaxErrors = 20;
+  const std::vector<ParseError> errors = ForEachStepChecked(
+      text, fileName,
+      [&](Step&& step) {
         phone = phone || NeedsPhone(step.action);
         if (detail::IsExpectation(step.action)) lastExpectation = step.line;
         if (kept && steps.size() < kKeptSteps) {
@@ -380,13 +426,17 @@ int RunScenarioText(std::string_view text, std::string_view fileName, const RunO
           std::vector<Step>().swap(steps);
         }
         return true;
-      })) {
-    err << error->text << '\n';
+      },
+      kMaxErrors);
+  if (!errors.empty()) {
+    for (const ParseError& e : errors) err << e.text << '\n';
+    if (errors.size() == kMaxErrors)
+      err << fileName << ": stopped after " << kMaxErrors << " errors\n";
     return kExitBroken;
   }
   Runner runner(std::string(fileName), options, out, err);
   if (!runner.Open()) return kExitBroken;
-  if (phone) runner.WantPhone();
+  if (phone || options.phone) runner.WantPhone();
   runner.LastExpectationAt(lastExpectation);
   if (kept) {
     for (const Step& step : steps)
@@ -409,16 +459,27 @@ int RunShell(std::istream& in, const RunOptions& options, std::ostream& out, std
   constexpr std::string_view kName = "stdin";
   Runner runner(std::string(kName), options, out, err);
   if (!runner.Open()) return kExitBroken;
+  if (options.phone) runner.WantPhone();
   ScenarioOrder order;
   int lineNo = 0;
-  bool deviceOk = true, rejected = false;
+  bool deviceOk = true, rejected = false, eventPlayed = false;
   for (std::string line; deviceOk && std::getline(in, line);) {
     ParseResult parsed = ParseLine(line, ++lineNo, kName, &order);
     if (!parsed.ok()) {
       err << parsed.error->text << '\n';
       rejected = true;
     }
-    for (const Step& step : parsed.steps) deviceOk = runner.Play(step);
+    for (const Step& step : parsed.steps) {
+      // A file is read whole first, so the phone application starts with the device; here
+      // the first phone verb comes after events were played, and the phone starts late.
+      if (eventPlayed && NeedsPhone(step.action) && !runner.PhoneStarted())
+        err << kName << ":" << lineNo
+            << ": the device becomes a phone only now: the phone application starts at this "
+               "line, where `run` would have started it with the device (start the shell with "
+               "--phone for that)\n";
+      eventPlayed = eventPlayed || !IsSetup(step.action);
+      deviceOk = runner.Play(step);
+    }
     out.flush();
   }
   // A rejected line is a wrong scenario, as it would be in a file, though the rest was played.

@@ -30,6 +30,9 @@ struct RunOptions {
   bool stats = false;    // after the summary, wake-ups and timer firings per program
   std::string stateDir;  // empty: a fresh device, nothing left behind
   std::string timeline;  // not empty: the run's timeline page is written there at the end
+  // The device is a phone from the start: the phone application starts with it, as it does
+  // when a scenario uses any phone verb.
+  bool phone = false;
   // Called after InstallPrograms and before the state is loaded: tests register programs or
   // tune the device here.
   std::function<void(sim::Device&)> prepare;
@@ -67,6 +70,7 @@ class Runner {
   sim::Device& device() { return *dev_; }
   // The scenario uses the phone: its application starts before the first event.
   void WantPhone() { phoneWanted_ = true; }
+  bool PhoneStarted() const { return phoneStarted_; }
   // The line of the scenario's last expectation: once it is played, no expectation reads the
   // trace after its previous match any more, matched or not.
   void LastExpectationAt(int line) { lastExpectationLine_ = line; }
@@ -83,6 +87,7 @@ class Runner {
   bool RunDevice(const Action& action);
   void StartPrinting();
   void ReportFailure(const Step& step, std::string_view what, const std::string& reason);
+  std::string WhyNoWindow(const std::string& cls) const;
   void ForgetUnneededTrace();
 
   std::string fileName_;

@@ -208,6 +208,7 @@ const std::vector<std::span<const VerbEntry>>& AllTables() {
 struct VerbIndex {
   std::map<std::pair<std::string_view, std::string_view>, const VerbEntry*> byWords;
   std::map<std::string_view, std::vector<std::string_view>> subs;
+  std::vector<std::string_view> firstWords;  // every verb's first word, once
 };
 
 const VerbIndex& Index() {
@@ -217,6 +218,8 @@ const VerbIndex& Index() {
       for (const auto& e : table) {
         i.byWords.emplace(std::pair{e.word, e.sub}, &e);  // the first row of two wins
         if (!e.sub.empty()) i.subs[e.word].push_back(e.sub);
+        if (std::find(i.firstWords.begin(), i.firstWords.end(), e.word) == i.firstWords.end())
+          i.firstWords.push_back(e.word);
       }
     return i;
   }();
@@ -251,15 +254,48 @@ Action ParseTokens(std::string_view line, const std::vector<Token>& tokens) {
     return a;
   }
   const std::vector<std::string_view>* subs = Family(first.text);
-  if (!subs)
-    throw Failure{ColumnAt(line, first.begin), "unknown verb '" + Excerpt(first.text) + "'"};
+  if (!subs) {
+    std::string near = DidYouMean(first.text, Index().firstWords);
+    if (!near.empty()) near = "; " + near.substr(0, near.size() - 1);
+    throw Failure{ColumnAt(line, first.begin), "unknown verb '" + Excerpt(first.text) + "'" + near};
+  }
   Cursor c(line, tokens, 1);
   int col = c.Column();
   if (c.AtEnd()) c.Next("expected " + JoinOr(*subs) + " after " + first.text);
   const Token& sub = c.Next("");
-  throw Failure{col, "unknown verb '" + Excerpt(first.text + " " + sub.text) + "'; expected " +
-                         JoinOr(*subs) + " after " + first.text};
+  throw Failure{col, "unknown verb '" + Excerpt(first.text + " " + sub.text) + "'; " +
+                         DidYouMean(sub.text, *subs) + "expected " + JoinOr(*subs) + " after " +
+                         first.text};
 }
+
+}  // namespace
+
+std::vector<std::string> VerbFamilies() {
+  static constexpr std::string_view kTitles[] = {"core",          "observation and faults",
+                                                 "notifications", "keys",
+                                                 "calls",         "PIM",
+                                                 "messages",      "promises",
+                                                 "windows",       "time"};
+  std::vector<std::string> lines;
+  const auto& tables = AllTables();
+  for (size_t t = 0; t < tables.size(); ++t) {
+    std::string line = std::string(t < std::size(kTitles) ? kTitles[t] : "more") + ":";
+    std::vector<std::string_view> done;
+    for (const VerbEntry& e : tables[t]) {
+      if (std::find(done.begin(), done.end(), e.word) != done.end()) continue;
+      done.push_back(e.word);
+      std::string family;
+      for (const VerbEntry& f : tables[t])
+        if (f.word == e.word) family += std::string(family.empty() ? "" : "|") + std::string(f.sub);
+      line += std::string(done.size() == 1 ? " " : ", ") + std::string(e.word) +
+              (family.empty() ? "" : " " + family);
+    }
+    lines.push_back(std::move(line));
+  }
+  return lines;
+}
+
+namespace {
 
 ParseError MakeError(std::string_view fileName, int line, int column, std::string message) {
   ParseError e{line, column, std::move(message), {}};

@@ -16,6 +16,7 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <variant>
@@ -179,6 +180,20 @@ ParseResult ParseScenario(std::string_view text, std::string_view fileName);
 // nothing is kept, so memory does not grow with the scenario. `each` returning false stops.
 std::optional<ParseError> ForEachStep(std::string_view text, std::string_view fileName,
                                       const std::function<bool(Step&&)>& each);
+
+// The candidate a misspelt word most likely meant (a letter or two off, case aside), for a
+// "did you mean" in an error; nothing when none is close or two are equally close.
+std::optional<std::string_view> Nearest(std::string_view word,
+                                        std::span<const std::string_view> candidates);
+
+// Every verb, by family, in the order of the language's tables: one line per table, headed by
+// what the table is about ("calls: call offer|dial|..., expect call|dialled|no-dialled, ...").
+std::vector<std::string> VerbFamilies();
+
+// The same, going on past a bad line (its step is left out) to report up to `maxErrors`.
+std::vector<ParseError> ForEachStepChecked(std::string_view text, std::string_view fileName,
+                                           const std::function<bool(Step&&)>& each,
+                                           size_t maxErrors);
 
 // A word quoted in an error message: the whole word when short, else its first characters and
 // "...", so a huge word never floods the terminal.

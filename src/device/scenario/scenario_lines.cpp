@@ -4,20 +4,33 @@
 
 namespace device {
 
-std::optional<ParseError> ForEachStep(std::string_view text, std::string_view fileName,
-                                      const std::function<bool(Step&&)>& each) {
+std::vector<ParseError> ForEachStepChecked(std::string_view text, std::string_view fileName,
+                                           const std::function<bool(Step&&)>& each,
+                                           size_t maxErrors) {
   if (text.starts_with("\xEF\xBB\xBF")) text.remove_prefix(3);  // UTF-8 byte order mark
   ScenarioOrder order;
   std::optional<Step> step;
+  std::vector<ParseError> errors;
   int lineNo = 0;
   while (!text.empty()) {
     size_t nl = text.find('\n');
     std::string_view line = text.substr(0, nl);
     text = nl == std::string_view::npos ? std::string_view{} : text.substr(nl + 1);
-    if (auto error = ParseLineInto(line, ++lineNo, fileName, &order, step)) return error;
-    if (step && !each(std::move(*step))) return std::nullopt;
+    if (auto error = ParseLineInto(line, ++lineNo, fileName, &order, step)) {
+      errors.push_back(std::move(*error));
+      if (errors.size() >= maxErrors) break;
+      continue;
+    }
+    if (step && !each(std::move(*step))) break;
   }
-  return std::nullopt;
+  return errors;
+}
+
+std::optional<ParseError> ForEachStep(std::string_view text, std::string_view fileName,
+                                      const std::function<bool(Step&&)>& each) {
+  std::vector<ParseError> errors = ForEachStepChecked(text, fileName, each, 1);
+  if (errors.empty()) return std::nullopt;
+  return std::move(errors.front());
 }
 
 std::string Excerpt(std::string_view word) {

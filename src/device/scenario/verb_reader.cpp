@@ -1,7 +1,54 @@
 #include "device/scenario/verb_reader.h"
 
+#include <algorithm>
 #include <array>
+#include <cctype>
 #include <limits>
+#include <optional>
+#include <vector>
+
+namespace device {
+
+std::optional<std::string_view> Nearest(std::string_view word,
+                                        std::span<const std::string_view> candidates) {
+  auto lower = [](char c) {
+    return static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  };
+  // Edit distance, with the swap of two neighbouring letters as one edit.
+  auto distance = [&](std::string_view a, std::string_view b) {
+    std::vector<std::vector<size_t>> d(a.size() + 1, std::vector<size_t>(b.size() + 1));
+    for (size_t i = 0; i <= a.size(); ++i) d[i][0] = i;
+    for (size_t j = 0; j <= b.size(); ++j) d[0][j] = j;
+    for (size_t i = 1; i <= a.size(); ++i)
+      for (size_t j = 1; j <= b.size(); ++j) {
+        const size_t cost = lower(a[i - 1]) == lower(b[j - 1]) ? 0 : 1;
+        d[i][j] = std::min({d[i - 1][j] + 1, d[i][j - 1] + 1, d[i - 1][j - 1] + cost});
+        if (i > 1 && j > 1 && lower(a[i - 1]) == lower(b[j - 2]) &&
+            lower(a[i - 2]) == lower(b[j - 1]))
+          d[i][j] = std::min(d[i][j], d[i - 2][j - 2] + 1);
+      }
+    return d[a.size()][b.size()];
+  };
+  if (word.empty() || word.size() > 64) return std::nullopt;
+  const size_t most = word.size() <= 3 ? 1 : word.size() <= 8 ? 2 : 3;
+  std::optional<std::string_view> best;
+  size_t bestDistance = most + 1;
+  bool tie = false;
+  for (std::string_view c : candidates) {
+    const size_t d = distance(word, c);
+    if (d < bestDistance) {
+      best = c;
+      bestDistance = d;
+      tie = false;
+    } else if (d == bestDistance && best && *best != c) {
+      tie = true;
+    }
+  }
+  if (tie || (bestDistance == 0 && *best == word)) return std::nullopt;
+  return best;
+}
+
+}  // namespace device
 
 namespace device::parse {
 
@@ -184,6 +231,11 @@ std::string JoinOr(std::span<const std::string_view> words) {
                                                 : ", ") +
             std::string(words[i]);
   return list;
+}
+
+std::string DidYouMean(std::string_view word, std::span<const std::string_view> words) {
+  std::optional<std::string_view> near = Nearest(word, words);
+  return near ? "did you mean '" + std::string(*near) + "'? " : std::string();
 }
 
 const char* const kProgram = "expected a program name like fenk.exe";

@@ -44,6 +44,8 @@ SYSTEMTIME ParseClock(const Token& date, int dateColumn, const Token& time, int 
 SYSTEMTIME ParseDateAndTime(const Token& date, int dateColumn, const Token& time, int timeColumn);
 // "a, b or c": the alternatives an error names.
 std::string JoinOr(std::span<const std::string_view> words);
+// "did you mean 'b'? " when `word` is a near miss of one of `words`; else empty.
+std::string DidYouMean(std::string_view word, std::span<const std::string_view> words);
 
 extern const char* const kDurationHelp;
 
@@ -95,8 +97,8 @@ class Cursor {
     const Token& t = Next("");
     for (size_t i = 0; i < choices.size(); ++i)
       if (t.text == choices[i]) return i;
-    throw Failure{col, "unknown " + std::string(what) + " '" + Excerpt(t.text) + "'; expected " +
-                           JoinOr(choices)};
+    throw Failure{col, "unknown " + std::string(what) + " '" + Excerpt(t.text) + "'; " +
+                           DidYouMean(t.text, choices) + "expected " + JoinOr(choices)};
   }
   void End() {
     if (!AtEnd()) throw Failure{Column(), "unexpected extra word '" + Excerpt(Peek().text) + "'"};

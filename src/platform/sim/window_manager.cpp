@@ -208,6 +208,15 @@ bool WindowManager::WasOfClass(HWND h, std::u16string_view cls, uint64_t at) con
          life->created <= at && at <= life->destroyed;
 }
 
+std::vector<std::u16string> WindowManager::ClassesEver() const {
+  std::vector<std::u16string> classes;
+  for (const WindowLife& life : lives_)
+    if (std::none_of(classes.begin(), classes.end(),
+                     [&](const std::u16string& c) { return IEquals(c, life.cls); }))
+      classes.push_back(life.cls);
+  return classes;
+}
+
 void WindowManager::BringToTop(HWND h) {
   if (!Get(h) || Get(h)->parent) return;
   RemoveFromZ(h);

@@ -85,6 +85,8 @@ class WindowManager {
   const std::vector<HWND>& ZOrder() const { return zorder_; }
   // Whether `h` was a top-level window of class `cls` (any case) at device time `at`.
   bool WasOfClass(HWND h, std::u16string_view cls, uint64_t at) const;
+  // The class of every top-level window there ever was, each once, oldest first.
+  std::vector<std::u16string> ClassesEver() const;
   HWND Find(const WCHAR* cls, const WCHAR* title) const;
   void BringToTop(HWND h);
   void SendToBottom(HWND h);
