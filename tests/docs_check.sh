@@ -1,0 +1,55 @@
+#!/usr/bin/env bash
+# The docs against the program they describe: the synopsis in docs/scenarios.md is what
+# `--help` prints, every verb `--help` lists is described there, and the example of
+# docs/trace.md is an excerpt, in order, of the run it names.
+# usage: docs_check.sh SIM SOURCE_DIR
+set -uo pipefail
+sim=$1 src=$2
+failures=0
+fail() { echo "not ok $*"; failures=$((failures + 1)); }
+ok() { echo "ok $*"; }
+help=$("$sim" --help)
+
+# The first block of docs/scenarios.md is the usage of --help (its lines up to the first blank).
+usage=$(printf '%s\n' "$help" | sed '/^$/q' | sed '/^$/d')
+doc=$(sed -n '/^```$/,/^```$/p' "$src/docs/scenarios.md" | sed '1d' | sed '/^```$/q' | sed '/^```$/d')
+[ "$usage" = "$doc" ] && ok "docs/scenarios.md has the usage of --help" ||
+  fail "docs/scenarios.md's synopsis differs from --help:$(diff <(echo "$doc") <(echo "$usage"))"
+
+# Every verb of --help's families ("call offer|dial, line close") is in docs/scenarios.md as
+# `word sub...` or `word ...`.
+missing=()
+while read -r family; do
+  word=${family%% *}
+  subs=${family#* }
+  [ "$subs" = "$family" ] && subs=""
+  if [ -z "$subs" ]; then
+    grep -q "\`$word[ \`]" "$src/docs/scenarios.md" || missing+=("$word")
+  else
+    for sub in ${subs//|/ }; do
+      grep -q "\`$word $sub[ \`]" "$src/docs/scenarios.md" || missing+=("$word $sub")
+    done
+  fi
+done < <(printf '%s\n' "$help" | sed -n '/^Verbs, one per line/,$p' | sed '1,2d' |
+  sed 's/^  [A-Za-z ]*: /,/; s/^    //' | tr '\n' ' ' | sed 's/| /|/g' | tr ',' '\n' |
+  sed 's/^ *//; s/ *$//' | sed '/^$/d')
+[ ${#missing[@]} -eq 0 ] && ok "docs/scenarios.md describes every verb" ||
+  fail "verbs docs/scenarios.md does not describe: ${missing[*]}"
+
+# The example of docs/trace.md: its lines in the order the run prints them.
+run=$(cd "$src" && "$sim" run examples/second-start.scn 2>&1)
+at=0
+bad=""
+while IFS= read -r line; do
+  next=$(printf '%s\n' "$run" | tail -n +$((at + 1)) | grep -nxF -- "$line" | head -1 | cut -d: -f1)
+  if [ -z "$next" ]; then
+    bad=$line
+    break
+  fi
+  at=$((at + next))
+done < <(sed -n '/^## Example/,$p' "$src/docs/trace.md" | sed -n '/^```$/,/^```$/p' | sed '/^```$/d')
+[ -z "$bad" ] && ok "docs/trace.md's example is in the run of examples/second-start.scn" ||
+  fail "docs/trace.md's example line is not in the run (or not in that order): $bad"
+
+echo "$failures failed"
+[ "$failures" -eq 0 ]
