@@ -82,7 +82,7 @@ TEST_F(Power, PowerButtonDuringARingingCallHangsUp) {
     core::G().Incoming = 1;
   });
   Transition(u"unattended", POWER_STATE_UNATTENDED);
-  EXPECT_EQ(Count("post -> Dorvane2 32774 (0x8006) wParam=113"), 1u);
+  EXPECT_EQ(Count("post -> Dorvane2 32774 (0x8006 PhoneKey) wParam=113"), 1u);
   EXPECT_EQ(Count("post -> Vurl 32845"), 1u);
   EXPECT_TRUE(Trace("id=1045").empty());
   EXPECT_TRUE(Logged(u"Power button hang up"));
@@ -161,9 +161,9 @@ TEST_F(Power, BatteryChangeReachesTheSlideScreenAndTenListeners) {
   });
   pm().PowerInfo(dev, 0, 37);
   ASSERT_TRUE(dev.RunUntilIdle());
-  EXPECT_EQ(Count("post -> Vurl 32771 (0x8003) wParam=37"), 1u);
+  EXPECT_EQ(Count("post -> Vurl 32771 (0x8003 Battery) wParam=37"), 1u);
   EXPECT_EQ(Count("post -> Vurl 32802"), 1u);
-  EXPECT_EQ(Count("32771 (0x8003) wParam=37"), 11u);
+  EXPECT_EQ(Count("32771 (0x8003 Battery) wParam=37"), 11u);
   EXPECT_TRUE(Logged(u"Battery: 37(0)"));
 }
 
@@ -205,7 +205,7 @@ TEST_F(Power, SleepTimerPausesOnlyWhatPlays) {
   dev.Launch(device::kFenkPath, u"", 5);
   ASSERT_TRUE(dev.RunUntilIdle());
   Call(p, [] { companions::StopMusicPanel(); });
-  EXPECT_EQ(Count("post -> Fenk 273 (0x111) wParam=301"), 1u);
+  EXPECT_EQ(Count("post -> Fenk 273 (0x111 WM_COMMAND) wParam=301"), 1u);
   EXPECT_EQ(Count("post -> Fenk 16"), 1u);
   dev.registry().SetValue(u"HKCU\\Software\\Zeq\\Fenk", u"CurrentTitle", REG_SZ, {0, 0});
   dev.Launch(device::kFenkPath, u"", 5);

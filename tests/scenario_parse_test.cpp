@@ -108,6 +108,10 @@ TEST(ScenarioParse, MessagesWithWildcardsAndWindowHandles) {
   EXPECT_EQ(p.msg, Value(32818));
   EXPECT_EQ(p.wParam, (MsgParam{MsgParam::Kind::WindowOf, 0, "listener"}));
   EXPECT_EQ(p.lParam, Value(0xFFFFFFFF));
+  // By the names trace lines show, in any case.
+  EXPECT_EQ(As<verb::Post>("post Dorvane2 RefreshSetting").msg, Value(32811));
+  EXPECT_EQ(As<verb::ExpectPosted>("expect posted Vurl lockstate 1").msg, Value(32841));
+  EXPECT_EQ(As<verb::Post>("post iexplore WM_CLOSE").msg, Value(16));
   p = As<verb::Post>("post Dorvane2 0x802B");
   EXPECT_EQ(p.wParam, Value(0));  // left out: 0
   EXPECT_EQ(p.lParam, Value(0));
@@ -123,7 +127,7 @@ TEST(ScenarioParse, MessagesWithWildcardsAndWindowHandles) {
 
   EXPECT_EQ(Error("post Dorvane2 32818 *"), "t.scn:1:21: expected a number or @CLASS, not '*'");
   EXPECT_EQ(Error("post Dorvane2 32818 @"), "t.scn:1:21: expected a window class after @");
-  EXPECT_EQ(Error("post Dorvane2 @x"), "t.scn:1:15: expected a message number, not '@x'");
+  EXPECT_EQ(Error("post Dorvane2 @x"), "t.scn:1:15: expected a message number or name, not '@x'");
   EXPECT_EQ(As<verb::ExpectPosted>("expect posted a 1 @b").wParam,
             (MsgParam{MsgParam::Kind::WindowOf, 0, "b"}));
   EXPECT_EQ(Error("post Dorvane2 1 2 3 4"), "t.scn:1:21: unexpected extra word '4'");
@@ -372,7 +376,7 @@ TEST(ScenarioParse, WindowVerbs) {
   EXPECT_EQ(Error("expect reached Manila"), "t.scn:1:22: expected a message number");
   EXPECT_EQ(Error("expect not-reached Manila 6 @"), "t.scn:1:29: expected a window class after @");
   EXPECT_EQ(Error("expect reached Manila @Vurl"),
-            "t.scn:1:23: expected a number or *, not '@Vurl'");
+            "t.scn:1:23: expected a message number, name or *, not '@Vurl'");
   EXPECT_EQ(Error("expect posted a 1 b"), "t.scn:1:19: expected a number, * or @CLASS, not 'b'");
   EXPECT_EQ(Error("expect timer a @b"), "t.scn:1:16: expected a number, not '@b'");
 }

@@ -112,7 +112,7 @@ TEST(Timeline, LanesFollowTheTraceAndTheNotesOfOtherModels) {
   EXPECT_EQ(page.end, 6000u);
   EXPECT_EQ(page.lines.size(), 24u);
   EXPECT_EQ(page.lines[1],
-            "00:00:00.500 dorvane2.exe post -> Vurl 32841 (0x8049) wParam=1 (0x1) "
+            "00:00:00.500 dorvane2.exe post -> Vurl 32841 (0x8049 LockState) wParam=1 (0x1) "
             "lParam=0");
   EXPECT_EQ(Spans(LaneOf(page, "display")),
             "0-2500 display off (screenoff 0x00100000)\n2500-6000 display on\n");

@@ -1,6 +1,9 @@
 // Message and timer numbers of the daemon window and of what it sends to its companions.
 #pragma once
 
+#include <optional>
+#include <string_view>
+
 #include "platform/win_types.h"
 
 namespace core {
@@ -9,103 +12,116 @@ constexpr WCHAR kDaemonClass[] = u"Dorvane2";
 constexpr WCHAR kSlideClass[] = u"Vurl";
 constexpr WCHAR kMusicPanelClass[] = u"Fenk";
 
-// Private messages (WM_APP + offset), received and sent.
-constexpr UINT kMsgFindSlide = 32769;
-constexpr UINT kMsgOffDisplay = 32770;
-constexpr UINT kMsgBattery = 32771;
-constexpr UINT kMsgBroadcastBattery = 32772;
-constexpr UINT kMsgPowerOff = 32773;
-constexpr UINT kMsgPhoneKey = 32774;
-constexpr UINT kMsgPowerOffRequest = 32775;
-constexpr UINT kMsgCallEnded = 32776;
-constexpr UINT kMsgSlideReady = 32777;
-constexpr UINT kMsgSignal = 32778;
-constexpr UINT kMsgMissedCalls = 32779;
-constexpr UINT kMsgUnreadSms = 32780;
-constexpr UINT kMsgUnreadMms = 32781;
-constexpr UINT kMsgVoiceMail = 32782;
-constexpr UINT kMsgUnreadEmail = 32783;
-constexpr UINT kMsgAppointmentChanged = 32784;
-constexpr UINT kMsgTalking = 32785;
-constexpr UINT kMsgIncoming = 32786;
-constexpr UINT kMsgOperator = 32787;
-constexpr UINT kMsgCloseAll = 32788;
-constexpr UINT kMsgNextAlarm = 32790;
-constexpr UINT kMsgBackgroundStart = 32791;
-constexpr UINT kMsgUnlock = 32792;
-constexpr UINT kMsgLock = 32793;
-constexpr UINT kMsgDialing = 32794;
-constexpr UINT kMsgTaskCount = 32796;
-constexpr UINT kMsgCallKey = 32797;
-constexpr UINT kMsgNotificationMode = 32798;
-constexpr UINT kMsgBluetooth = 32799;
-constexpr UINT kMsgWifi = 32800;
-constexpr UINT kMsgCaller = 32801;
-constexpr UINT kMsgBatteryState = 32802;
-constexpr UINT kMsgAllCounters = 32803;
-constexpr UINT kMsgBatteryTo = 32804;
-constexpr UINT kMsgCallDisconnected = 32805;
-constexpr UINT kMsgChangeWallpaper = 32806;
-constexpr UINT kMsgBtHeadphone = 32807;
-constexpr UINT kMsgDolmBattery = 32808;
-constexpr UINT kMsgStopWallpaper = 32809;
-constexpr UINT kMsgWallpaperValues = 32810;
-constexpr UINT kMsgRefreshSetting = 32811;
-constexpr UINT kMsgConnectionCount = 32812;
-constexpr UINT kMsgMusicTitle = 32813;
-constexpr UINT kMsgMusicAlbum = 32814;
-constexpr UINT kMsgMusicStatus = 32815;
-constexpr UINT kMsgMusicVolume = 32816;
-constexpr UINT kMsgWeather = 32817;
-constexpr UINT kMsgAddListener = 32818;
-constexpr UINT kMsgRemoveListener = 32819;
-constexpr UINT kMsgBtMsHeadphone = 32820;
-constexpr UINT kMsgStylusLock = 32821;
-constexpr UINT kMsgMailStorage = 32822;
-constexpr UINT kMsgMessengerUnread = 32823;
-constexpr UINT kMsgVolumePanel = 32824;
-constexpr UINT kMsgCallerNumber = 32826;
-constexpr UINT kMsgCallerName = 32827;
-constexpr UINT kMsgInCallLock = 32828;
-constexpr UINT kMsgVibrate = 32829;
-constexpr UINT kMsgTalkingState = 32830;
-constexpr UINT kMsgDialingState = 32831;
-constexpr UINT kMsgCallForwarding = 32832;
-constexpr UINT kMsgNetwork = 32834;
-constexpr UINT kMsgSyncing = 32835;
-constexpr UINT kMsgSystemLock = 32836;
-constexpr UINT kMsgOwner = 32837;
-constexpr UINT kMsgAppointmentsExported = 32838;  // to the slide screen after each export
-constexpr UINT kMsgStylus = 32839;
-constexpr UINT kMsgUnhideTaskBar = 32840;
-constexpr UINT kMsgLockState = 32841;
-constexpr UINT kMsgPasswordState = 32842;
-constexpr UINT kMsgBackgroundLocked = 32843;
-constexpr UINT kMsgCallerProperty = 32844;
-constexpr UINT kMsgPowerHangUp = 32845;
-constexpr UINT kMsgCallLock = 32846;
-constexpr UINT kMsgHeadphone = 32847;
-constexpr UINT kMsgBtStereo = 32848;
-constexpr UINT kMsgReminders = 32849;
-constexpr UINT kMsgPassword = 32850;
-constexpr UINT kMsgReminderShown = 32851;
-constexpr UINT kMsgNewMessageWake = 32852;
-constexpr UINT kMsgIncomingName = 32853;
-constexpr UINT kMsgRepeatLock = 32854;
-constexpr UINT kMsgActiveReminders = 32855;
-constexpr UINT kMsgOpenPreview = 32856;
-constexpr UINT kMsgKeyTone = 32857;
-constexpr UINT kMsgCallDropped = 32858;
-constexpr UINT kMsgSuppressDial = 32859;
-constexpr UINT kMsgDial = 32860;
-constexpr UINT kMsgBusy = 32862;
-constexpr UINT kMsgSdFlag = 32863;
-constexpr UINT kMsgShutDown = 32864;
-constexpr UINT kMsgAddSleepTimer = 32865;
-constexpr UINT kMsgMarkPreviewRead = 32866;
-constexpr UINT kMsgPoomCreated = 33029;
-constexpr UINT kMsgPoomDeleted = 33030;
-constexpr UINT kMsgPoomChanged = 33031;
+// Private messages (WM_APP + offset), received and sent: one row each, with the name trace
+// lines and scenarios know it by (kMsgCaller is "Caller").
+#define DV_PRIVATE_MESSAGES(X)                                              \
+  X(FindSlide, 32769)                                                        \
+  X(OffDisplay, 32770)                                                       \
+  X(Battery, 32771)                                                          \
+  X(BroadcastBattery, 32772)                                                 \
+  X(PowerOff, 32773)                                                         \
+  X(PhoneKey, 32774)                                                         \
+  X(PowerOffRequest, 32775)                                                  \
+  X(CallEnded, 32776)                                                        \
+  X(SlideReady, 32777)                                                       \
+  X(Signal, 32778)                                                           \
+  X(MissedCalls, 32779)                                                      \
+  X(UnreadSms, 32780)                                                        \
+  X(UnreadMms, 32781)                                                        \
+  X(VoiceMail, 32782)                                                        \
+  X(UnreadEmail, 32783)                                                      \
+  X(AppointmentChanged, 32784)                                               \
+  X(Talking, 32785)                                                          \
+  X(Incoming, 32786)                                                         \
+  X(Operator, 32787)                                                         \
+  X(CloseAll, 32788)                                                         \
+  X(NextAlarm, 32790)                                                        \
+  X(BackgroundStart, 32791)                                                  \
+  X(Unlock, 32792)                                                           \
+  X(Lock, 32793)                                                             \
+  X(Dialing, 32794)                                                          \
+  X(TaskCount, 32796)                                                        \
+  X(CallKey, 32797)                                                          \
+  X(NotificationMode, 32798)                                                 \
+  X(Bluetooth, 32799)                                                        \
+  X(Wifi, 32800)                                                             \
+  X(Caller, 32801)                                                           \
+  X(BatteryState, 32802)                                                     \
+  X(AllCounters, 32803)                                                      \
+  X(BatteryTo, 32804)                                                        \
+  X(CallDisconnected, 32805)                                                 \
+  X(ChangeWallpaper, 32806)                                                  \
+  X(BtHeadphone, 32807)                                                      \
+  X(DolmBattery, 32808)                                                      \
+  X(StopWallpaper, 32809)                                                    \
+  X(WallpaperValues, 32810)                                                  \
+  X(RefreshSetting, 32811)                                                   \
+  X(ConnectionCount, 32812)                                                  \
+  X(MusicTitle, 32813)                                                       \
+  X(MusicAlbum, 32814)                                                       \
+  X(MusicStatus, 32815)                                                      \
+  X(MusicVolume, 32816)                                                      \
+  X(Weather, 32817)                                                          \
+  X(AddListener, 32818)                                                      \
+  X(RemoveListener, 32819)                                                   \
+  X(BtMsHeadphone, 32820)                                                    \
+  X(StylusLock, 32821)                                                       \
+  X(MailStorage, 32822)                                                      \
+  X(MessengerUnread, 32823)                                                  \
+  X(VolumePanel, 32824)                                                      \
+  X(CallerNumber, 32826)                                                     \
+  X(CallerName, 32827)                                                       \
+  X(InCallLock, 32828)                                                       \
+  X(Vibrate, 32829)                                                          \
+  X(TalkingState, 32830)                                                     \
+  X(DialingState, 32831)                                                     \
+  X(CallForwarding, 32832)                                                   \
+  X(Network, 32834)                                                          \
+  X(Syncing, 32835)                                                          \
+  X(SystemLock, 32836)                                                       \
+  X(Owner, 32837)                                                            \
+  X(AppointmentsExported, 32838) /* to the slide screen after each export */ \
+  X(Stylus, 32839)                                                           \
+  X(UnhideTaskBar, 32840)                                                    \
+  X(LockState, 32841)                                                        \
+  X(PasswordState, 32842)                                                    \
+  X(BackgroundLocked, 32843)                                                 \
+  X(CallerProperty, 32844)                                                   \
+  X(PowerHangUp, 32845)                                                      \
+  X(CallLock, 32846)                                                         \
+  X(Headphone, 32847)                                                        \
+  X(BtStereo, 32848)                                                         \
+  X(Reminders, 32849)                                                        \
+  X(Password, 32850)                                                         \
+  X(ReminderShown, 32851)                                                    \
+  X(NewMessageWake, 32852)                                                   \
+  X(IncomingName, 32853)                                                     \
+  X(RepeatLock, 32854)                                                       \
+  X(ActiveReminders, 32855)                                                  \
+  X(OpenPreview, 32856)                                                      \
+  X(KeyTone, 32857)                                                          \
+  X(CallDropped, 32858)                                                      \
+  X(SuppressDial, 32859)                                                     \
+  X(Dial, 32860)                                                             \
+  X(Busy, 32862)                                                             \
+  X(SdFlag, 32863)                                                           \
+  X(ShutDown, 32864)                                                         \
+  X(AddSleepTimer, 32865)                                                    \
+  X(MarkPreviewRead, 32866)                                                  \
+  X(PoomCreated, 33029)                                                      \
+  X(PoomDeleted, 33030)                                                      \
+  X(PoomChanged, 33031)                                                      \
+  /* end */
+
+#define DV_MESSAGE_CONSTANT(name, number) constexpr UINT kMsg##name = number;
+DV_PRIVATE_MESSAGES(DV_MESSAGE_CONSTANT)
+#undef DV_MESSAGE_CONSTANT
+
+// The name of a message of the daemon and its companions ("Caller" for 32801), or of a standard
+// window message they use ("WM_CLOSE"); nullptr for any other number.
+const char* MessageName(UINT msg);
+// The number of a name MessageName gives (any case), or nothing.
+std::optional<UINT> MessageByName(std::string_view name);
 
 // Timers of the daemon window.
 constexpr UINT kTimerSlideStarted = 1025;

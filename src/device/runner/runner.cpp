@@ -7,12 +7,17 @@
 
 #include "device/programs/phone_standin.h"
 #include "device/programs/programs.h"
+#include "core/messages.h"
 #include "device/runner/runner_internal.h"
 #include "platform/sim/power_manager.h"
 #include "platform/user.h"
 #include "platform/wstr.h"
 
 namespace device {
+
+// Every trace a program of this project prints names the daemon's messages beside their numbers.
+static const bool kNamedMessages =
+    (sim::Trace::SetMessageNames([](uint32_t msg) { return core::MessageName(msg); }), true);
 
 using detail::ProgramExe;
 using platform::IEquals;

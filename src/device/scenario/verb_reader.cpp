@@ -7,6 +7,8 @@
 #include <optional>
 #include <vector>
 
+#include "core/messages.h"
+
 namespace device {
 
 std::optional<std::string_view> Nearest(std::string_view word,
@@ -273,9 +275,14 @@ MsgParam ReadParam(Cursor& c, bool expectation, bool isMsg) {
     if (t.text.size() == 1) throw Failure{col, "expected a window class after @"};
     return {MsgParam::Kind::WindowOf, 0, t.text.substr(1)};
   }
+  // A message by its name, as trace lines show it: "Caller", "WM_CLOSE".
+  if (isMsg && !LooksNumeric(t.text)) {
+    if (std::optional<UINT> named = core::MessageByName(t.text))
+      return {MsgParam::Kind::Value, *named, {}};
+  }
   if (!LooksNumeric(t.text))
-    throw Failure{col, std::string(isMsg && expectation ? "expected a number or *"
-                                   : isMsg              ? "expected a message number"
+    throw Failure{col, std::string(isMsg && expectation ? "expected a message number, name or *"
+                                   : isMsg              ? "expected a message number or name"
                                    : expectation        ? "expected a number, * or @CLASS"
                                                         : "expected a number or @CLASS") +
                            ", not '" + Excerpt(t.text) + "'"};

@@ -179,8 +179,12 @@ std::string Trace::RenderBody(const TraceEvent& e) {
     case TraceKind::Post:
     case TraceKind::Send:
     case TraceKind::Reached:
-      std::snprintf(buf, sizeof buf, " %u (%s) wParam=%u (%s) lParam=%d", e.msg, Hex(e.msg).c_str(),
-                    e.wParam, Hex(e.wParam).c_str(), e.lParam);
+    {
+      const char* name = messageNames_ ? messageNames_(e.msg) : nullptr;
+      std::snprintf(buf, sizeof buf, " %u (%s%s%s) wParam=%u (%s) lParam=%d", e.msg,
+                    Hex(e.msg).c_str(), name ? " " : "", name ? name : "", e.wParam,
+                    Hex(e.wParam).c_str(), e.lParam);
+    }
       line += (e.kind == TraceKind::Post   ? "post -> "
                : e.kind == TraceKind::Send ? "send -> "
                                            : "reached ") +

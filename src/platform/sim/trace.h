@@ -166,6 +166,10 @@ class Trace {
   size_t FirstKept() const { return firstChunk_ << kChunkBits; }
   // One readable line, starting with the time as HH:MM:SS.mmm.
   static std::string Render(const TraceEvent& e);
+  // Names message lines show beside the number ("32801 (0x8021 Caller)"); the programs above
+  // the device know them, the device does not.
+  using MessageNamer = const char* (*)(uint32_t msg);
+  static void SetMessageNames(MessageNamer namer) { messageNames_ = namer; }
   // The same without the time: "ACTOR WHAT".
   static std::string RenderBody(const TraceEvent& e);
   static std::string FormatTime(uint64_t ms);
@@ -178,6 +182,7 @@ class Trace {
   std::function<void(const TraceEvent&)> live;  // sees each printed event as it is added
 
  private:
+  static inline MessageNamer messageNames_ = nullptr;
   struct Stored {
     TraceRecord record;
     const char* text = nullptr;
