@@ -27,3 +27,8 @@ file(GLOB DV_CONFORMANCE_SOURCES CONFIGURE_DEPENDS tests/conformance/*.cpp)
 list(FILTER DV_CONFORMANCE_SOURCES EXCLUDE REGEX "_sim\\.cpp$")
 add_executable(dv_conformance ${DV_CONFORMANCE_SOURCES})
 target_link_libraries(dv_conformance PRIVATE dv_platform_win32 dv_gtest_win32)
+
+# The slide screen beside the daemon, which does not start without it.
+add_executable(vurl src/standin/vurl_win32.cpp)
+target_link_libraries(vurl PRIVATE dv_platform_win32)
+
