@@ -1,7 +1,7 @@
 # The Windows build (mingw-w64, see cmake/mingw-w64.cmake): the platform layer passed straight
 # to real Win32 (src/platform/win32), the daemon logic over it with the device-only services
-# as stubs (src/platform/win32/stubs, one file per service), and the platform conformance
-# suite, run under Wine by tools/wine-test.
+# as stubs (src/platform/win32/stubs, one file per service), the slide screen beside it, and
+# the platform conformance suite and the daemon's story, both run under Wine by tools/wine-test.
 add_link_options(-static)
 
 file(GLOB DV_PLATFORM_SHARED_SOURCES CONFIGURE_DEPENDS src/platform/*.cpp)
@@ -32,3 +32,7 @@ target_link_libraries(dv_conformance PRIVATE dv_platform_win32 dv_gtest_win32)
 add_executable(vurl src/standin/vurl_win32.cpp)
 target_link_libraries(vurl PRIVATE dv_platform_win32)
 
+# The daemon's story under Wine, a plain Win32 program: it starts dorvane2.exe beside it.
+add_executable(dv_daemon_test tests/wine/daemon_test.cpp)
+target_link_libraries(dv_daemon_test PRIVATE ntdll)
+add_dependencies(dv_daemon_test dorvane2 vurl)
