@@ -1,7 +1,7 @@
 # The Windows build (mingw-w64, see cmake/mingw-w64.cmake): the platform layer passed straight
 # to real Win32 (src/platform/win32), the daemon logic over it with the device-only services
-# as stubs (src/platform/win32/stubs, one file per service), and the platform conformance
-# suite, run under Wine by tools/wine-test.
+# as stubs (src/platform/win32/stubs, one file per service), the slide screen beside it, and
+# the platform conformance suite and the daemon's story, both run under Wine by tools/wine-test.
 add_link_options(-static)
 
 file(GLOB DV_PLATFORM_SHARED_SOURCES CONFIGURE_DEPENDS src/platform/*.cpp)
@@ -27,3 +27,12 @@ file(GLOB DV_CONFORMANCE_SOURCES CONFIGURE_DEPENDS tests/conformance/*.cpp)
 list(FILTER DV_CONFORMANCE_SOURCES EXCLUDE REGEX "_sim\\.cpp$")
 add_executable(dv_conformance ${DV_CONFORMANCE_SOURCES})
 target_link_libraries(dv_conformance PRIVATE dv_platform_win32 dv_gtest_win32)
+
+# The slide screen beside the daemon, which does not start without it.
+add_executable(vurl src/standin/vurl_win32.cpp)
+target_link_libraries(vurl PRIVATE dv_platform_win32)
+
+# The daemon's story under Wine, a plain Win32 program: it starts dorvane2.exe beside it.
+add_executable(dv_daemon_test tests/wine/daemon_test.cpp)
+target_link_libraries(dv_daemon_test PRIVATE ntdll)
+add_dependencies(dv_daemon_test dorvane2 vurl)

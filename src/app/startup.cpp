@@ -10,6 +10,7 @@
 #include "log/debug_log.h"
 #include "messaging/shell_services.h"
 #include "platform/kernel.h"
+#include "platform/library.h"
 #include "platform/power.h"
 #include "platform/registry.h"
 #include "platform/user.h"
@@ -146,7 +147,7 @@ void RunDaemon(const std::u16string&, int, bool showSwitch) {
   dlog::OpenDebugLog(u"Dorvane2.log");
   // A failed start leaves whatever it made until the process ends; the log still gets its
   // closing line.
-  if (!RegisterDaemonClass() || !InitInstance(0x00400000)) {
+  if (!RegisterDaemonClass() || !InitInstance(GetModuleHandleW(nullptr))) {
     dlog::CloseDebugLog();
     return;
   }

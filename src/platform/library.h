@@ -17,6 +17,8 @@ inline bool IS_INTRESOURCE(LPCWSTR name) {
 }
 
 HMODULE LoadLibraryW(LPCWSTR fileName);
+// A module already loaded, by name; with no name, the running program's own (its instance).
+HMODULE GetModuleHandleW(LPCWSTR moduleName);
 // CE's GetProcAddress takes a wide name.
 FARPROC GetProcAddressW(HMODULE module, LPCWSTR procName);
 BOOL FreeLibrary(HMODULE module);

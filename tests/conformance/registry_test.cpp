@@ -74,6 +74,28 @@ CONFORMANCE_TEST(Registry, CreateKeyReportsNewOrExisting) {
   Done(k, u"Create");
 }
 
+// The device has no access rights: its programs ask for none, and read and write all the same.
+CONFORMANCE_TEST(Registry, KeysAskedForNoRightsReadAndWrite) {
+  HKEY k = FreshKey(u"NoRights");
+  ASSERT_NE(k, 0u);
+  HKEY opened = 0, created = 0;
+  std::u16string path = std::u16string(kRoot) + u"\\NoRights";
+  ASSERT_EQ(RegOpenKeyExW(HKEY_CURRENT_USER, path.c_str(), 0, 0, &opened), ERROR_SUCCESS);
+  ASSERT_EQ(RegCreateKeyExW(k, u"Child", 0, nullptr, 0, 0, nullptr, &created, nullptr),
+            ERROR_SUCCESS);
+  const DWORD written = 7;
+  for (HKEY h : {opened, created}) {
+    EXPECT_EQ(RegSetValueExW(h, u"V", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&written), 4),
+              ERROR_SUCCESS);
+    DWORD read = 0, size = 4;
+    EXPECT_EQ(RegQueryValueExW(h, u"V", nullptr, nullptr, reinterpret_cast<BYTE*>(&read), &size),
+              ERROR_SUCCESS);
+    EXPECT_EQ(read, written);
+    RegCloseKey(h);
+  }
+  Done(k, u"NoRights");
+}
+
 CONFORMANCE_TEST(Registry, QuerySizesAndShortBuffers) {
   HKEY k = FreshKey(u"Sizes");
   const WCHAR text[] = u"abc";

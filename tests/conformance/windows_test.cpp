@@ -4,6 +4,7 @@
 
 #include "conformance.h"
 #include "platform/files.h"
+#include "platform/library.h"
 
 using conformance::MakeWindow;
 
@@ -49,6 +50,21 @@ CONFORMANCE_TEST(FindWindow, FindsTopLevelWindowsByClassAndTitleHiddenOrNot) {
   DestroyWindow(hidden);
   EXPECT_EQ(FindWindowW(u"CfHidden", nullptr), 0u);
   EXPECT_FALSE(IsWindow(hidden));
+}
+
+// The daemon registers its class and makes its window with its own instance.
+CONFORMANCE_TEST(Windows, TheProgramsOwnInstanceMakesItsWindows) {
+  HINSTANCE self = GetModuleHandleW(nullptr);
+  ASSERT_NE(self, 0u);
+  WNDCLASSW wc{};
+  wc.lpfnWndProc = &Plain;
+  wc.hInstance = self;
+  wc.lpszClassName = u"CwInstance";
+  ASSERT_NE(RegisterClassW(&wc), 0);
+  HWND h = CreateWindowExW(0, u"CwInstance", u"", WS_POPUP, 0, 0, 10, 10, 0, 0, self, nullptr);
+  EXPECT_NE(h, 0u);
+  DestroyWindow(h);
+  EXPECT_TRUE(UnregisterClassW(u"CwInstance", self));
 }
 
 CONFORMANCE_TEST(Windows, ClassAndTextAreReadBack) {

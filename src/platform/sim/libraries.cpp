@@ -64,13 +64,18 @@ bool Libraries::Free(HMODULE module) {
   return true;
 }
 
-int Libraries::LoadCount(std::u16string_view name) const {
+HMODULE Libraries::Loaded(std::u16string_view fileName) const {
+  std::u16string_view name = FilePart(fileName);
   for (size_t i = 0; i < libs_.size(); ++i) {
-    if (!platform::IEquals(libs_[i].name, name)) continue;
-    auto it = loaded_.find(kModuleBase + kModuleStep * static_cast<HMODULE>(i));
-    return it == loaded_.end() ? 0 : it->second;
+    HMODULE module = kModuleBase + kModuleStep * static_cast<HMODULE>(i);
+    if (platform::IEquals(libs_[i].name, name) && loaded_.count(module)) return module;
   }
   return 0;
+}
+
+int Libraries::LoadCount(std::u16string_view name) const {
+  auto it = loaded_.find(Loaded(name));
+  return it == loaded_.end() ? 0 : it->second;
 }
 
 namespace {
@@ -94,6 +99,16 @@ HMODULE LoadLibraryW(LPCWSTR fileName) {
     return 0;
   }
   HMODULE module = sim::Dev().libraries().Load(sim::Dev(), platform::WView(fileName));
+  if (!module) SetLastError(ERROR_MOD_NOT_FOUND);
+  return module;
+}
+
+// Every program's image sits at the same address of its own slot; the daemon passes it to the
+// window calls, which take any value here.
+HMODULE GetModuleHandleW(LPCWSTR moduleName) {
+  constexpr HMODULE kProgramImage = 0x00400000;
+  if (!moduleName) return kProgramImage;
+  HMODULE module = sim::Dev().libraries().Loaded(platform::WView(moduleName));
   if (!module) SetLastError(ERROR_MOD_NOT_FOUND);
   return module;
 }

@@ -30,6 +30,8 @@ class Libraries {
   // Adds a library or more exports to one already known.
   void Add(Library lib);
   HMODULE Load(Device& dev, std::u16string_view fileName);
+  // The library's module while it is loaded, else 0.
+  HMODULE Loaded(std::u16string_view fileName) const;
   FARPROC Find(HMODULE module, LPCWSTR procName) const;
   bool Free(HMODULE module);
   // How many loads of the library are not yet freed.

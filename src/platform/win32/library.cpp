@@ -73,6 +73,11 @@ HMODULE LoadLibraryW(LPCWSTR fileName) {
   return base ? DeviceModule(base) : 0;
 }
 
+HMODULE GetModuleHandleW(LPCWSTR moduleName) {
+  real::HANDLE base = real::GetModuleHandleW(W(moduleName));
+  return base ? DeviceModule(base) : 0;
+}
+
 // The desktop's GetProcAddress takes a narrow name; an ordinal passes as it is.
 FARPROC GetProcAddressW(HMODULE module, LPCWSTR procName) {
   const char* name = reinterpret_cast<const char*>(procName);

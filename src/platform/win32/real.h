@@ -195,6 +195,7 @@ HANDLE CreateToolhelp32Snapshot(DWORD, DWORD);
 BOOL Process32FirstW(HANDLE, PROCESSENTRY32W*);
 BOOL Process32NextW(HANDLE, PROCESSENTRY32W*);
 HANDLE LoadLibraryW(const WCHAR*);
+HANDLE GetModuleHandleW(const WCHAR*);
 void* GetProcAddress(HANDLE, const char*);
 BOOL FreeLibrary(HANDLE);
 // advapi32

@@ -5,18 +5,34 @@
 
 using namespace win32;
 
+namespace {
+// The device has no access rights and its programs ask for none (0); the desktop gives a key
+// opened for nothing neither reading nor writing. No rights asked for means all of them, or
+// reading where the user may not write.
+template <class Open>
+LONG WithDeviceAccess(DWORD samDesired, Open open) {
+  if (samDesired) return open(samDesired);
+  LONG r = open(KEY_ALL_ACCESS);
+  return r == ERROR_ACCESS_DENIED ? open(KEY_READ) : r;
+}
+}  // namespace
+
 LONG RegCreateKeyExW(HKEY key, LPCWSTR subKey, DWORD reserved, LPWSTR keyClass, DWORD options,
                      DWORD samDesired, LPVOID security, HKEY* result, DWORD* disposition) {
   real::HKEY got = nullptr;
-  LONG r = real::RegCreateKeyExW(Key(key), W(subKey), reserved, W(keyClass), options, samDesired,
+  LONG r = WithDeviceAccess(samDesired, [&](DWORD access) {
+    return real::RegCreateKeyExW(Key(key), W(subKey), reserved, W(keyClass), options, access,
                                  security, &got, disposition);
+  });
   if (result) *result = r == ERROR_SUCCESS ? Device(got) : 0;
   return r;
 }
 
 LONG RegOpenKeyExW(HKEY key, LPCWSTR subKey, DWORD options, DWORD samDesired, HKEY* result) {
   real::HKEY got = nullptr;
-  LONG r = real::RegOpenKeyExW(Key(key), W(subKey), options, samDesired, &got);
+  LONG r = WithDeviceAccess(samDesired, [&](DWORD access) {
+    return real::RegOpenKeyExW(Key(key), W(subKey), options, access, &got);
+  });
   if (result) *result = r == ERROR_SUCCESS ? Device(got) : 0;
   return r;
 }

@@ -1,5 +1,5 @@
 // Window classes and windows: straight to user32, with device window procedures behind the
-// trampoline.
+// trampoline. An instance is a module as LoadLibrary and GetModuleHandle number them.
 #include "platform/user.h"
 #include "platform/win32/convert.h"
 #include "platform/win32/procs.h"
@@ -11,24 +11,30 @@ ATOM RegisterClassW(const WNDCLASSW* wc) {
     real::SetLastError(ERROR_INVALID_PARAMETER);
     return 0;
   }
-  real::WNDCLASSW rc{
-      wc->style,           &Trampoline,         wc->cbClsExtra,    wc->cbWndExtra,
-      Host(wc->hInstance), Host(wc->hIcon),     Host(wc->hCursor), Host(wc->hbrBackground),
-      W(wc->lpszMenuName), W(wc->lpszClassName)};
+  real::WNDCLASSW rc{wc->style,
+                     &Trampoline,
+                     wc->cbClsExtra,
+                     wc->cbWndExtra,
+                     HostModule(wc->hInstance),
+                     Host(wc->hIcon),
+                     Host(wc->hCursor),
+                     Host(wc->hbrBackground),
+                     W(wc->lpszMenuName),
+                     W(wc->lpszClassName)};
   ATOM atom = real::RegisterClassW(&rc);
   if (atom) SetClassProc(atom, wc->lpfnWndProc);
   return atom;
 }
 
 BOOL UnregisterClassW(LPCWSTR className, HINSTANCE instance) {
-  return real::UnregisterClassW(W(className), Host(instance));
+  return real::UnregisterClassW(W(className), HostModule(instance));
 }
 
 HWND CreateWindowExW(DWORD exStyle, LPCWSTR className, LPCWSTR title, DWORD style, int x, int y,
                      int width, int height, HWND parent, HMENU menu, HINSTANCE instance,
                      LPVOID param) {
   return Device(real::CreateWindowExW(exStyle, W(className), W(title), style, x, y, width, height,
-                                      Wnd(parent), Host(menu), Host(instance), param));
+                                      Wnd(parent), Host(menu), HostModule(instance), param));
 }
 
 BOOL DestroyWindow(HWND hwnd) {
