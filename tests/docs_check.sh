@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The docs against the program they describe: the synopsis in docs/scenarios.md is what
-# `--help` prints, every verb `--help` lists is described there, and the example of
-# docs/trace.md is an excerpt, in order, of the run it names.
+# `--help` prints, every verb `--help` lists is described there, the example of
+# docs/trace.md is an excerpt, in order, of the run it names, and docs/messages.md has a row
+# for every message name the trace can print.
 # usage: docs_check.sh SIM SOURCE_DIR
 set -uo pipefail
 sim=$1 src=$2
@@ -50,6 +51,27 @@ while IFS= read -r line; do
 done < <(sed -n '/^## Example/,$p' "$src/docs/trace.md" | sed -n '/^```$/,/^```$/p' | sed '/^```$/d')
 [ -z "$bad" ] && ok "docs/trace.md's example is in the run of examples/second-start.scn" ||
   fail "docs/trace.md's example line is not in the run (or not in that order): $bad"
+
+# Every name core::MessageName gives has its row in docs/messages.md: the private messages of
+# src/core/messages.h with their number and hex, the standard ones of src/core/messages.cpp.
+table="$src/docs/messages.md"
+names=0
+missing=()
+while read -r name number; do
+  names=$((names + 1))
+  grep -qF "| $number | $(printf '0x%X' "$number") | $name |" "$table" || missing+=("$name")
+done < <(sed -n 's/^ *X(\([A-Za-z]*\), \([0-9]*\)).*/\1 \2/p' "$src/src/core/messages.h")
+for name in $(sed -n 's/^ *{WM_[A-Z_]*, "\(WM_[A-Z_]*\)"},.*/\1/p' "$src/src/core/messages.cpp"); do
+  names=$((names + 1))
+  grep -qF "| $name |" "$table" || missing+=("$name")
+done
+if [ "$names" -eq 0 ]; then
+  fail "no message names found in src/core/messages.h and src/core/messages.cpp"
+elif [ ${#missing[@]} -eq 0 ]; then
+  ok "docs/messages.md has a row for each of the $names message names"
+else
+  fail "message names without their row in docs/messages.md: ${missing[*]}"
+fi
 
 echo "$failures failed"
 [ "$failures" -eq 0 ]

@@ -38,7 +38,7 @@ int PeerMain();
 #define CONFORMANCE_TEST(Suite, Name) DV_CONFORMANCE_CASE(Suite, Name, )
 
 // Where the device follows Windows CE and the desktop differs on purpose: the case runs on the
-// simulated device only; `rule` names the PLATFORM.md rule it follows.
+// simulated device only; `rule` names the docs/platform.md rule it follows.
 #define DEVICE_RULE_TEST(Suite, Name, rule) \
   DV_CONFORMANCE_CASE(                      \
       Suite, Name, if (!conformance::OnSimulatedDevice()) GTEST_SKIP() << "device rule: " rule;)

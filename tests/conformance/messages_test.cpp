@@ -279,7 +279,7 @@ LRESULT ClosesItsBox(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
 }  // namespace
 
 DEVICE_RULE_TEST(MessageBox, BoxesAreDialogClassWindows,
-                 "CE dialogs have class \"Dialog\" (PLATFORM.md 1, MessageBox)") {
+                 "CE dialogs have class \"Dialog\" (docs/platform.md M10)") {
   HWND h = MakeWindow(u"CmClass", &ClosesItsBox);
   SetTimer(h, 1, 30, nullptr);
   EXPECT_EQ(MessageBoxW(h, u"?", u"Conformance dialog class", MB_YESNO | MB_SETFOREGROUND), IDYES);

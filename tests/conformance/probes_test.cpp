@@ -116,7 +116,7 @@ CONFORMANCE_TEST(Registry, AnOpenKeyIsDeletedOnlyOnTheDesktop) {
   HKEY k = 0;
   RegCreateKeyExW(HKEY_CURRENT_USER, path, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &k, nullptr);
   if (conformance::OnSimulatedDevice()) {
-    // The device refuses to delete a key while a handle to it is open (PLATFORM.md 2).
+    // The device refuses to delete a key while a handle to it is open (docs/platform.md R5).
     EXPECT_EQ(RegDeleteKeyW(HKEY_CURRENT_USER, path), ERROR_ACCESS_DENIED);
     RegCloseKey(k);
     EXPECT_EQ(RegDeleteKeyW(HKEY_CURRENT_USER, path), ERROR_SUCCESS);

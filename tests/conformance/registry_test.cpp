@@ -177,7 +177,7 @@ CONFORMANCE_TEST(Registry, EnumerationEndsWithNoMoreItemsAndNeedsRoomForTheNul) 
 }
 
 DEVICE_RULE_TEST(Registry, DeletingAKeyDeletesItsTree,
-                 "CE RegDeleteKey deletes the whole subtree (PLATFORM.md 2)") {
+                 "CE RegDeleteKey deletes the whole subtree (docs/platform.md R4)") {
   HKEY k = FreshKey(u"Tree");
   HKEY s = 0;
   RegCreateKeyExW(k, u"Branch\\Leaf", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &s, nullptr);
@@ -214,7 +214,7 @@ CONFORMANCE_TEST(Registry, SubkeyEnumerationOrder) {
     RegCloseKey(s);
   }
   if (conformance::OnSimulatedDevice()) {
-    // The device enumerates in storage order (PLATFORM.md 2, RegEnumKeyEx).
+    // The device enumerates in storage order (docs/platform.md R7).
     EXPECT_EQ(SubKeys(k), (std::vector<std::u16string>{u"Beta", u"Alpha", u"Gamma"}));
   } else {
     EXPECT_EQ(SubKeys(k), (std::vector<std::u16string>{u"Alpha", u"Beta", u"Gamma"}));

@@ -220,7 +220,7 @@ CONFORMANCE_TEST(Windows, CloseDestroysByDefaultAndDestroyIsSeenOnce) {
 }
 
 DEVICE_RULE_TEST(Windows, NoNonClientMessagesBeforeCreate,
-                 "CE sends no non-client messages (PLATFORM.md second set, 2)") {
+                 "CE sends no non-client messages (docs/platform.md W3)") {
   std::vector<UINT> first;
   g_first = &first;
   HWND h = MakeWindow(u"CwNoNc", &FirstMessages, WS_POPUP);
@@ -237,9 +237,8 @@ LRESULT PeerSubclass(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
 }
 }  // namespace
 
-DEVICE_RULE_TEST(
-    Subclassing, AnotherProcesssWindowCanBeSubclassed,
-    "WM5/6 allow GWL_WNDPROC on other processes' windows (PLATFORM.md second set, 3)") {
+DEVICE_RULE_TEST(Subclassing, AnotherProcesssWindowCanBeSubclassed,
+                 "WM5/6 allow GWL_WNDPROC on other processes' windows (docs/platform.md W9)") {
   PROCESS_INFORMATION pi{};
   ASSERT_TRUE(CreateProcessW(conformance::kPeerImage, nullptr, nullptr, nullptr, FALSE, 0, nullptr,
                              nullptr, nullptr, &pi));
