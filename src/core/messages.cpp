@@ -16,10 +16,10 @@ constexpr Named kNames[] = {
     DV_PRIVATE_MESSAGES(DV_MESSAGE_ROW)
 #undef DV_MESSAGE_ROW
     // The standard window messages the daemon and its companions send or handle.
+    {WM_CREATE, "WM_CREATE"},
     {WM_DESTROY, "WM_DESTROY"},
     {WM_ACTIVATE, "WM_ACTIVATE"},
     {WM_SETFOCUS, "WM_SETFOCUS"},
-    {WM_KILLFOCUS, "WM_KILLFOCUS"},
     {WM_PAINT, "WM_PAINT"},
     {WM_CLOSE, "WM_CLOSE"},
     {WM_QUIT, "WM_QUIT"},
@@ -27,10 +27,10 @@ constexpr Named kNames[] = {
     {WM_SHOWWINDOW, "WM_SHOWWINDOW"},
     {WM_SETTINGCHANGE, "WM_SETTINGCHANGE"},
     {WM_TIMECHANGE, "WM_TIMECHANGE"},
+    {WM_NOTIFY, "WM_NOTIFY"},
     {WM_NCACTIVATE, "WM_NCACTIVATE"},
     {WM_KEYDOWN, "WM_KEYDOWN"},
     {WM_KEYUP, "WM_KEYUP"},
-    {WM_CHAR, "WM_CHAR"},
     {WM_COMMAND, "WM_COMMAND"},
     {WM_TIMER, "WM_TIMER"},
 };

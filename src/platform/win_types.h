@@ -125,6 +125,7 @@ constexpr UINT WM_QUIT = 0x0012;
 constexpr UINT WM_SHOWWINDOW = 0x0018;
 constexpr UINT WM_SETTINGCHANGE = 0x001A;
 constexpr UINT WM_TIMECHANGE = 0x001E;
+constexpr UINT WM_NOTIFY = 0x004E;
 constexpr UINT WM_KEYDOWN = 0x0100;
 constexpr UINT WM_KEYUP = 0x0101;
 constexpr UINT WM_CHAR = 0x0102;

@@ -18,8 +18,6 @@ using settings::S;
 
 namespace {
 
-constexpr UINT kWmNcActivate = 0x0086;
-constexpr UINT kWmNotify = 0x004E;
 constexpr UINT kReminderRefreshMs = 1000;
 constexpr UINT kManilaReleaseMs = 6000;
 
@@ -56,7 +54,7 @@ bool Swallows(UINT msg) {
 // The slide screen may have been started again since the daemon last looked for it: the handle
 // it remembers then names nothing.
 bool IsActivation(UINT msg) {
-  if (msg != WM_ACTIVATE && msg != kWmNcActivate) return false;
+  if (msg != WM_ACTIVATE && msg != WM_NCACTIVATE) return false;
   return IsWindowVisible(lock::CurrentSlideWindow());
 }
 
@@ -88,7 +86,7 @@ LRESULT ManilaProc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
 
 LRESULT NotifyProc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
   core::State& g = G();
-  if (msg == kWmNotify) {
+  if (msg == WM_NOTIFY) {
     if (Detailed())
       DebugLog(u"Notify Msg %d BL=%d", g.ReminderTick.load(), g.PasswordPowerState.load());
     if (g.Locked && g.SlideWindow && GetForegroundWindow() == g.SlideWindow) {

@@ -5,9 +5,9 @@
 #include <ostream>
 #include <sstream>
 
+#include "core/messages.h"
 #include "device/programs/phone_standin.h"
 #include "device/programs/programs.h"
-#include "core/messages.h"
 #include "device/runner/runner_internal.h"
 #include "platform/sim/power_manager.h"
 #include "platform/user.h"
