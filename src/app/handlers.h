@@ -26,6 +26,8 @@ void OnMailStorage(HWND, WPARAM, LPARAM);
 void OnMessengerUnread(HWND, WPARAM wParam, LPARAM);
 void OnNetwork(HWND, WPARAM wParam, LPARAM);
 void OnSyncing(HWND, WPARAM wParam, LPARAM);
+void OnMusicStatus(HWND, WPARAM wParam, LPARAM);
+void OnMusicVolume(HWND, WPARAM wParam, LPARAM);
 void OnSystemLock(HWND, WPARAM wParam, LPARAM);
 void OnStylus(HWND, WPARAM wParam, LPARAM);
 void OnCallerProperty(HWND, WPARAM wParam, LPARAM);

@@ -165,6 +165,18 @@ void OnSyncing(HWND, WPARAM wParam, LPARAM) {
   PostToSlideScreen(kMsgSyncing, wParam);
 }
 
+// The music panel's play state and volume are counters too: a slide screen that asks for all
+// counters later (after a restart) gets the values of now, not those of the daemon's start.
+void OnMusicStatus(HWND, WPARAM wParam, LPARAM) {
+  G().MusicStatus = wParam & 0xFF;
+  PostToSlideScreen(kMsgMusicStatus, wParam);
+}
+
+void OnMusicVolume(HWND, WPARAM wParam, LPARAM) {
+  G().MusicVolume = wParam & 0xFF;
+  PostToSlideScreen(kMsgMusicVolume, wParam);
+}
+
 void OnSystemLock(HWND, WPARAM wParam, LPARAM) {
   G().SystemLockState = wParam & 0xFF;
   if (Detailed()) DebugLog(u"DLStatus %d", G().SystemLockState.load());
