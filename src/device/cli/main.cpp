@@ -56,7 +56,8 @@ Options (before or after the command)
                lanes for the display, lock, slide screen, power, calls, messages, daemon
                timers, programs and failed expectations (docs/timeline.md)
   --stats      after the summary, per program: how often its threads woke from a wait and
-               how often its window timers fired, in all and by timer id ("stats" lines)
+               how often its window timers fired, in all and by timer id, and what it holds
+               open at the end: registry keys, files, handles, telephony lines ("stats" lines)
   --help       this text
 
 Output
