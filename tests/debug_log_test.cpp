@@ -107,4 +107,12 @@ TEST_F(DebugLogGenerations, WithoutDebugOnTheLogIsJustEmptied) {
   EXPECT_EQ(lines[4].substr(8), u" \tBoot Tick 0");
 }
 
+// Before the first run there are no settings at all: DebugOn counts as off.
+TEST_F(DebugLogGenerations, WithoutSettingsNoGenerationMoves) {
+  PlantGenerations();
+  StartProbe();
+  for (int n = 1; n <= 9; ++n) EXPECT_EQ(dev.files().ReadAll(Path(n)), "gen" + std::to_string(n));
+  EXPECT_EQ(dev.files().ReadAll(Path(0)).value_or("?").substr(0, 2), "\xFF\xFE");
+}
+
 }  // namespace

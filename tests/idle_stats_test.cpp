@@ -63,8 +63,7 @@ TEST(IdleStats, AnIdleHourWakesNoProgram) {
 }
 
 struct Held {
-  size_t keys = 0, files = 0, handles = 0, libraries = 0;
-  bool operator==(const Held&) const = default;
+  size_t keys = 0, files = 0, handles = 0, lines = 0, libraries = 0;
 };
 
 Held HeldByDaemon(sim::Device& dev) {
@@ -74,13 +73,15 @@ Held HeldByDaemon(sim::Device& dev) {
       h.keys += dev.registry().OpenHandlesOf(p.get());
       h.files += dev.files().OpenHandlesOf(p.get());
       h.handles += dev.handles().OpenHandlesOf(p.get());
+      h.lines += dev.telephony().OpenLinesOf(p.get());
     }
   h.libraries = static_cast<size_t>(dev.libraries().LoadCount(u"HtcUtil.dll"));
   return h;
 }
 
-// Whatever the daemon opens for a lock, a call, a message or a reload it closes again: after
-// the first round it keeps exactly what it kept, however many rounds follow.
+// Whatever the daemon opens for a lock, a call, a message, a reload or a call it places (also
+// one that fails) it closes again: after rounds of phone life it holds exactly what it has held
+// since its start, and keeps for its life.
 TEST(IdleStats, RoundsOfPhoneLifeLeaveNothingMoreOpen) {
   LinePlayer player("rounds.scn");
   device::Runner& runner = player.runner;
@@ -90,11 +91,13 @@ TEST(IdleStats, RoundsOfPhoneLifeLeaveNothingMoreOpen) {
        {"reg set HKCU\\Software\\Zeq\\Vurl AutoStart binary 01",
         "reg set HKCU\\Software\\Zeq\\Vurl LockNotification binary 01",
         "reg set HKCU\\Software\\Zeq\\Vurl CallerID binary 01",
+        "reg set HKCU\\Software\\Zeq\\Vurl DialedID binary 01",
         "reg set HKCU\\Software\\Zeq\\Vurl DebugOn binary 01",
         "reg set HKCU\\ControlPanel\\Notifications\\{15F11F90-8A5F-454c-89FC-BA9B7AAB0CAD} "
         "Options dword 0x11",
         "file add \\Windows\\HtcUtil.dll", "start dorvane2", "settle"})
     play(line);
+  Held life = HeldByDaemon(runner.device());
   auto round = [&] {
     for (const char* line : {"power idle",
                              "wait 5s",
@@ -122,18 +125,30 @@ TEST(IdleStats, RoundsOfPhoneLifeLeaveNothingMoreOpen) {
                              "user unlock",
                              "settle",
                              "post Dorvane2 32864",
+                             "settle",
+                             "user dial 5550001",
+                             "wait 1s",
+                             "call connect",
+                             "wait 1s",
+                             "user hangup",
+                             "wait 5s",
+                             "fail lineTranslateAddress",
+                             "user dial 5550002",
+                             "wait 5s",
+                             "call refuse",
+                             "user dial 5550003",
+                             "wait 5s",
                              "settle"})
       play(line);
   };
-  round();
-  Held first = HeldByDaemon(runner.device());
-  EXPECT_GT(first.handles, 0u);
-  round();
-  round();
+  EXPECT_GT(life.handles, 0u);
+  EXPECT_EQ(life.lines, 1u);
+  for (int i = 0; i < 3; ++i) round();
   Held now = HeldByDaemon(runner.device());
-  EXPECT_EQ(now.keys, first.keys);
-  EXPECT_EQ(now.files, first.files);
-  EXPECT_EQ(now.handles, first.handles);
+  EXPECT_EQ(now.keys, life.keys);
+  EXPECT_EQ(now.files, life.files);
+  EXPECT_EQ(now.handles, life.handles);
+  EXPECT_EQ(now.lines, life.lines);
   EXPECT_EQ(now.libraries, 0u);
   EXPECT_EQ(player.err.str(), "");
 }
@@ -150,7 +165,10 @@ TEST(IdleStats, StatsFollowTheSummary) {
   EXPECT_NE(r.output.find("0 passed, 0 failed\nstats "), std::string::npos) << r.output;
   EXPECT_NE(r.output.find("stats dorvane2.exe wake-ups="), std::string::npos) << r.output;
   EXPECT_NE(r.output.find("stats dorvane2.exe timer id="), std::string::npos) << r.output;
-  EXPECT_NE(r.output.find("stats dorvane2.exe open registry-keys="), std::string::npos) << r.output;
+  EXPECT_NE(r.output.find("stats dorvane2.exe open registry-keys=0 files=1 handles="),
+            std::string::npos)
+      << r.output;
+  EXPECT_NE(r.output.find(" lines=1\n"), std::string::npos) << r.output;
 }
 
 }  // namespace

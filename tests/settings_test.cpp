@@ -352,15 +352,18 @@ TEST_F(SettingsTest, WallpaperChangesStopOnlyBetweenTwoSinglePictures) {
   dev.files().AddFile(u"\\My Documents\\Pictures\\c.png");
   ExistingStore();
   StartProbe();
-  auto changeTime = [&](std::u16string_view portrait, std::u16string_view landscape) {
-    Set(u"WallpaperChangeTime", Bin(5));
+  auto changeTime = [&](std::u16string_view portrait, std::u16string_view landscape,
+                        uint8_t stored = 5) {
+    Set(u"WallpaperChangeTime", Bin(stored));
     Set(u"Wallpaper", Sz(portrait));
     Set(u"WallpaperL", Sz(landscape));
     int minutes = Load().WallpaperChangeTime;
-    EXPECT_EQ(Value(u"WallpaperChangeTime"), Bin(5));
+    EXPECT_EQ(Value(u"WallpaperChangeTime"), Bin(stored));
     return minutes;
   };
   EXPECT_EQ(changeTime(u"\\My Documents\\a.JPG", u"\\My Documents\\b.gif"), 0);
+  EXPECT_EQ(changeTime(u"\\My Documents\\a.JPG", u"\\My Documents\\b.gif", 1), 0);
+  EXPECT_EQ(changeTime(u"\\My Documents\\a.JPG", u"\\My Documents\\Pictures", 1), 1);
   EXPECT_EQ(changeTime(u"\\My Documents\\a.JPG", u"\\My Documents\\Pictures"), 5);
   EXPECT_EQ(changeTime(u"\\My Documents\\Pictures", u"\\My Documents\\b.gif"), 5);
   EXPECT_EQ(changeTime(u"\\x.BmP", u"\\y.pNg"), 0);
@@ -376,6 +379,10 @@ TEST_F(SettingsTest, IncomingTextFallsBackToThePhoneTitleThenToNothing) {
   ExistingStore();
   StartProbe();
   EXPECT_EQ(TextOf(Load().IncomingText), u"Nothing");
+  // A title of one character is a title all the same.
+  dev.registry().SetValue(u"HKCU\\ControlPanel\\Notifications\\Phone", u"Default", REG_SZ,
+                          Utf16(std::u16string(u"P") + u'\0'));
+  EXPECT_EQ(TextOf(Load().IncomingText), u"P");
 
   dev.registry().SetValue(u"HKCU\\ControlPanel\\Notifications\\Phone", u"Default", REG_SZ,
                           Utf16(std::u16string(u"Phone - Incoming") + u'\0'));

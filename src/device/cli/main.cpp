@@ -39,7 +39,8 @@ constexpr OptionRow kRunOptions[] = {
     {"-q,--quiet", nullptr, "print only failures and the summary, not the trace"},
     {"--stats", nullptr,
      "after the summary, per program: how often its threads woke from a wait, how\n"
-     "often its window timers fired, and what it holds open (\"stats\" lines)"},
+     "often its window timers fired, and what it holds open at the end: registry keys,\n"
+     "files, handles, telephony lines (\"stats\" lines)"},
     {"--phone", nullptr,
      "the device is a phone from the start: the phone application starts with it, as\n"
      "it does when a scenario uses any phone verb (for shell, which cannot look ahead)"},

@@ -4,6 +4,7 @@
 #include "device/programs/fenk_standin.h"
 #include "device/programs/phone_standin.h"
 #include "device/programs/shell_standin.h"
+#include "device/programs/tmail_standin.h"
 #include "device/programs/vurl_standin.h"
 
 namespace app {
@@ -20,6 +21,7 @@ void InstallPrograms(sim::Device& dev) {
   dev.RegisterProgram(u"shell32.exe", &ShellMain);
   dev.RegisterProgram(u"fenk.exe", &FenkMain);
   dev.RegisterProgram(u"dolm.exe", &DolmMain);
+  dev.RegisterProgram(u"tmail.exe", &TmailMain);
   dev.RegisterProgram(kPhoneExe, &PhoneMain);
   // The shell's windows are there from boot.
   dev.files().AddFile(u"\\Windows\\shell32.exe");

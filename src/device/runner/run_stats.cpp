@@ -13,7 +13,7 @@ void PrintStats(const sim::Device& dev, std::ostream& out) {
   struct Totals {
     uint64_t wakeups = 0;
     std::map<UINT, uint64_t> timers;
-    size_t keys = 0, files = 0, handles = 0;
+    size_t keys = 0, files = 0, handles = 0, lines = 0;
   };
   std::map<std::string, Totals> programs;
   for (const auto& p : dev.Processes()) {
@@ -23,6 +23,7 @@ void PrintStats(const sim::Device& dev, std::ostream& out) {
     t.keys += dev.registry().OpenHandlesOf(p.get());
     t.files += dev.files().OpenHandlesOf(p.get());
     t.handles += dev.handles().OpenHandlesOf(p.get());
+    t.lines += dev.telephony().OpenLinesOf(p.get());
   }
   for (const auto& [name, t] : programs) {
     uint64_t fired = 0;
@@ -31,7 +32,7 @@ void PrintStats(const sim::Device& dev, std::ostream& out) {
     // What the program holds open at the end: a count that grows with the length of the run
     // is a leak.
     out << "stats " << name << " open registry-keys=" << t.keys << " files=" << t.files
-        << " handles=" << t.handles << '\n';
+        << " handles=" << t.handles << " lines=" << t.lines << '\n';
     for (const auto& [id, n] : t.timers)
       out << "stats " << name << " timer id=" << id << " fired=" << n << '\n';
   }

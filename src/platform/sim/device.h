@@ -125,6 +125,7 @@ class Device {
   Faults& faults() { return faults_; }
   Keyboard& keyboard() { return keyboard_; }
   Telephony& telephony() { return telephony_; }
+  const Telephony& telephony() const { return telephony_; }
   ComRuntime& com() { return com_; }
   Libraries& libraries() { return libraries_; }
   WaveOut& wave() { return wave_; }

@@ -55,6 +55,14 @@ bool Telephony::HasHandle(const Process* p, int call) const {
   return false;
 }
 
+size_t Telephony::OpenLinesOf(const Process* p) const {
+  size_t n = 0;
+  for (const auto& o : opens_)
+    for (const auto& a : apps_)
+      if (a.handle == o.app && a.process == p) ++n;
+  return n;
+}
+
 int Telephony::Newest() const {
   for (size_t i = calls_.size(); i-- > 0;)
     if (calls_[i].state != LINECALLSTATE_IDLE) return static_cast<int>(i + 1);

@@ -111,6 +111,8 @@ class Telephony {
   // Whether a line the process has open holds a handle of the call: whether it ever heard of the
   // call through the lines it has now.
   bool HasHandle(const Process* p, int call) const;
+  // How many opens of the line the process holds now.
+  size_t OpenLinesOf(const Process* p) const;
   // The newest call that has not ended; 0 when there is none.
   int Newest() const;
   const std::vector<TapiCall>& Calls() const { return calls_; }
