@@ -389,6 +389,9 @@ TEST_F(SettingsTest, IncomingTextFallsBackToThePhoneTitleThenToNothing) {
   EXPECT_EQ(TextOf(Load().IncomingText), u"Phone - Incoming");
   Set(u"IncomingText", Sz(u"Incoming..."));
   EXPECT_EQ(TextOf(Load().IncomingText), u"Incoming...");
+  // An odd byte at the end is half a character, not a character.
+  Set(u"IncomingText", {REG_SZ, {'I', 0, 'n', 0, 'c'}});
+  EXPECT_EQ(TextOf(Load().IncomingText), u"In");
   Set(u"IncomingText", Sz(u""));
   EXPECT_EQ(TextOf(Load().IncomingText), u"Phone - Incoming");
   EXPECT_EQ(Value(u"IncomingText"), Sz(u""));

@@ -48,6 +48,9 @@ void GiveBack(bool closeOwnLine) {
   core::State& g = G();
   g.Locked = 0;
   KillTimer(g.daemonWindow, 1034);
+  // A home screen that came back while locked is taken over only while the phone stays locked:
+  // once unlocked, that take-over would bring the lock screen back over the user's phone.
+  KillTimer(g.daemonWindow, core::kTimerManilaRelease);
   shellwin::UnsubclassShellWindows();
   state::RestoreReminderOptions();
   power::StartUnattendedMode(false);
