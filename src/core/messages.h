@@ -14,7 +14,7 @@ constexpr WCHAR kMusicPanelClass[] = u"Fenk";
 
 // Private messages (WM_APP + offset), received and sent: one row each, with the name trace
 // lines and scenarios know it by (kMsgCaller is "Caller").
-#define DV_PRIVATE_MESSAGES(X)                                              \
+#define DV_PRIVATE_MESSAGES(X)                                               \
   X(FindSlide, 32769)                                                        \
   X(OffDisplay, 32770)                                                       \
   X(Battery, 32771)                                                          \

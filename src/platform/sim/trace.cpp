@@ -178,18 +178,17 @@ std::string Trace::RenderBody(const TraceEvent& e) {
   switch (e.kind) {
     case TraceKind::Post:
     case TraceKind::Send:
-    case TraceKind::Reached:
-    {
+    case TraceKind::Reached: {
       const char* name = messageNames_ ? messageNames_(e.msg) : nullptr;
       std::snprintf(buf, sizeof buf, " %u (%s%s%s) wParam=%u (%s) lParam=%d", e.msg,
                     Hex(e.msg).c_str(), name ? " " : "", name ? name : "", e.wParam,
                     Hex(e.wParam).c_str(), e.lParam);
-    }
       line += (e.kind == TraceKind::Post   ? "post -> "
                : e.kind == TraceKind::Send ? "send -> "
                                            : "reached ") +
               Target(e) + buf;
       break;
+    }
     case TraceKind::SetTimer:
       line += "timer " + Target(e) + " id=" + std::to_string(e.msg) + " " +
               std::to_string(e.value) + "ms";
