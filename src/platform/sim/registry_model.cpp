@@ -242,13 +242,14 @@ size_t Registry::PathHash::operator()(std::u16string_view s) const {
     h ^= h >> 29;
   }
   uint64_t tail = 0;
-  std::memcpy(&tail, bytes + i, n - i);
+  if (n > i) std::memcpy(&tail, bytes + i, n - i);
   h = (h ^ tail) * 0xC4CEB9FE1A85EC53ull;
   return static_cast<size_t>(h ^ (h >> 32));
 }
 
 bool Registry::PathEqual::operator()(std::u16string_view a, std::u16string_view b) const {
-  return a.size() == b.size() && std::memcmp(a.data(), b.data(), a.size() * sizeof(char16_t)) == 0;
+  return a.size() == b.size() &&
+         (a.empty() || std::memcmp(a.data(), b.data(), a.size() * sizeof(char16_t)) == 0);
 }
 
 Registry::Key* Registry::Cached(std::u16string_view path) const {
