@@ -30,7 +30,13 @@ class RegistryTest : public ::testing::Test {
  protected:
   void SetUp() override {
     sim::SetCurrentRegistry(&reg_);
-    reg_.AddObserver([this](const RegChange& c) { changes_.push_back(c); });
+    reg_.AddObserver([this](const RegChange& c) {
+      changes_.push_back({c.kind,
+                          std::u16string(c.keyPath),
+                          std::u16string(c.valueName),
+                          c.type,
+                          {c.data.begin(), c.data.end()}});
+    });
   }
   void TearDown() override { sim::SetCurrentRegistry(nullptr); }
 
@@ -42,7 +48,14 @@ class RegistryTest : public ::testing::Test {
   }
 
   sim::Registry reg_;
-  std::vector<RegChange> changes_;
+  // A change as reported, kept: a report's texts live only while it is made.
+  struct Change {
+    RegChange::Kind kind;
+    std::u16string keyPath, valueName;
+    DWORD type;
+    std::vector<uint8_t> data;
+  };
+  std::vector<Change> changes_;
 };
 
 using RegistryApi = RegistryTest;
@@ -312,7 +325,7 @@ TEST_F(RegistryModel, ReportsEveryChangeOnceAfterItIsMade) {
 
   using K = RegChange::Kind;
   std::vector<std::pair<K, std::u16string>> got;
-  for (const RegChange& c : changes_) got.emplace_back(c.kind, c.keyPath + u"|" + c.valueName);
+  for (const Change& c : changes_) got.emplace_back(c.kind, c.keyPath + u"|" + c.valueName);
   EXPECT_EQ(got, (std::vector<std::pair<K, std::u16string>>{
                      {K::CreateKey, u"HKEY_CURRENT_USER\\Software|"},
                      {K::CreateKey, u"HKEY_CURRENT_USER\\Software\\Zeq|"},

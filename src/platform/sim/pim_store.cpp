@@ -6,6 +6,7 @@
 
 #include "platform/kernel.h"
 #include "platform/sim/api.h"
+#include "platform/sim/device_clock.h"
 #include "platform/sim/pim_folder.h"
 #include "platform/user.h"
 #include "platform/wstr.h"
@@ -35,12 +36,18 @@ std::vector<uint8_t> DwordBytes(DWORD v) {
 }  // namespace
 
 DATE DeviceNowDate() {
-  SYSTEMTIME st{};
-  GetLocalTime(&st);
-  st.wMilliseconds = 0;
-  DATE d = 0;
-  SystemTimeToVariantTime(&st, &d);
-  return d;
+  // Asked after every change of the calendar or the tasks, mostly within one second.
+  constexpr int64_t kTicksPerSecond = 10'000'000;
+  thread_local int64_t lastSecond = -1;
+  thread_local DATE last = 0;
+  const int64_t second = std::max<int64_t>(Dev().clock().LocalAt(Dev().Now()), 0) / kTicksPerSecond;
+  if (second != lastSecond) {
+    SYSTEMTIME st = SystemTimeOf(second * kTicksPerSecond);
+    last = 0;
+    SystemTimeToVariantTime(&st, &last);
+    lastSecond = second;
+  }
+  return last;
 }
 
 PimStore::PimStore(ComRuntime& com) {
@@ -157,17 +164,15 @@ void PimStore::UpdateShellState(int folder) {
   if (folder == olFolderCalendar) {
     const PimItem* current = f.FirstUnderWay(now);
     const PimItem* next = f.EarliestNotEnded(now);
-    reg.CreateKey(u"HKCU\\System\\State\\Appointments\\HomeScreen");
-    reg.SetValue(u"HKCU\\System\\State\\Appointments", u"Current", REG_SZ,
-                 TextBytes(current ? current->subject : u""));
-    reg.SetValue(u"HKCU\\System\\State\\Appointments\\HomeScreen", u"Subject", REG_SZ,
-                 TextBytes(next ? next->subject : u""));
+    reg.CreateKey(homeScreenKey_);
+    reg.SetValue(appointmentsKey_, u"Current", REG_SZ, TextBytes(current ? current->subject : u""));
+    reg.SetValue(homeScreenKey_, u"Subject", REG_SZ, TextBytes(next ? next->subject : u""));
   } else {
     const DWORD active = static_cast<DWORD>(f.open().size());
     const DWORD dueToday = f.OpenDueOn(std::floor(now));
-    reg.CreateKey(u"HKCU\\System\\State\\Tasks");
-    reg.SetValue(u"HKCU\\System\\State\\Tasks", u"Active", REG_DWORD, DwordBytes(active));
-    reg.SetValue(u"HKCU\\System\\State\\Tasks", u"Due Today", REG_DWORD, DwordBytes(dueToday));
+    reg.CreateKey(tasksKey_);
+    reg.SetValue(tasksKey_, u"Active", REG_DWORD, DwordBytes(active));
+    reg.SetValue(tasksKey_, u"Due Today", REG_DWORD, DwordBytes(dueToday));
   }
 }
 

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "platform/poom.h"
+#include "platform/sim/registry_model.h"
 
 namespace sim {
 
@@ -116,6 +117,10 @@ class PimStore {
   std::map<int, std::shared_ptr<PimFolder>> folders_;
   std::map<const void*, Session> sessions_;
   LONG nextOid_ = 0x01000001;
+  // The shell's summaries, written after each change of the calendar or the tasks.
+  Registry::HeldKey appointmentsKey_{u"HKCU\\System\\State\\Appointments"};
+  Registry::HeldKey homeScreenKey_{u"HKCU\\System\\State\\Appointments\\HomeScreen"};
+  Registry::HeldKey tasksKey_{u"HKCU\\System\\State\\Tasks"};
 };
 
 // Local time of the device now as an automation date.

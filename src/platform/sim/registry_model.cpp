@@ -297,13 +297,23 @@ bool Registry::SetValueIn(Key* key, std::u16string_view name, DWORD type,
   RegChange change = ChangeOf(RegChangeKind::SetValue, key);
   change.valueName = name;
   change.type = type;
-  change.data = bytes;
+  // Observers may write the value again while they hear of this write, so they hear of it
+  // from a copy of its own; most values are a few bytes, copied without an allocation.
+  uint8_t few[64];
+  std::vector<uint8_t> many;
+  if (bytes.size() <= sizeof few) {
+    if (!bytes.empty()) std::memcpy(few, bytes.data(), bytes.size());
+    change.data = {few, bytes.size()};
+  } else {
+    many = bytes;
+    change.data = many;
+  }
   auto it = key->FindValue(name);
   if (it != key->values.end())
     it->second = RegValue{type, std::move(bytes)};
   else
     key->AddValue(name, RegValue{type, std::move(bytes)});
-  Notify(std::move(change));
+  Notify(change);
   return true;
 }
 
@@ -311,10 +321,11 @@ bool Registry::DeleteValueIn(Key* key, std::u16string_view name) {
   auto it = key->FindValue(name);
   if (it == key->values.end()) return false;
   RegChange change = ChangeOf(RegChangeKind::DeleteValue, key);
-  change.valueName = it->first;
+  const std::u16string gone = std::move(it->first);
+  change.valueName = gone;
   change.type = it->second.type;
   key->EraseValue(it);
-  Notify(std::move(change));
+  Notify(change);
   return true;
 }
 
@@ -335,7 +346,7 @@ void Registry::DeleteTree(Key* key) {
     k->parent = nullptr;
     for (const KeyPtr& sub : k->subkeys) pending.push_back(sub.get());
   }
-  Notify(std::move(change));
+  Notify(change);
 }
 
 bool Registry::HasOpenHandle(const Key* top) const {
@@ -345,7 +356,7 @@ bool Registry::HasOpenHandle(const Key* top) const {
   return false;
 }
 
-void Registry::Notify(RegChange change) {
+void Registry::Notify(const RegChange& change) {
   // Observers may add or remove observers, or write to the registry themselves. Those added
   // meanwhile hear from the next change on; those removed hear nothing more.
   ++generation_;
@@ -392,6 +403,18 @@ bool Registry::SetValue(std::u16string_view path, std::u16string_view name, DWOR
                         std::vector<uint8_t> bytes) {
   KeyPtr key = CreatePath(path);
   return key && SetValueIn(key.get(), name, type, std::move(bytes));
+}
+
+bool Registry::CreateKey(HeldKey& held) {
+  if (!held.key_ || held.key_->deleted) held.key_ = CreatePath(held.path_);
+  return held.key_ != nullptr;
+}
+
+bool Registry::SetValue(HeldKey& held, std::u16string_view name, DWORD type,
+                        std::vector<uint8_t> bytes) {
+  if (!CreateKey(held)) return false;
+  KeyPtr key = held.key_;  // an observer may hold another key there before this write ends
+  return SetValueIn(key.get(), name, type, std::move(bytes));
 }
 
 bool Registry::DeleteValue(std::u16string_view path, std::u16string_view name) {

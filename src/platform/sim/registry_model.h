@@ -11,6 +11,7 @@
 #include <map>
 #include <memory>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -34,15 +35,16 @@ struct RegValue {
 };
 
 // One change, reported after it is made. keyPath uses the full root name. Deleting a tree is
-// one DeleteKey change for its top key.
+// one DeleteKey change for its top key. Every write makes one, so it owns nothing: its texts
+// and data are valid only while the change is reported; an observer that keeps them copies them.
 struct RegChange {
   enum class Kind { SetValue, DeleteValue, CreateKey, DeleteKey };
   Kind kind = Kind::SetValue;
-  std::u16string keyPath;
-  std::u16string valueName;
+  std::u16string_view keyPath;
+  std::u16string_view valueName;
   DWORD type = REG_NONE;
-  std::vector<uint8_t> data;
-  // keyPath case-folded; valid only while the change is reported.
+  std::span<const uint8_t> data;
+  // keyPath case-folded.
   std::u16string_view foldedKeyPath;
 };
 using RegChangeKind = RegChange::Kind;
@@ -55,7 +57,22 @@ struct RegKeyPath {
 };
 
 class Registry {
+  struct Key;
+
  public:
+  // A key a device model writes to again and again, kept between its writes so that they skip
+  // the lookup of its path. Writing through it creates the key again when it was deleted
+  // meanwhile, as writing by path does.
+  class HeldKey {
+   public:
+    explicit HeldKey(std::u16string path) : path_(std::move(path)) {}
+
+   private:
+    friend class Registry;
+    std::u16string path_;
+    std::shared_ptr<Key> key_;
+  };
+
   Registry();
   ~Registry();
   Registry(const Registry&) = delete;
@@ -74,6 +91,8 @@ class Registry {
   bool CreateKey(std::u16string_view path);
   bool SetValue(std::u16string_view path, std::u16string_view name, DWORD type,
                 std::vector<uint8_t> bytes);
+  bool CreateKey(HeldKey& key);
+  bool SetValue(HeldKey& key, std::u16string_view name, DWORD type, std::vector<uint8_t> bytes);
   bool DeleteValue(std::u16string_view path, std::u16string_view name);
   bool DeleteKey(std::u16string_view path);  // the whole tree, open or not; not a root
   bool KeyExists(std::u16string_view path) const;
@@ -115,7 +134,6 @@ class Registry {
   // ParsePath's rules; the names go to `parts` when it is given.
   static std::optional<HKEY> CheckPath(std::u16string_view path, std::string* why,
                                        std::vector<std::u16string>* parts);
-  struct Key;
   using KeyPtr = std::shared_ptr<Key>;
 
   KeyPtr Resolve(HKEY key, LONG* error) const;
@@ -129,7 +147,7 @@ class Registry {
   bool HasOpenHandle(const Key* top) const;
   HKEY NewHandle(KeyPtr key);
   RegChange ChangeOf(RegChangeKind kind, const Key* key) const;
-  void Notify(RegChange change);
+  void Notify(const RegChange& change);
   Key* Cached(std::u16string_view path) const;
   void Remember(std::u16string_view path, const KeyPtr& key) const;
 

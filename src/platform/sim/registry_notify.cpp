@@ -227,10 +227,10 @@ void RegistryNotifier::Changed(HREGNOTIFY h, Registration& r, const RegChange& c
   // broker compares with the value it last saw).
   bool exists = c.kind == RegChange::Kind::SetValue;
   if (exists == r.last.has_value() &&
-      (!exists || (r.last->type == c.type && r.last->bytes == c.data)))
+      (!exists || (r.last->type == c.type && std::ranges::equal(r.last->bytes, c.data))))
     return;
   std::optional<RegValue> now;
-  if (exists) now = RegValue{c.type, c.data};
+  if (exists) now = RegValue{c.type, {c.data.begin(), c.data.end()}};
   bool pass = Passes(r, r.last, now);
   r.last = std::move(now);
   if (!pass) return;
