@@ -381,6 +381,11 @@ TEST_F(PoomQueries, OpenTasksByDueDateAndContactsByTheirNumbersEnding) {
   EXPECT_EQ(Query(olFolderTasks, {open, u"sort [DueDate]"}), u"A C D");
   EXPECT_EQ(Query(olFolderTasks, {open + due}), u"-");
   EXPECT_EQ(dev.pim().FindBySubject(olFolderTasks, u"B")->oid, b);  // completed, still there
+  // The shell's key deleted: the next change writes it again.
+  ASSERT_TRUE(dev.registry().DeleteKey(kTasks));
+  dev.pim().Change(d, [&](sim::PimItem& i) { i.due = today; });
+  EXPECT_EQ(Shell(kTasks, u"Active"), u"3");
+  EXPECT_EQ(Shell(kTasks, u"Due Today"), u"1");
 
   sim::PimItem contact;
   contact.folder = olFolderContacts;

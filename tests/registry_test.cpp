@@ -338,6 +338,19 @@ TEST_F(RegistryModel, ReportsEveryChangeOnceAfterItIsMade) {
   EXPECT_EQ(changes_[2].type, REG_DWORD);
   EXPECT_EQ(changes_[2].data, Dword(3));
   EXPECT_EQ(visible, std::vector<bool>(5, true));
+
+  // An observer may delete the key it hears of: those after it still read the change whole.
+  reg_.SetValue(u"HKLM\\Y", u"Mode", REG_DWORD, Dword(7));
+  reg_.AddObserver([&](const RegChange& c) {
+    if (c.kind == K::DeleteValue) reg_.DeleteKey(u"HKLM\\Y");
+  });
+  std::u16string heard;
+  reg_.AddObserver([&](const RegChange& c) {
+    if (c.kind == K::DeleteValue) (heard = c.keyPath) += u"|" + std::u16string(c.valueName);
+  });
+  EXPECT_TRUE(reg_.DeleteValue(u"HKLM\\Y", u"Mode"));
+  EXPECT_EQ(heard, u"HKEY_LOCAL_MACHINE\\Y|Mode");
+  EXPECT_FALSE(reg_.KeyExists(u"HKLM\\Y"));
 }
 
 // Writers reach recently used keys without walking the tree again; a key deleted in between,

@@ -1,6 +1,7 @@
 // UTF-16 text helpers shared by the daemon and the simulated device.
 #pragma once
 
+#include <cstring>
 #include <string>
 #include <string_view>
 
@@ -33,6 +34,12 @@ inline bool IEquals(std::u16string_view a, std::u16string_view b) {
   for (size_t i = 0; i < a.size(); ++i)
     if (a[i] != b[i] && FoldCase(a[i]) != FoldCase(b[i])) return false;
   return true;
+}
+// Exact equality, compared as bytes: the standard comparison of char16_t text takes one
+// character at a time, with two tests each.
+inline bool Same(std::u16string_view a, std::u16string_view b) {
+  return a.size() == b.size() &&
+         (a.empty() || std::memcmp(a.data(), b.data(), a.size() * sizeof(char16_t)) == 0);
 }
 // Like _wcsnicmp over the first n characters.
 int ICompareN(std::u16string_view a, std::u16string_view b, size_t n);

@@ -396,7 +396,10 @@ void Runner::ForgetUnneededTrace() {
   const size_t expectations = line_ >= lastExpectationLine_ ? trace.size()
                               : cursor_ > 0                 ? cursor_ - 1
                                                             : 0;
-  trace.ForgetBefore(std::min({expectations, promises_.TraceNeeded(), TailStart(trace)}));
+  const size_t needed = std::min(expectations, promises_.TraceNeeded());
+  // Events go a whole chunk at a time: most steps end with none to let go of, and the tail a
+  // failure would show is looked for only when some could go.
+  if (trace.CanForgetBefore(needed)) trace.ForgetBefore(std::min(needed, TailStart(trace)));
 }
 
 bool OutputWritten(std::ostream& out, std::ostream& err) {

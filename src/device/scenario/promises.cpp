@@ -173,12 +173,7 @@ bool AnyCallActive(sim::Device& dev) {
 }
 
 const sim::Window* TopLevelOf(sim::Device& dev, std::u16string_view cls) {
-  auto& windows = dev.windows();
-  for (HWND h : windows.ZOrder()) {
-    const sim::Window* w = windows.Get(h);
-    if (w && !w->parent && IEquals(w->cls, cls)) return w;
-  }
-  return nullptr;
+  return dev.windows().FrontOfClass(cls);
 }
 
 bool IsForeground(sim::Device& dev, const sim::Window* w) {
@@ -251,14 +246,20 @@ void PromiseMonitor::Break(std::string_view name, const Step& step, sim::Device&
 PromiseMonitor::Seen PromiseMonitor::ReadTrace(sim::Device& dev, std::u16string_view daemonExe) {
   Seen seen;
   auto& trace = dev.trace();
-  const uint32_t daemonClass = trace.Name(std::string_view("Dorvane2"));
-  const uint32_t slideClass = trace.Name(std::string_view("Vurl"));
+  // Looked up at the first message: many steps (a phone being filled) send none.
+  uint32_t daemonClass = 0, slideClass = 0;
+  bool classesKnown = false;
   std::string scratch;
   for (size_t i = traceSeen_; i < trace.size(); ++i) {
     const sim::TraceRecord& r = trace.RecordAt(i);
     switch (r.kind) {
       case TraceKind::Post:
       case TraceKind::Send:
+        if (!classesKnown) {
+          daemonClass = trace.Name(std::string_view("Dorvane2"));
+          slideClass = trace.Name(std::string_view("Vurl"));
+          classesKnown = true;
+        }
         if (r.cls == daemonClass) {
           if (r.msg == core::kMsgUnlock) seen.unlockReport = true;
           if (r.msg == core::kMsgRefreshSetting) seen.reload = true;
@@ -300,7 +301,7 @@ void PromiseMonitor::DeviceFailed(const Step& step, sim::Device& dev, const std:
 }
 
 void PromiseMonitor::AfterStep(const Step& step, sim::Device& dev, std::u16string_view daemonPath) {
-  if (daemonPath != daemonPath_) {
+  if (!platform::Same(daemonPath, daemonPath_)) {  // the same at almost every step
     daemonPath_ = daemonPath;
     daemonExe_ = detail::BaseName(daemonPath);
   }
@@ -344,7 +345,6 @@ void PromiseMonitor::AfterStep(const Step& step, sim::Device& dev, std::u16strin
   // --- Calls: which lock state each found, and whether the user was given it.
   const bool killedPhoneSide =
       std::holds_alternative<verb::Kill>(step.action);  // a program died under the call
-  const bool phoneRuns = dev.FindProcess(u"cprog.exe") != nullptr;
   std::vector<int> endedNow;
   const auto& allCalls = dev.telephony().Calls();
   const bool twoRinging = std::count_if(allCalls.begin(), allCalls.end(), [](const auto& c) {
@@ -432,7 +432,7 @@ void PromiseMonitor::AfterStep(const Step& step, sim::Device& dev, std::u16strin
       continue;
     w.judged = true;
     // Without the phone application nothing on the phone knows the call is there.
-    if (!phoneRuns) continue;
+    if (!dev.FindProcess(u"cprog.exe")) continue;
     // No line the daemon has open ever reported the call: its telephony failed to start, or
     // the server closed or re-initialised its lines while the call rang. The daemon starts
     // without telephony or opens its lines afresh, as designed, and hears of a call only at

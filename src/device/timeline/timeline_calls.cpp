@@ -25,7 +25,8 @@ bool Has(std::string_view text, std::string_view word) {
 
 // `"NAME" sz "TEXT"` of a registry line; empty when the line sets something else.
 std::string SzValue(std::string_view text, std::string_view name) {
-  std::string quoted = "\"" + std::string(name) + "\" sz \"";
+  std::string quoted(1, '"');
+  (quoted += name) += "\" sz \"";
   size_t at = text.find(quoted);
   if (at == std::string_view::npos) return {};
   std::string_view rest = text.substr(at + quoted.size());

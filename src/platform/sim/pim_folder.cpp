@@ -48,10 +48,10 @@ const PimItem* PimFolder::Find(LONG oid) const {
   return it == items_.end() ? nullptr : &it->second;
 }
 
-const PimItem& PimFolder::Put(PimItem item) {
-  const LONG oid = item.oid;
+const PimItem& PimFolder::Put(const PimItem& item, LONG oid) {
   // Oids only grow: a new item goes last.
-  const PimItem& added = items_.emplace_hint(items_.end(), oid, std::move(item))->second;
+  PimItem& added = items_.emplace_hint(items_.end(), oid, item)->second;
+  added.oid = oid;
   Index(added);
   return added;
 }

@@ -110,7 +110,8 @@ class PimFolder {
   // In store order: the order items were added in.
   const std::map<LONG, PimItem>& items() const { return items_; }
   const PimItem* Find(LONG oid) const;
-  const PimItem& Put(PimItem item);
+  // A copy of `item`, given the oid.
+  const PimItem& Put(const PimItem& item, LONG oid);
   const PimItem& Put(Node node);
   // Taken out of the folder and its indexes, to be edited and put back or dropped.
   Node Take(LONG oid);

@@ -1,6 +1,7 @@
 #include "platform/sim/pim_store.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstring>
 
@@ -21,14 +22,15 @@ constexpr UINT kItemCreated = 0x8105;
 constexpr UINT kItemDeleted = 0x8106;
 constexpr UINT kItemChanged = 0x8107;
 
-std::vector<uint8_t> TextBytes(std::u16string_view text) {
-  std::vector<uint8_t> bytes((text.size() + 1) * 2, 0);
-  std::memcpy(bytes.data(), text.data(), text.size() * 2);
-  return bytes;
+// A REG_SZ value's bytes, the NUL included, in `buffer`.
+std::span<const uint8_t> TextBytes(std::u16string_view text, std::vector<uint8_t>& buffer) {
+  buffer.assign((text.size() + 1) * 2, 0);
+  if (!text.empty()) std::memcpy(buffer.data(), text.data(), text.size() * 2);
+  return buffer;
 }
 
-std::vector<uint8_t> DwordBytes(DWORD v) {
-  std::vector<uint8_t> bytes(4);
+std::array<uint8_t, 4> DwordBytes(DWORD v) {
+  std::array<uint8_t, 4> bytes;
   std::memcpy(bytes.data(), &v, 4);
   return bytes;
 }
@@ -77,10 +79,8 @@ std::optional<int> PimStore::FolderOf(LONG oid) const {
   return std::nullopt;
 }
 
-LONG PimStore::Add(PimItem item) {
-  item.oid = nextOid_++;
-  const int folder = item.folder;
-  const PimItem& added = Own(folder).Put(std::move(item));
+LONG PimStore::Add(const PimItem& item) {
+  const PimItem& added = Own(item.folder).Put(item, nextOid_++);
   Notify(kItemCreated, added);
   return added.oid;
 }
@@ -165,8 +165,10 @@ void PimStore::UpdateShellState(int folder) {
     const PimItem* current = f.FirstUnderWay(now);
     const PimItem* next = f.EarliestNotEnded(now);
     reg.CreateKey(homeScreenKey_);
-    reg.SetValue(appointmentsKey_, u"Current", REG_SZ, TextBytes(current ? current->subject : u""));
-    reg.SetValue(homeScreenKey_, u"Subject", REG_SZ, TextBytes(next ? next->subject : u""));
+    reg.SetValue(appointmentsKey_, u"Current", REG_SZ,
+                 TextBytes(current ? current->subject : u"", textBuffer_));
+    reg.SetValue(homeScreenKey_, u"Subject", REG_SZ,
+                 TextBytes(next ? next->subject : u"", textBuffer_));
   } else {
     const DWORD active = static_cast<DWORD>(f.open().size());
     const DWORD dueToday = f.OpenDueOn(std::floor(now));

@@ -77,7 +77,8 @@ class PimStore {
   explicit PimStore(ComRuntime& com);
   ~PimStore();
 
-  LONG Add(PimItem item);
+  // A copy of the item, with an oid of its own, which it answers.
+  LONG Add(const PimItem& item);
   // The edit may change anything but the oid.
   bool Change(LONG oid, const std::function<void(PimItem&)>& edit);
   bool Remove(LONG oid);
@@ -121,6 +122,7 @@ class PimStore {
   Registry::HeldKey appointmentsKey_{u"HKCU\\System\\State\\Appointments"};
   Registry::HeldKey homeScreenKey_{u"HKCU\\System\\State\\Appointments\\HomeScreen"};
   Registry::HeldKey tasksKey_{u"HKCU\\System\\State\\Tasks"};
+  std::vector<uint8_t> textBuffer_;
 };
 
 // Local time of the device now as an automation date.

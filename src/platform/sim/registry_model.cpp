@@ -248,8 +248,7 @@ size_t Registry::PathHash::operator()(std::u16string_view s) const {
 }
 
 bool Registry::PathEqual::operator()(std::u16string_view a, std::u16string_view b) const {
-  return a.size() == b.size() &&
-         (a.empty() || std::memcmp(a.data(), b.data(), a.size() * sizeof(char16_t)) == 0);
+  return platform::Same(a, b);
 }
 
 Registry::Key* Registry::Cached(std::u16string_view path) const {
@@ -291,9 +290,11 @@ Registry::KeyPtr Registry::CreatePath(KeyPtr key, const std::vector<std::u16stri
 }
 
 bool Registry::SetValueIn(Key* key, std::u16string_view name, DWORD type,
-                          std::vector<uint8_t> bytes) {
+                          std::span<const uint8_t> bytes) {
   // Names travel as NUL-terminated strings through the API and .reg files.
   if (name.find(u'\0') != name.npos) return false;
+  const KeyPtr keep =
+      key->shared_from_this();  // the change names its path; observers may delete it
   RegChange change = ChangeOf(RegChangeKind::SetValue, key);
   change.valueName = name;
   change.type = type;
@@ -305,14 +306,17 @@ bool Registry::SetValueIn(Key* key, std::u16string_view name, DWORD type,
     if (!bytes.empty()) std::memcpy(few, bytes.data(), bytes.size());
     change.data = {few, bytes.size()};
   } else {
-    many = bytes;
+    many.assign(bytes.begin(), bytes.end());
     change.data = many;
   }
+  // A value written again keeps its buffer.
   auto it = key->FindValue(name);
-  if (it != key->values.end())
-    it->second = RegValue{type, std::move(bytes)};
-  else
-    key->AddValue(name, RegValue{type, std::move(bytes)});
+  if (it != key->values.end()) {
+    it->second.type = type;
+    it->second.bytes.assign(bytes.begin(), bytes.end());
+  } else {
+    key->AddValue(name, RegValue{type, {bytes.begin(), bytes.end()}});
+  }
   Notify(change);
   return true;
 }
@@ -320,6 +324,7 @@ bool Registry::SetValueIn(Key* key, std::u16string_view name, DWORD type,
 bool Registry::DeleteValueIn(Key* key, std::u16string_view name) {
   auto it = key->FindValue(name);
   if (it == key->values.end()) return false;
+  const KeyPtr keep = key->shared_from_this();
   RegChange change = ChangeOf(RegChangeKind::DeleteValue, key);
   const std::u16string gone = std::move(it->first);
   change.valueName = gone;
@@ -402,7 +407,7 @@ bool Registry::CreateKey(std::u16string_view path) {
 bool Registry::SetValue(std::u16string_view path, std::u16string_view name, DWORD type,
                         std::vector<uint8_t> bytes) {
   KeyPtr key = CreatePath(path);
-  return key && SetValueIn(key.get(), name, type, std::move(bytes));
+  return key && SetValueIn(key.get(), name, type, bytes);
 }
 
 bool Registry::CreateKey(HeldKey& held) {
@@ -411,10 +416,8 @@ bool Registry::CreateKey(HeldKey& held) {
 }
 
 bool Registry::SetValue(HeldKey& held, std::u16string_view name, DWORD type,
-                        std::vector<uint8_t> bytes) {
-  if (!CreateKey(held)) return false;
-  KeyPtr key = held.key_;  // an observer may hold another key there before this write ends
-  return SetValueIn(key.get(), name, type, std::move(bytes));
+                        std::span<const uint8_t> bytes) {
+  return CreateKey(held) && SetValueIn(held.key_.get(), name, type, bytes);
 }
 
 bool Registry::DeleteValue(std::u16string_view path, std::u16string_view name) {
@@ -582,8 +585,7 @@ LONG Registry::SetValue(HKEY key, std::u16string_view name, DWORD type,
   LONG error;
   KeyPtr k = Resolve(key, &error);
   if (!k) return error;
-  return SetValueIn(k.get(), name, type, std::move(bytes)) ? ERROR_SUCCESS
-                                                           : ERROR_INVALID_PARAMETER;
+  return SetValueIn(k.get(), name, type, bytes) ? ERROR_SUCCESS : ERROR_INVALID_PARAMETER;
 }
 
 LONG Registry::DeleteValue(HKEY key, std::u16string_view name) {

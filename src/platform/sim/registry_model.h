@@ -92,7 +92,7 @@ class Registry {
   bool SetValue(std::u16string_view path, std::u16string_view name, DWORD type,
                 std::vector<uint8_t> bytes);
   bool CreateKey(HeldKey& key);
-  bool SetValue(HeldKey& key, std::u16string_view name, DWORD type, std::vector<uint8_t> bytes);
+  bool SetValue(HeldKey& key, std::u16string_view name, DWORD type, std::span<const uint8_t> bytes);
   bool DeleteValue(std::u16string_view path, std::u16string_view name);
   bool DeleteKey(std::u16string_view path);  // the whole tree, open or not; not a root
   bool KeyExists(std::u16string_view path) const;
@@ -141,7 +141,7 @@ class Registry {
   Key* FindPath(std::u16string_view path) const;
   KeyPtr CreatePath(KeyPtr base, const std::vector<std::u16string_view>& parts, bool* created);
   KeyPtr CreatePath(std::u16string_view path);
-  bool SetValueIn(Key* key, std::u16string_view name, DWORD type, std::vector<uint8_t> bytes);
+  bool SetValueIn(Key* key, std::u16string_view name, DWORD type, std::span<const uint8_t> bytes);
   bool DeleteValueIn(Key* key, std::u16string_view name);
   void DeleteTree(Key* key);
   bool HasOpenHandle(const Key* top) const;

@@ -170,7 +170,8 @@ const std::vector<HREGNOTIFY>* RegistryNotifier::Watchers(const RegChange& c) {
   std::u16string folded;
   std::u16string_view key = c.foldedKeyPath;
   if (key.empty()) key = folded = Folded(c.keyPath);
-  if (lastValid_ && key == lastKey_ && c.valueName == lastName_) return lastWatchers_;
+  if (lastValid_ && platform::Same(key, lastKey_) && platform::Same(c.valueName, lastName_))
+    return lastWatchers_;
   const std::vector<HREGNOTIFY>* found = nullptr;
   if (auto byKey = index_.find(key); byKey != index_.end()) {
     auto byName = byKey->second.find(Folded(c.valueName));

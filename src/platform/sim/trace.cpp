@@ -56,31 +56,68 @@ const char* Trace::Keep(std::string_view text) {
     std::memcpy(big, text.data(), text.size());
     return big;
   }
-  if (blocks_.empty() || blockUsed_ + text.size() > kTextBlock) {
+  char* at = Reserve(text.size());
+  std::memcpy(at, text.data(), text.size());
+  return at;
+}
+
+char* Trace::Reserve(size_t size) {
+  if (blocks_.empty() || blockUsed_ + size > kTextBlock) {
     if (!blocks_.empty()) ++block_;
     if (block_ - firstBlock_ == blocks_.size()) blocks_.emplace_back(new char[kTextBlock]);
     blockUsed_ = 0;
   }
   char* at = blocks_[block_ - firstBlock_].get() + blockUsed_;
-  std::memcpy(at, text.data(), text.size());
-  blockUsed_ += text.size();
+  blockUsed_ += size;
   return at;
 }
 
 void Trace::Add(const TraceRecord& r, std::string_view text, TextFormatter format) {
   if (!enabled) return;
+  Stored& s = Next();
+  s.record = r;
+  s.text = Keep(text);
+  s.textSize = static_cast<uint32_t>(text.size());
+  s.format = format;
+  Added(r.kind);
+}
+
+void Trace::Add(const TraceRecord& r, std::initializer_list<std::string_view> parts,
+                TextFormatter format) {
+  if (!enabled) return;
+  size_t size = 0;
+  for (std::string_view part : parts) size += part.size();
+  if (size == 0 || size > kTextBlock) {
+    std::string whole;
+    for (std::string_view part : parts) whole += part;
+    return Add(r, whole, format);
+  }
+  Stored& s = Next();
+  char* at = Reserve(size);
+  s.record = r;
+  s.text = at;
+  s.textSize = static_cast<uint32_t>(size);
+  s.format = format;
+  for (std::string_view part : parts) {
+    if (part.empty()) continue;
+    std::memcpy(at, part.data(), part.size());
+    at += part.size();
+  }
+  Added(r.kind);
+}
+
+Trace::Stored& Trace::Next() {
   const size_t chunk = (count_ >> kChunkBits) - firstChunk_;
   if ((count_ & (kChunk - 1)) == 0) {
     if (chunk == chunks_.size()) chunks_.push_back({std::unique_ptr<Stored[]>(new Stored[kChunk])});
     chunks_[chunk].firstBlock = block_;
   }
-  Stored& s = chunks_[chunk].events[count_ & (kChunk - 1)];
-  s.record = r;
-  s.text = Keep(text);
-  s.textSize = static_cast<uint32_t>(text.size());
-  s.format = format;
+  return chunks_[chunk].events[count_ & (kChunk - 1)];
+}
+
+void Trace::Added(TraceKind kind) {
   ++count_;
-  if (live && Printed(r.kind)) live(At(count_ - 1));
+  if (live && Printed(kind)) live(At(count_ - 1));
 }
 
 void Trace::Add(TraceEvent e) {

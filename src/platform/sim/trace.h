@@ -6,11 +6,13 @@
 // raw data and formatted only when an event is read) and hands out whole TraceEvents on demand.
 #pragma once
 
+#include <algorithm>
 #include <cassert>
 #include <cstddef>
 #include <cstdint>
 #include <deque>
 #include <functional>
+#include <initializer_list>
 #include <iterator>
 #include <memory>
 #include <string>
@@ -144,6 +146,9 @@ class Trace {
   void Add(TraceEvent e);
   // The device's own models: names already interned, the text borrowed or left as data.
   void Add(const TraceRecord& r, std::string_view text = {}, TextFormatter format = nullptr);
+  // The same with the text or data given in parts, kept one after another.
+  void Add(const TraceRecord& r, std::initializer_list<std::string_view> parts,
+           TextFormatter format);
   // The id of a name (0 is the empty name); the same name always has the same id.
   uint32_t Name(std::string_view name);
   uint32_t Name(std::u16string_view name);
@@ -162,6 +167,10 @@ class Trace {
   // the events kept read as before, the names stay, and reading one let go of is a fault of
   // the reader.
   void ForgetBefore(size_t index);
+  // Whether ForgetBefore(index) would let go of anything.
+  bool CanForgetBefore(size_t index) const {
+    return (std::min(index, count_) >> kChunkBits) > firstChunk_;
+  }
   // The first event still kept.
   size_t FirstKept() const { return firstChunk_ << kChunkBits; }
   // One readable line, starting with the time as HH:MM:SS.mmm.
@@ -209,6 +218,11 @@ class Trace {
     return chunks_[(i >> kChunkBits) - firstChunk_].events[i & (kChunk - 1)];
   }
   const char* Keep(std::string_view text);
+  // Room for `size` bytes (1 to kTextBlock) of an event's text.
+  char* Reserve(size_t size);
+  // The slot of the event being added, and its count taken once it is filled.
+  Stored& Next();
+  void Added(TraceKind kind);
 
   std::vector<Chunk> chunks_;  // from chunk number firstChunk_ on; kept across Clear
   size_t firstChunk_ = 0;

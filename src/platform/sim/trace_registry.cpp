@@ -83,19 +83,14 @@ void TraceRegistry(Trace& trace, uint64_t time, uint32_t actor, const RegChange&
   if (!trace.enabled) return;
   Header h{static_cast<uint32_t>(c.kind), c.type, static_cast<uint32_t>(c.keyPath.size()),
            static_cast<uint32_t>(c.valueName.size())};
-  // Keys are short; one buffer per thread keeps the hot path free of allocations.
-  thread_local std::string data;
-  data.resize(sizeof h + (h.keyChars + h.nameChars) * 2 + c.data.size());
-  char* p = data.data();
-  std::memcpy(p, &h, sizeof h);
-  p += sizeof h;
-  std::memcpy(p, c.keyPath.data(), h.keyChars * 2);
-  p += h.keyChars * 2;
-  std::memcpy(p, c.valueName.data(), h.nameChars * 2);
-  p += h.nameChars * 2;
-  if (!c.data.empty()) std::memcpy(p, c.data.data(), c.data.size());
+  auto bytes = [](const auto* p, size_t n) {
+    return std::string_view(reinterpret_cast<const char*>(p), n);
+  };
   TraceRecord r{time, TraceKind::Registry, actor, 0, 0, 0, 0, 0, 0, 0};
-  trace.Add(r, data, &FormatChange);
+  trace.Add(r,
+            {bytes(&h, sizeof h), bytes(c.keyPath.data(), h.keyChars * 2),
+             bytes(c.valueName.data(), h.nameChars * 2), bytes(c.data.data(), c.data.size())},
+            &FormatChange);
 }
 
 }  // namespace sim

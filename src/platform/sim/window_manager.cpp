@@ -83,10 +83,12 @@ void WindowManager::InsertZ(HWND h) {
     while (pos != zorder_.end() && (Get(*pos)->exStyle & WS_EX_TOPMOST)) ++pos;
   }
   zorder_.insert(pos, h);
+  ++zorderChanges_;
 }
 
 void WindowManager::RemoveFromZ(HWND h) {
   zorder_.erase(std::remove(zorder_.begin(), zorder_.end(), h), zorder_.end());
+  ++zorderChanges_;
 }
 
 HWND WindowManager::Create(Thread* thread, const WindowClass& cls, DWORD exStyle,
@@ -200,6 +202,22 @@ HWND WindowManager::Find(const WCHAR* cls, const WCHAR* title) const {
   return 0;
 }
 
+const Window* WindowManager::FrontOfClass(std::u16string_view cls) const {
+  for (const FrontFound& f : frontFound_)
+    if (f.at == zorderChanges_ && IEquals(f.cls, cls)) return f.window;
+  const Window* found = nullptr;
+  for (HWND h : zorder_) {
+    const Window* w = Get(h);
+    if (w && IEquals(w->cls, cls)) {
+      found = w;
+      break;
+    }
+  }
+  FrontFound& f = frontFound_[frontNext_++ % frontFound_.size()];
+  f = {std::u16string(cls), found, zorderChanges_};
+  return found;
+}
+
 // Inclusive at both ends: a message sent in the millisecond a window came or went may name it.
 bool WindowManager::WasOfClass(HWND h, std::u16string_view cls, uint64_t at) const {
   auto life = std::lower_bound(lives_.begin(), lives_.end(), h,
@@ -229,6 +247,7 @@ void WindowManager::SendToBottom(HWND h) {
   w->exStyle &= ~WS_EX_TOPMOST;
   RemoveFromZ(h);
   zorder_.push_back(h);
+  ++zorderChanges_;
 }
 
 void WindowManager::SetTopmost(HWND h, bool topmost) {

@@ -1,6 +1,7 @@
 // Windows, their z-order and the foreground, and window timers.
 #pragma once
 
+#include <array>
 #include <map>
 #include <memory>
 #include <string>
@@ -88,6 +89,10 @@ class WindowManager {
   // The class of every top-level window there ever was, each once, oldest first.
   std::vector<std::u16string> ClassesEver() const;
   HWND Find(const WCHAR* cls, const WCHAR* title) const;
+  // The front-most top-level window of class `cls` (any case), or null. Asked after every
+  // step of a run, it answers from the last search while the top-level windows stay as they
+  // were.
+  const Window* FrontOfClass(std::u16string_view cls) const;
   void BringToTop(HWND h);
   void SendToBottom(HWND h);
   void SetTopmost(HWND h, bool topmost);
@@ -137,6 +142,15 @@ class WindowManager {
   mutable HWND lastHandle_ = 0;
   mutable Window* lastWindow_ = nullptr;
   std::vector<HWND> zorder_;
+  // Counts the changes of zorder_, which the windows of FrontOfClass's answers go with.
+  uint64_t zorderChanges_ = 0;
+  struct FrontFound {
+    std::u16string cls;
+    const Window* window = nullptr;
+    uint64_t at = ~uint64_t{0};  // zorderChanges_ when found
+  };
+  mutable std::array<FrontFound, 2> frontFound_;
+  mutable size_t frontNext_ = 0;
   std::vector<WindowLife> lives_;  // every top-level window ever created, by handle
   HWND TopLevelOf(HWND h) const;
 

@@ -1,5 +1,7 @@
 // How fast scenario text is parsed and how much memory parsing takes per line: a run checks
 // the whole file line by line before playing it, so its memory must not grow with the lines.
+// A program of its own (dv_bench_memory): it counts the heap through an operator new of its own,
+// which would add to the cost of every allocation the other benchmarks measure.
 #include <benchmark/benchmark.h>
 
 #include <atomic>
@@ -126,3 +128,5 @@ void operator delete(void* p, const std::nothrow_t&) noexcept {
 void operator delete[](void* p, const std::nothrow_t&) noexcept {
   Release(p);
 }
+
+BENCHMARK_MAIN();
