@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # The docs against the program they describe: the synopsis in docs/scenarios.md is what
-# `--help` prints, every verb `--help` lists is described there, the example of
-# docs/trace.md is an excerpt, in order, of the run it names, and docs/messages.md has a row
-# for every message name the trace can print.
+# `--help` prints (also after each command), every verb `--help` lists is described there, the
+# example of docs/trace.md is an excerpt, in order, of the run it names, and docs/messages.md has
+# a row for every message name the trace can print.
 # usage: docs_check.sh SIM SOURCE_DIR
 set -uo pipefail
 sim=$1 src=$2
@@ -10,6 +10,12 @@ failures=0
 fail() { echo "not ok $*"; failures=$((failures + 1)); }
 ok() { echo "ok $*"; }
 help=$("$sim" --help)
+
+# Each command answers --help with the same text.
+for command in run shell swarm; do
+  [ "$("$sim" $command --help 2>&1)" = "$help" ] && ok "$command --help" ||
+    fail "$command --help does not print the help"
+done
 
 # The first block of docs/scenarios.md is the usage of --help (its lines up to the first blank).
 usage=$(printf '%s\n' "$help" | sed '/^$/q' | sed '/^$/d')

@@ -201,6 +201,7 @@ std::optional<std::string> Parse(int argc, char** argv, CommandLine& cl) {
   run->add_option("FILE", cl.file);
   auto* shell = app.add_subcommand("shell")->fallthrough();
   auto* swarmCmd = app.add_subcommand("swarm");
+  swarmCmd->add_flag("-h,--help", cl.help);  // its options are its own, so it takes this too
   for (const OptionRow& row : kSwarmOptions) {
     const std::string name = LongName(row);
     if (name == "--days")
