@@ -172,10 +172,6 @@ bool AnyCallActive(sim::Device& dev) {
   return std::any_of(dev.telephony().Calls().begin(), dev.telephony().Calls().end(), CallActive);
 }
 
-const sim::Window* TopLevelOf(sim::Device& dev, std::u16string_view cls) {
-  return dev.windows().FrontOfClass(cls);
-}
-
 bool IsForeground(sim::Device& dev, const sim::Window* w) {
   return w && w->visible && dev.windows().Foreground() == w->hwnd;
 }
@@ -383,7 +379,7 @@ void PromiseMonitor::AfterStep(const Step& step, sim::Device& dev, std::u16strin
   if (prevCallActive_ && model && model->step->takesDaemonLines()) staleCallFlags_ = true;
   if (!samePid) staleCallFlags_ = false;
   // The slide screen's window, if it runs: nothing below changes the device.
-  const sim::Window* slide = TopLevelOf(dev, u"Vurl");
+  const sim::Window* slide = dev.windows().FrontOfClass(u"Vurl");
   // A daemon started while a call is on and the slide screen shows cannot tell a screen an
   // earlier daemon locked from one showing the call (nothing asks the slide screen which); nor
   // a hidden screen an earlier daemon locked from an unlocked one (shown again, it reports no
@@ -480,7 +476,7 @@ void PromiseMonitor::AfterStep(const Step& step, sim::Device& dev, std::u16strin
   // restarted daemon that never heard it lock): its unlock report gives the task bar back.
   if (settled && daemon && !locked && !callActive && !seen.faultStruck && !staleCallFlags_ &&
       !slideLaunchFailed_ && !inheritedScreen_ && !IsForeground(dev, slide)) {
-    const sim::Window* bar = TopLevelOf(dev, u"HHTaskBar");
+    const sim::Window* bar = dev.windows().FrontOfClass(u"HHTaskBar");
     // The lock keeps the user's reminder options and key values here while it has them; an
     // unlocked phone keeps nothing there.
     auto backups = dev.registry().ListValues(u"HKEY_CURRENT_USER\\Software\\Zeq\\Vurl\\Backup");

@@ -293,8 +293,8 @@ bool Registry::SetValueIn(Key* key, std::u16string_view name, DWORD type,
                           std::span<const uint8_t> bytes) {
   // Names travel as NUL-terminated strings through the API and .reg files.
   if (name.find(u'\0') != name.npos) return false;
-  const KeyPtr keep =
-      key->shared_from_this();  // the change names its path; observers may delete it
+  // The change names the key's path, and an observer may delete the key.
+  const KeyPtr keep = key->shared_from_this();
   RegChange change = ChangeOf(RegChangeKind::SetValue, key);
   change.valueName = name;
   change.type = type;
